@@ -1,0 +1,64 @@
+#include "app/ErrorReport.h"
+
+#include "app/Failure.h"
+
+#include <new>
+
+QString procedureLocation(const QString& object, const QString& procedure)
+{
+    return QString::fromLatin1(kProjectTag) + QLatin1Char('.') + object + QLatin1Char('.') + procedure;
+}
+
+QString errorReportText(const QString& description, const QString& location, int step,
+                        const QStringList& extraLines)
+{
+    QString text = description + QStringLiteral("\r\n") + QStringLiteral("in ") + location
+        + QStringLiteral(" at line ") + QString::number(step) + QStringLiteral("\r\r")
+        + QStringLiteral("Please email screenshot of this message to ") + QString::fromLatin1(kSupportAddress);
+    for (const QString& line : extraLines)
+        text += QStringLiteral("\r\n") + line;
+    return text;
+}
+
+QString describeCurrentException()
+{
+    try {
+        throw;
+    } catch (const Failure& failure) {
+        return failure.description();
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("Out of memory");
+    } catch (const std::exception& exception) {
+        return QString::fromLocal8Bit(exception.what());
+    } catch (...) {
+        return QStringLiteral("Unexpected failure");
+    }
+}
+
+void ShowErrorReport(platform::Dialogs& dialogs, const QString& description, const QString& location,
+                     int step, const QStringList& extraLines)
+{
+    dialogs.errorReport(errorReportText(description, location, step, extraLines));
+}
+
+GuardedProcedure::GuardedProcedure(platform::Dialogs& dialogs, QString location)
+    : m_dialogs(dialogs)
+    , m_location(std::move(location))
+{
+}
+
+void GuardedProcedure::report(int number, const QString& description)
+{
+    ++m_failures;
+    QStringList extra;
+    if (m_extraLines) {
+        // The extra lines describe the state that failed; producing them must
+        // never hide the report itself.
+        try {
+            extra = m_extraLines();
+        } catch (...) {
+            extra.clear();
+        }
+    }
+    ShowErrorReport(m_dialogs, description, m_location, number, extra);
+}
