@@ -1,0 +1,167 @@
+#include "scan/DateText.h"
+
+#include <ctime>
+
+namespace {
+
+constexpr qint64 kJulianDayOfDayZero = 2415019; // 1899-12-30
+
+qint64 floorDivide(qint64 value, qint64 divisor)
+{
+    qint64 quotient = value / divisor;
+    if ((value % divisor != 0) && ((value < 0) != (divisor < 0)))
+        --quotient;
+    return quotient;
+}
+
+// Splits a Qt date/time format into runs, keeping quoted literals intact, and
+// calls `field(letter, count)` for every run of one field letter and
+// `literal(text)` for everything else; their results are joined in order.
+template <typename Field, typename Literal>
+QString rewriteFormat(const QString& format, Field field, Literal literal)
+{
+    QString out;
+    qsizetype i = 0;
+    while (i < format.size()) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('\'')) {
+            qsizetype end = i + 1;
+            while (end < format.size()) {
+                if (format.at(end) == QLatin1Char('\'')) {
+                    if (end + 1 < format.size() && format.at(end + 1) == QLatin1Char('\''))
+                        end += 2;
+                    else
+                        break;
+                } else {
+                    ++end;
+                }
+            }
+            out += literal(format.mid(i, end + 1 - i));
+            i = end + 1;
+        } else if (c.isLetter() && c.unicode() < 128) {
+            qsizetype end = i;
+            while (end < format.size() && format.at(end) == c)
+                ++end;
+            out += field(c.toLatin1(), int(end - i));
+            i = end;
+        } else {
+            out += literal(QString(c));
+            ++i;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+qint64 dayNumberOf(qint64 localSeconds)
+{
+    if (localSeconds == kNoDate)
+        return 0;
+    return floorDivide(localSeconds, kSecondsPerDay);
+}
+
+qint64 localSecondsOf(const QDate& date, const QTime& time)
+{
+    const qint64 days = date.toJulianDay() - kJulianDayOfDayZero;
+    const qint64 seconds = time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0;
+    return days * kSecondsPerDay + seconds;
+}
+
+qint64 localSecondsOf(const QDateTime& localDateTime)
+{
+    return localSecondsOf(localDateTime.date(), localDateTime.time());
+}
+
+QDateTime dateTimeOf(qint64 localSeconds)
+{
+    const qint64 day = floorDivide(localSeconds, kSecondsPerDay);
+    const qint64 second = localSeconds - day * kSecondsPerDay;
+    return QDateTime(QDate::fromJulianDay(day + kJulianDayOfDayZero),
+                     QTime::fromMSecsSinceStartOfDay(int(second * 1000)));
+}
+
+qint64 localSecondsFromUtc(qint64 utcSeconds, long nanoseconds)
+{
+    if (nanoseconds >= 500000000L)
+        ++utcSeconds;
+    const time_t instant = time_t(utcSeconds);
+    struct tm local;
+    if (!localtime_r(&instant, &local))
+        return utcSeconds + 25569 * kSecondsPerDay;
+    return utcSeconds + local.tm_gmtoff + 25569 * kSecondsPerDay; // 25569 days from 1899-12-30 to 1970-01-01
+}
+
+QString generalDateFormat(const QLocale& locale)
+{
+    return rewriteFormat(
+        locale.dateFormat(QLocale::ShortFormat),
+        [](char letter, int count) {
+            if (letter == 'y')
+                return QStringLiteral("yyyy");
+            return QString(count, QLatin1Char(letter));
+        },
+        [](const QString& text) { return text; });
+}
+
+QString generalTimeFormat(const QLocale& locale)
+{
+    const QString shortTime = locale.timeFormat(QLocale::ShortFormat);
+    const bool hasSeconds = shortTime.contains(QLatin1Char('s'));
+    QString separator = QStringLiteral(":");
+    // The separator between hours and minutes is repeated before the seconds.
+    {
+        qsizetype minute = shortTime.indexOf(QLatin1Char('m'));
+        qsizetype hour = minute - 1;
+        while (hour >= 0 && !(shortTime.at(hour) == QLatin1Char('h') || shortTime.at(hour) == QLatin1Char('H')))
+            --hour;
+        if (hour >= 0 && minute > hour + 1)
+            separator = shortTime.mid(hour + 1, minute - hour - 1);
+    }
+    QString format = rewriteFormat(
+        shortTime,
+        [&](char letter, int count) {
+            if (letter == 't')
+                return QString(); // no time-zone field
+            QString run(count, QLatin1Char(letter));
+            if (letter == 'm' && !hasSeconds)
+                run += separator + QStringLiteral("ss");
+            return run;
+        },
+        [](const QString& text) { return text; });
+    return format.simplified();
+}
+
+QString generalDateText(qint64 localSeconds, const QLocale& locale)
+{
+    if (localSeconds == kNoDate)
+        return QString();
+    const QDateTime moment = dateTimeOf(localSeconds);
+    const bool midnight = moment.time() == QTime(0, 0);
+    const bool dayZero = dayNumberOf(localSeconds) == 0;
+    if (dayZero)
+        return locale.toString(moment.time(), generalTimeFormat(locale));
+    if (midnight)
+        return locale.toString(moment.date(), generalDateFormat(locale));
+    return locale.toString(moment.date(), generalDateFormat(locale)) + QLatin1Char(' ')
+        + locale.toString(moment.time(), generalTimeFormat(locale));
+}
+
+std::optional<qint64> parseGeneralDate(const QString& text, const QLocale& locale)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    const QString dateFormat = generalDateFormat(locale);
+    const QString timeFormat = generalTimeFormat(locale);
+    const QDateTime both = locale.toDateTime(trimmed, dateFormat + QLatin1Char(' ') + timeFormat);
+    if (both.isValid())
+        return localSecondsOf(both.date(), both.time());
+    const QDate date = locale.toDate(trimmed, dateFormat);
+    if (date.isValid())
+        return localSecondsOf(date);
+    const QTime time = locale.toTime(trimmed, timeFormat);
+    if (time.isValid())
+        return localSecondsOf(QDate(1899, 12, 30), time);
+    return std::nullopt;
+}

@@ -1,0 +1,57 @@
+#include "scan/DateText.h"
+
+#include "TimeZoneGuard.h"
+
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+TEST(DateText, GeneralFormInUsAndGermanLocales)
+{
+    const qint64 moment = localSecondsOf(QDate(2021, 8, 31), QTime(14, 30));
+    EXPECT_EQ(generalDateText(moment, QLocale("en_US")), "8/31/2021 2:30:00 PM");
+    EXPECT_EQ(generalDateText(moment, QLocale("de_DE")), "31.08.2021 14:30:00");
+    EXPECT_EQ(dayNumberOf(moment), 44439);
+}
+
+TEST(DateText, MidnightGivesTheDateAloneAndDayZeroTheTimeAlone)
+{
+    EXPECT_EQ(generalDateText(localSecondsOf(QDate(2021, 8, 31)), QLocale("en_US")), "8/31/2021");
+    EXPECT_EQ(generalDateText(localSecondsOf(QDate(1899, 12, 30), QTime(14, 30)), QLocale("de_DE")), "14:30:00");
+    EXPECT_EQ(generalDateText(kNoDate, QLocale("de_DE")), "");
+    EXPECT_EQ(dayNumberOf(kNoDate), 0);
+}
+
+TEST(DateText, OldestFileTimeIsDayMinus109205)
+{
+    const qint64 utc1601 = -11644473600LL;
+    EXPECT_EQ(dayNumberOf(localSecondsFromUtc(utc1601)), -109205);
+}
+
+TEST(DateText, RoundTripToTheSecondAcrossLocales)
+{
+    QRandomGenerator random(20211231);
+    for (const char* name : {"en_US", "de_DE", "en_GB", "fr_FR", "ar_EG", "fa_IR", "ja_JP", "ko_KR", "hi_IN", "bg_BG", "fi_FI", "C"}) {
+        const QLocale locale(name);
+        for (int i = 0; i < 200; ++i) {
+            const qint64 seconds = localSecondsOf(QDate(1990, 1, 1)) + qint64(random.bounded(40 * 365)) * 86400 + random.bounded(86400);
+            const QString text = generalDateText(seconds, locale);
+            const auto back = parseGeneralDate(text, locale);
+            ASSERT_TRUE(back.has_value()) << name << " " << text.toStdString();
+            ASSERT_EQ(*back, seconds) << name << " " << text.toStdString();
+        }
+    }
+}
+
+TEST(DateText, LocalTimeUsesTheRulesInForceAtTheFilesDate)
+{
+    TimeZoneGuard zone("Europe/Berlin");
+    // 2021-01-15 12:00 UTC is 13:00 in Berlin (winter); 2021-07-15 12:00 UTC is 14:00 (summer).
+    const qint64 winter = QDateTime(QDate(2021, 1, 15), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
+    const qint64 summer = QDateTime(QDate(2021, 7, 15), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
+    EXPECT_EQ(dateTimeOf(localSecondsFromUtc(winter)).time(), QTime(13, 0));
+    EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer)).time(), QTime(14, 0));
+    // Rounded, never truncated.
+    EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer, 600000000)).time(), QTime(14, 0, 1));
+    EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer, 400000000)).time(), QTime(14, 0, 0));
+}
