@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 class Screenshot : public ::testing::Test {
