@@ -246,8 +246,8 @@ void Form1::PushButton6_Click()
 
 void Form1::appendRow(const QString& text)
 {
-    auto* item = new QTreeWidgetItem(m_listView1, {text});
-    item->setToolTip(0, text);
+    // Rows carry no tooltip of their own, so the list's hint shows over them too.
+    new QTreeWidgetItem(m_listView1, {text});
 }
 
 void Form1::removeSelectedRow()
