@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation)
 if [ "${1:-build}" = test ]; then
-    packages+=(libgtest-dev xvfb xauth trash-cli)
+    packages+=(libgtest-dev xvfb xauth xdotool trash-cli)
 fi
 
 missing=()

@@ -1,12 +1,27 @@
 #include "app/WindowPointer.h"
 
 #include <QAbstractScrollArea>
+#include <QCursor>
+#include <QEnterEvent>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 namespace {
 
 const char* const kHoverTarget = "chronopurgeHoverTarget";
+
+// True when a widget with a rule of its own lies between `widget` and the
+// point: a move that a child ignored travels on to its parent, and the
+// parent's rule must not undo the child's.
+bool ruledChildAt(QWidget* widget, QPoint point)
+{
+    for (QWidget* child = widget->childAt(point); child && child != widget; child = child->parentWidget()) {
+        if (child->property(kHoverTarget).isValid())
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -62,10 +77,19 @@ Qt::CursorShape WindowPointer::shape() const
 
 bool WindowPointer::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        const QVariant target = watched->property(kHoverTarget);
-        if (target.isValid() && !isBusy())
-            setState(PointerState(target.toInt()));
-    }
+    if (event->type() != QEvent::MouseMove && event->type() != QEvent::Enter)
+        return QObject::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget)
+        return QObject::eventFilter(watched, event);
+    QPoint point;
+    if (auto* pointerEvent = dynamic_cast<QSinglePointEvent*>(event))
+        point = pointerEvent->position().toPoint();
+    else
+        point = widget->mapFromGlobal(QCursor::pos());
+
+    const QVariant target = watched->property(kHoverTarget);
+    if (target.isValid() && !isBusy() && !ruledChildAt(widget, point))
+        setState(PointerState(target.toInt()));
     return QObject::eventFilter(watched, event);
 }

@@ -1,0 +1,304 @@
+#include "app/Form1.h"
+
+#include "app/Application.h"
+#include "app/ApplicationIcon.h"
+#include "app/ErrorReport.h"
+#include "app/Failure.h"
+#include "app/Settings.h"
+#include "folders/FolderPath.h"
+#include "platform/CursorFile.h"
+#include "platform/FileSystem.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+namespace {
+
+const char* const kHelpText = "Questions? Please contact Team Brindlewick at https://brindlewick.example/contact";
+const char* const kSamplesQuestion = "Would you like this software to open the folder where these sample files "
+                                     "are stored (so that you can view them before working with them)?";
+const char* const kListToolTip = "Double-click item to remove it. Move | line to right and out of window to "
+                                 "reveal full names.";
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+QFont arialBold(qreal points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+void setBackground(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QString location(const char* procedure)
+{
+    return procedureLocation(QStringLiteral("Form1"), QString::fromLatin1(procedure));
+}
+
+} // namespace
+
+Form1::Form1(AppServices& services, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("Form1"));
+    // The design caption; Form_Load replaces it.
+    setWindowTitle(QStringLiteral("Form1"));
+    buildLayout();
+    m_pointer = new WindowPointer(this);
+    setHoverRules();
+}
+
+void Form1::buildLayout()
+{
+    setFont(arialBold(9));
+    setFixedSize(twips(8040), twips(4965));
+    setBackground(this, Qt::white);
+
+    m_listView1 = new QTreeWidget(this);
+    m_listView1->setObjectName(QStringLiteral("ListView1"));
+    m_listView1->setGeometry(twipsRect(120, 120, 7800, 2415));
+    m_listView1->setRootIsDecorated(false);
+    m_listView1->setItemsExpandable(false);
+    m_listView1->setUniformRowHeights(true);
+    m_listView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listView1->header()->setStretchLastSection(false);
+    m_listView1->setToolTip(QString::fromLatin1(kListToolTip));
+    // The column and its header come with Form_Load; until then the header shows nothing.
+    m_listView1->setHeaderLabels({QString()});
+    m_listView1->installEventFilter(this);
+    m_listView1->viewport()->installEventFilter(this);
+
+    const QFont buttonFont = arialBold(11.25);
+    auto makeButton = [&](const char* name, const char* caption, QRect geometry) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setGeometry(geometry);
+        button->setFont(buttonFont);
+        return button;
+    };
+    m_pushButton1 = makeButton("PushButton1", "Add Folder", twipsRect(120, 2625, 7800, 405));
+    m_pushButton2 = makeButton("PushButton2", "Help", twipsRect(120, 3135, 3840, 405));
+    m_pushButton3 = makeButton("PushButton3", "Load Sample/Example Folders", twipsRect(4080, 3135, 3840, 405));
+
+    m_frame2 = new QGroupBox(QStringLiteral("Find by which date?"), this);
+    m_frame2->setObjectName(QStringLiteral("Frame2"));
+    m_frame2->setGeometry(twipsRect(120, 3600, 7800, 735));
+    auto makeOption = [&](const char* name, const char* caption, QRect geometry) {
+        auto* option = new QRadioButton(QString::fromLatin1(caption), m_frame2);
+        option->setObjectName(QString::fromLatin1(name));
+        option->setGeometry(geometry);
+        connect(option, &QRadioButton::toggled, this, [this](bool checked) {
+            // Only the newly chosen button writes; the one it replaced is already clear.
+            if (checked)
+                writeDateKind();
+        });
+        return option;
+    };
+    m_option1 = makeOption("Option1", "Date Modified (Recommended)", twipsRect(240, 300, 3015, 255));
+    m_option2 = makeOption("Option2", "Date Created", twipsRect(3480, 300, 1575, 255));
+    m_option3 = makeOption("Option3", "Date Accessed", twipsRect(5280, 300, 1695, 255));
+
+    m_pushButton6 = makeButton("PushButton6", "Next >", twipsRect(120, 4455, 7800, 405));
+
+    connect(m_pushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(m_pushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(m_pushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(m_pushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+}
+
+void Form1::setHoverRules()
+{
+    for (QWidget* button : {m_pushButton1, m_pushButton2, m_pushButton3, m_pushButton6})
+        m_pointer->setHoverRule(button, PointerState::Custom);
+    for (QWidget* area : std::initializer_list<QWidget*>{this, m_listView1, m_frame2, m_option1, m_option2, m_option3})
+        m_pointer->setHoverRule(area, PointerState::Default);
+}
+
+void Form1::Form_Load()
+{
+    GuardedProcedure guard(m_services.dialogs, location("Form_Load"));
+    const QString cursorFile = m_services.programFolder + QStringLiteral("/HAND-M.CUR");
+    if (guard.test(102, [&] { return platform::fileExists(cursorFile); })) {
+        guard.step(104, [&] {
+            const std::optional<QCursor> cursor = platform::loadCursorFile(cursorFile);
+            if (!cursor)
+                fail(QStringLiteral("Invalid picture"));
+            m_pointer->setCustomCursor(*cursor);
+        });
+    }
+    guard.step(106, [&] { ApplySkin(); });
+    guard.step(108, [&] {
+        setWindowTitle(QString::fromLatin1(kProductName));
+        setWindowIcon(applicationIcon());
+        SetAppTitle();
+    });
+    guard.step(128, [&] { m_listView1->setHeaderLabels({QStringLiteral("Folder/s To Search")}); });
+    guard.step(130, [&] { m_listView1->setColumnWidth(0, twips(6500)); });
+    guard.step(132, [&] { setOption(m_option1, settings::readBoolean(m_services.settings, settings::kOption1, 1)); });
+    guard.step(134, [&] { setOption(m_option2, settings::readBoolean(m_services.settings, settings::kOption2, 0)); });
+    guard.step(136, [&] { setOption(m_option3, settings::readBoolean(m_services.settings, settings::kOption3, 0)); });
+
+    // Stored values that choose no date kind (all "False", or a failed read of
+    // the only "True") would leave the scan without one, so the recommended
+    // kind is chosen, and stored, as a first run would.
+    if (!m_option1->isChecked() && !m_option2->isChecked() && !m_option3->isChecked())
+        setOption(m_option1, true);
+}
+
+void Form1::ApplySkin()
+{
+    // A normal file: a regular file that is not hidden (Linux has no system attribute).
+    const QFileInfo skin(m_services.programFolder + QStringLiteral("/x/o.cjs"));
+    if (!skin.isFile() || skin.isHidden())
+        return;
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    setBackground(this, buttonFace);
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) || qobject_cast<QGroupBox*>(child)
+            || qobject_cast<QLabel*>(child))
+            setBackground(child, buttonFace);
+    }
+    // There is no skin engine here: the skin file itself is not applied.
+}
+
+QStringList Form1::folders() const
+{
+    QStringList rows;
+    for (int i = 0; i < m_listView1->topLevelItemCount(); ++i)
+        rows << m_listView1->topLevelItem(i)->text(0);
+    return rows;
+}
+
+DateKind Form1::dateKind() const
+{
+    if (m_option2->isChecked())
+        return DateKind::Created;
+    if (m_option3->isChecked())
+        return DateKind::Accessed;
+    return DateKind::Modified;
+}
+
+void Form1::PushButton1_Click()
+{
+    GuardedProcedure guard(m_services.dialogs, location("PushButton1_Click"));
+    QString chosen;
+    guard.step(100, [&] {
+        const QString start = m_services.settings.read(QString::fromLatin1(settings::kLastFolderDot), QString());
+        chosen = m_services.dialogs.browseForFolder(QStringLiteral("Please select folder:"), start);
+    });
+    if (guard.test(102, [&] { return chosen.isEmpty(); }))
+        return;
+    guard.step(104, [&] { m_pointer->setState(PointerState::Busy); });
+    QString path;
+    guard.step(106, [&] { path = chosen + kPathSeparator; });
+    QString row;
+    guard.step(108, [&] { row = NormalizeFolderPath(path); });
+    guard.step(110, [&] { appendRow(row); });
+    if (guard.test(112, [&] { return m_listView1->topLevelItemCount() >= 1; }))
+        guard.step(114, [&] { m_pushButton6->setEnabled(true); });
+    else
+        guard.step(116, [&] { m_pushButton6->setEnabled(false); });
+    guard.step(118, [&] { m_pointer->setState(PointerState::Default); });
+}
+
+void Form1::PushButton2_Click()
+{
+    GuardedProcedure guard(m_services.dialogs, location("PushButton2_Click"));
+    guard.step(100, [&] { m_services.dialogs.message(QString::fromLatin1(kHelpText)); });
+}
+
+void Form1::PushButton3_Click()
+{
+    GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));
+    const QString samples = m_services.programFolder + QStringLiteral("/Samples/");
+    guard.step(100, [&] { appendRow(samples + QStringLiteral("sample1/")); });
+    guard.step(102, [&] { appendRow(samples + QStringLiteral("sample2/")); });
+    if (guard.test(104, [&] { return m_services.dialogs.ask(QString::fromLatin1(kSamplesQuestion)); }))
+        guard.step(106, [&] { m_services.desktop.openFolder(samples); });
+}
+
+void Form1::PushButton6_Click()
+{
+    // FIXME: the scan of the listed folders and the second window.
+}
+
+void Form1::appendRow(const QString& text)
+{
+    // Rows carry no tooltip of their own, so the list's hint shows over them too.
+    new QTreeWidgetItem(m_listView1, {text});
+}
+
+void Form1::removeSelectedRow()
+{
+    if (m_pointer->isBusy() || m_listView1->topLevelItemCount() == 0)
+        return;
+    const QList<QTreeWidgetItem*> selected = m_listView1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    delete selected.first();
+}
+
+void Form1::setOption(QRadioButton* option, bool value)
+{
+    if (value) {
+        option->setChecked(true);
+        return;
+    }
+    // A chosen button of an exclusive group refuses to clear itself.
+    option->setAutoExclusive(false);
+    option->setChecked(false);
+    option->setAutoExclusive(true);
+}
+
+void Form1::writeDateKind()
+{
+    settings::writeBoolean(m_services.settings, settings::kOption1, m_option1->isChecked());
+    settings::writeBoolean(m_services.settings, settings::kOption2, m_option2->isChecked());
+    settings::writeBoolean(m_services.settings, settings::kOption3, m_option3->isChecked());
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_listView1 && event->type() == QEvent::KeyPress) {
+        // The Delete key removes a row whatever Shift, Ctrl or Alt hold.
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+            removeSelectedRow();
+            return true;
+        }
+    } else if (watched == m_listView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // The row that is selected goes, not necessarily the one under the pointer.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            removeSelectedRow();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    m_services.endProgram();
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The first window: the list of folders to search, the commands that fill it,
+// the date-kind choice and "Next >".
+//
+//   layout        the constructor places every control at its twips position
+//   Form_Load     the start-up sequence, one guarded step after another
+//   handlers      PushButton1/2/3/6_Click, the list's Delete key and double-click,
+//                 the option buttons (each choice writes the three date-kind keys)
+//   pointer       hand over buttons, arrow elsewhere, never replacing busy
+//
+// Closing the window ends the program through AppServices::endProgram.
+
+#include "app/AppServices.h"
+#include "app/WindowPointer.h"
+#include "folders/DateKind.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+
+/** Converts twips (1/1440 inch) to pixels at 96 DPI: 15 twips to a pixel. */
+constexpr int twips(int value)
+{
+    return (value + 7) / 15;
+}
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(AppServices& services, QWidget* parent = nullptr);
+
+    /** The start-up sequence; a failing step shows the error report and the next step runs. */
+    void Form_Load();
+
+    /** The row texts of ListView1, top to bottom. */
+    QStringList folders() const;
+    /** The date kind whose option button is chosen (Modified when none is). */
+    DateKind dateKind() const;
+    WindowPointer& pointer() { return *m_pointer; }
+
+    /** Applies the optional skin "x/o.cjs" beside the program: plain button-face colours, no engine. */
+    void ApplySkin();
+
+public slots:
+    /** "Add Folder": asks for a folder and appends it, normalised and ending in "/". */
+    void PushButton1_Click();
+    /** "Help": the contact message. */
+    void PushButton2_Click();
+    /** "Load Sample/Example Folders": lists both sample folders and offers to open them. */
+    void PushButton3_Click();
+    /** "Next >": the scan. */
+    void PushButton6_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLayout();
+    void setHoverRules();
+    void appendRow(const QString& text);
+    /** Removes the selected row unless the pointer is busy or nothing is selected. */
+    void removeSelectedRow();
+    /** Sets an option button as a stored value does: true chooses it, false clears it. */
+    void setOption(QRadioButton* option, bool value);
+    /** Writes Option1, Option2 and Option3, in this order, from the buttons' states. */
+    void writeDateKind();
+
+    AppServices& m_services;
+    WindowPointer* m_pointer = nullptr;
+    QTreeWidget* m_listView1 = nullptr;
+    QPushButton* m_pushButton1 = nullptr;
+    QPushButton* m_pushButton2 = nullptr;
+    QPushButton* m_pushButton3 = nullptr;
+    QPushButton* m_pushButton6 = nullptr;
+    QGroupBox* m_frame2 = nullptr;
+    QRadioButton* m_option1 = nullptr;
+    QRadioButton* m_option2 = nullptr;
+    QRadioButton* m_option3 = nullptr;
+};

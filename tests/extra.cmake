@@ -1,0 +1,23 @@
+# Tests beyond the one-program-per-subsystem rule of this folder.
+
+# The sample folders' test reads the same manifest as the build.
+target_sources(test_folders PRIVATE ${CMAKE_SOURCE_DIR}/resources/SampleManifest.cpp)
+target_include_directories(test_folders PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+target_compile_definitions(test_folders PRIVATE CHRONOPURGE_SAMPLES_MANIFEST="${CHRONOPURGE_SAMPLES_MANIFEST}")
+add_dependencies(test_folders sample_folders)
+add_dependencies(test_app hand_cursor)
+
+# Screenshots: each window rendered offscreen to a PNG file. Labelled
+# "screenshots" so that only `./test --screenshots DIR` runs them.
+add_executable(test_screenshots screenshots/ScreenshotTest.cpp)
+target_link_libraries(test_screenshots PRIVATE test_support)
+gtest_discover_tests(test_screenshots
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${test_environment}" LABELS screenshots TIMEOUT 120)
+
+# The real program started under Xvfb on the xcb platform; skipped where Xvfb cannot run.
+add_test(NAME Smoke.ProgramShowsItsWindowUnderXvfb
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/smoke/start_under_xvfb.sh $<TARGET_FILE:chronopurge>)
+set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
+    SKIP_RETURN_CODE 77 LABELS smoke TIMEOUT 60)

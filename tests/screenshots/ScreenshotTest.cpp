@@ -1,0 +1,56 @@
+// Renders each window offscreen to a PNG file in the folder named by
+// CHRONOPURGE_SCREENSHOTS (`./test --screenshots DIR`), so that anyone can
+// look at the layouts. One test per window: prepare it as a user would see
+// it, then save(window, "<Name>.png").
+
+#include "app/Form1.h"
+
+#include "TestServices.h"
+
+#include <QDir>
+#include <QPixmap>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+class Screenshot : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = qEnvironmentVariable("CHRONOPURGE_SCREENSHOTS");
+        if (m_folder.isEmpty())
+            GTEST_SKIP() << "CHRONOPURGE_SCREENSHOTS names no folder; run ./test --screenshots DIR";
+        ASSERT_TRUE(QDir().mkpath(m_folder));
+    }
+
+    // Shows the window offscreen and writes what it paints to <folder>/<fileName>.
+    void save(QWidget& window, const QString& fileName)
+    {
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        const QString path = QDir(m_folder).filePath(fileName);
+        ASSERT_TRUE(window.grab().save(path)) << qPrintable(path);
+        std::printf("Wrote %s\n", qPrintable(path));
+    }
+
+    QString m_folder;
+};
+
+} // namespace
+
+TEST_F(Screenshot, Form1)
+{
+    TestServices test(qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR"));
+    Form1 form(test.services);
+    form.Form_Load();
+    test.dialogs.folders << "/home/ann/Pictures" << "/srv/data/reports";
+    for (int i = 0; i < 2; ++i)
+        form.PushButton1_Click();
+    test.dialogs.answers << false;
+    form.PushButton3_Click();
+    save(form, "Form1.png");
+}
