@@ -62,6 +62,11 @@ std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const Range
             rows.push_back(i);
     }
 
+    return keepFirstOfEachPath(table, rows);
+}
+
+std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const std::vector<qsizetype>& rows)
+{
     // The first row of each path stays, in table order; paths are compared
     // exactly, since two names that differ only in letter case are two files here.
     QSet<QString> seen;
