@@ -6,6 +6,7 @@
 #include "app/WindowPointer.h"
 #include "platform/CursorFile.h"
 #include "platform/FileSystem.h"
+#include "results/ResultListView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -146,13 +147,10 @@ void Form2::buildLayout()
     m_label->setObjectName(QStringLiteral("Label1"));
     m_label->setGeometry(twips(7200, 1845, 375, 375));
 
-    m_list = new QTreeView(this);
+    m_list = new ResultListView(this);
     m_list->setObjectName(QStringLiteral("ListView1"));
     m_list->setGeometry(twips(120, 4125, 7800, 2535));
     m_list->setToolTip(QStringLiteral("Move | line to right and out of window to reveal full names."));
-    m_list->setUniformRowHeights(true);
-    m_list->setRootIsDecorated(false);
-    m_list->setItemsExpandable(false);
     m_list->setAllColumnsShowFocus(true);
     m_list->setSortingEnabled(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);

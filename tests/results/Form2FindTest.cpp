@@ -25,6 +25,18 @@ void moveOver(QWidget* widget)
     QApplication::sendEvent(widget, &move);
 }
 
+/** Counts the paint events a widget gets. */
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+    int count = 0;
+};
+
 } // namespace
 
 TEST_F(Form2Test, StartFindingListsEachPathOnceInTableOrderWithItsFirstDate)
@@ -280,4 +292,24 @@ TEST_F(Form2Test, FortyThousandRowsAreListedCheckedAndUncheckedInFull)
     window.PushButton5_Click();
     EXPECT_EQ(window.resultStore().checkedCount(), 0);
     EXPECT_TRUE(dialogs.asked.isEmpty());
+}
+
+TEST_F(Form2Test, SelectAllAndUnselectAllRepaintTheRowsOnScreen)
+{
+    for (int i = 0; i < 1000; ++i)
+        table.append(QString("/many/%1").arg(i), at(2024, 3, 10));
+    Form2& window = arrive();
+    window.show();
+    window.PushButton1_Click();
+    window.listView()->scrollTo(window.resultModel().index(500, 0));
+    QApplication::processEvents();
+
+    PaintCounter paints(window.listView()->viewport());
+    window.PushButton4_Click();
+    QApplication::processEvents();
+    EXPECT_GE(paints.count, 1);
+    paints.count = 0;
+    window.PushButton5_Click();
+    QApplication::processEvents();
+    EXPECT_GE(paints.count, 1);
 }
