@@ -114,6 +114,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static QString location(const char* procedure);
     void buildLayout();
     void Option_Click(int number);
     void applyEnableRule(int number);
