@@ -18,7 +18,6 @@
 #include <QRadioButton>
 #include <QTreeView>
 
-
 namespace {
 
 constexpr char kCursorFileName[] = "HAND-M.CUR";
@@ -42,11 +41,15 @@ QFont arialBold(qreal points)
     return font;
 }
 
-/** The wall-clock value of local seconds as the pickers hold it (a zone without gaps). */
+/**
+ * The wall-clock value of local seconds as the pickers hold it: in a zone
+ * without gaps, so that a time the clocks skipped in spring is kept as written.
+ */
 QDateTime pickerDateTime(qint64 localSeconds)
 {
-    const QDateTime local = dateTimeOf(localSeconds);
-    return QDateTime(local.date(), local.time(), Qt::UTC);
+    const qint64 day = dayNumberOf(localSeconds);
+    const qint64 second = localSeconds - day * kSecondsPerDay;
+    return QDateTime(QDate(1899, 12, 30).addDays(day), QTime::fromMSecsSinceStartOfDay(int(second * 1000)), Qt::UTC);
 }
 
 } // namespace

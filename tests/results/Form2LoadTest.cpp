@@ -2,6 +2,8 @@
 
 #include "Form2Fixture.h"
 
+#include "TimeZoneGuard.h"
+
 #include "app/WindowPointer.h"
 
 #include <QDateTimeEdit>
@@ -242,4 +244,17 @@ TEST_F(Form2Test, WithoutTheCursorFileTheLoadStepReportsNothing)
     Form2& window = load();
     EXPECT_TRUE(dialogs.asked.isEmpty());
     EXPECT_FALSE(window.pointer().hasCustomCursor());
+}
+
+TEST_F(Form2Test, ATimeTheClocksSkippedIsShownAndStoredAsWritten)
+{
+    TimeZoneGuard zone("Europe/Berlin");
+    const qint64 skipped = at(2024, 3, 31, 2, 30); // clocks went from 02:00 to 03:00
+    ASSERT_TRUE(generalDateText(skipped).endsWith("02:30:00")) << generalDateText(skipped).toStdString();
+    store.write("DTP2", generalDateText(skipped));
+    Form2& window = load();
+    EXPECT_EQ(window.pickerSeconds(2), skipped);
+    window.setPickerSeconds(3, skipped);
+    EXPECT_EQ(stored("DTP3"), generalDateText(skipped));
+    EXPECT_TRUE(dialogs.errorReports().isEmpty());
 }
