@@ -1,6 +1,6 @@
 #include "results/RangeFilter.h"
 
-#include <QSet>
+#include <QHash>
 
 #include <limits>
 
@@ -62,18 +62,61 @@ std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const Range
             rows.push_back(i);
     }
 
+    return keepFirstOfEachPath(table, rows);
+}
+
+std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const std::vector<qsizetype>& rows)
+{
     // The first row of each path stays, in table order; paths are compared
-    // exactly, since two names that differ only in letter case are two files here.
-    QSet<QString> seen;
-    seen.reserve(qsizetype(rows.size()));
-    std::vector<qsizetype> unique;
-    unique.reserve(rows.size());
-    for (qsizetype row : rows) {
-        const QString path = table.path(row);
-        if (seen.contains(path))
-            continue;
-        seen.insert(path);
-        unique.push_back(row);
+    // exactly, since two names that differ only in letter case are two files
+    // here. A hash set would do, but with a million rows its random probes
+    // miss the cache on every path. Instead each row's (path hash, position)
+    // key is radix-sorted, which streams through memory; rows with equal
+    // hashes then sit together, ordered by position, and only those are
+    // compared as text.
+    const size_t count = rows.size();
+    std::vector<quint64> keys(count);
+    for (size_t position = 0; position < count; ++position)
+        keys[position] = (quint64(quint32(qHash(table.path(rows[position])))) << 32) | quint64(position);
+
+    // Least significant digit first over the hash's four bytes; each pass is
+    // stable, so equal hashes stay in position order.
+    std::vector<quint64> buffer(count);
+    for (int shift = 32; shift < 64; shift += 8) {
+        size_t offsets[257] = {};
+        for (quint64 key : keys)
+            ++offsets[((key >> shift) & 0xff) + 1];
+        for (int digit = 0; digit < 256; ++digit)
+            offsets[digit + 1] += offsets[digit];
+        for (quint64 key : keys)
+            buffer[offsets[(key >> shift) & 0xff]++] = key;
+        keys.swap(buffer);
     }
+    std::vector<quint64>().swap(buffer);
+
+    std::vector<bool> repeated(count, false);
+    for (size_t start = 0; start < count;) {
+        size_t end = start + 1;
+        while (end < count && (keys[end] >> 32) == (keys[start] >> 32))
+            ++end;
+        for (size_t later = start + 1; later < end; ++later) {
+            const size_t position = size_t(keys[later] & 0xffffffffu);
+            const QString path = table.path(rows[position]);
+            for (size_t earlier = start; earlier < later; ++earlier) {
+                const size_t other = size_t(keys[earlier] & 0xffffffffu);
+                if (!repeated[other] && table.path(rows[other]) == path) {
+                    repeated[position] = true;
+                    break;
+                }
+            }
+        }
+        start = end;
+    }
+
+    std::vector<qsizetype> unique;
+    unique.reserve(count);
+    for (size_t position = 0; position < count; ++position)
+        if (!repeated[position])
+            unique.push_back(rows[position]);
     return unique;
 }

@@ -39,3 +39,6 @@ struct DayDifferences {
  */
 std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const RangeChoice& choice,
                                         DayDifferences& differences);
+
+/** The rows (table indices) without those whose path repeats an earlier row's, order kept. */
+std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const std::vector<qsizetype>& rows);

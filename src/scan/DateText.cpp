@@ -157,6 +157,15 @@ std::optional<qint64> parseGeneralDate(const QString& text, const QLocale& local
     const QDateTime both = locale.toDateTime(trimmed, dateFormat + QLatin1Char(' ') + timeFormat);
     if (both.isValid())
         return localSecondsOf(both.date(), both.time());
+    // A wall-clock time the clocks skipped is no valid local QDateTime, but it
+    // is a valid text: read the date and the time apart, at each space in turn.
+    for (qsizetype space = trimmed.indexOf(QLatin1Char(' ')); space > 0;
+         space = trimmed.indexOf(QLatin1Char(' '), space + 1)) {
+        const QDate datePart = locale.toDate(trimmed.left(space), dateFormat);
+        const QTime timePart = locale.toTime(trimmed.mid(space + 1), timeFormat);
+        if (datePart.isValid() && timePart.isValid())
+            return localSecondsOf(datePart, timePart);
+    }
     const QDate date = locale.toDate(trimmed, dateFormat);
     if (date.isValid())
         return localSecondsOf(date);

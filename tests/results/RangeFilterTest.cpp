@@ -1,5 +1,7 @@
 #include "results/RangeFilter.h"
 
+#include <QSet>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,4 +77,30 @@ TEST(RangeFilter, MoreThan32767RowsAreAllKept)
         table.append(QStringLiteral("/big/%1").arg(i), at(6, 1));
     DayDifferences differences;
     EXPECT_EQ(filterFoundFiles(table, {RangeMode::On, at(6, 1), 0}, differences).size(), 40000u);
+}
+
+TEST(RangeFilter, RepeatedPathsAmongManyAreDroppedExactlyAsASimpleSetWould)
+{
+    // Enough distinct paths that some 32-bit path hashes coincide, with every
+    // third row repeating an earlier path or differing from one in case only.
+    FoundFileTable table;
+    std::vector<qsizetype> rows;
+    for (int i = 0; i < 150000; ++i) {
+        QString path = QStringLiteral("/tree/%1/file.dat").arg(i);
+        if (i % 3 == 1)
+            path = QStringLiteral("/tree/%1/file.dat").arg((i * 7) % (i + 1));
+        else if (i % 3 == 2)
+            path = QStringLiteral("/Tree/%1/file.dat").arg(i / 2);
+        table.append(path, at(6, 1));
+        rows.push_back(i);
+    }
+    std::vector<qsizetype> expected;
+    QSet<QString> seen;
+    for (qsizetype row : rows)
+        if (!seen.contains(table.path(row))) {
+            seen.insert(table.path(row));
+            expected.push_back(row);
+        }
+    EXPECT_EQ(keepFirstOfEachPath(table, rows), expected);
+    EXPECT_LT(expected.size(), rows.size());
 }
