@@ -9,7 +9,8 @@ add_dependencies(test_app hand_cursor)
 
 # Screenshots: each window rendered offscreen to a PNG file. Labelled
 # "screenshots" so that only `./test --screenshots DIR` runs them.
-add_executable(test_screenshots screenshots/ScreenshotTest.cpp)
+add_executable(test_screenshots screenshots/ScreenshotTest.cpp screenshots/Form2ScreenshotTest.cpp)
+target_include_directories(test_screenshots PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/results)
 target_link_libraries(test_screenshots PRIVATE test_support)
 gtest_discover_tests(test_screenshots
     DISCOVERY_MODE PRE_TEST

@@ -19,10 +19,15 @@ namespace {
 /** Sends a pointer move over `widget` at its centre, as the window system would. */
 void moveOver(QWidget* widget)
 {
-    const QPointF local = QRectF(widget->rect()).center();
-    QMouseEvent move(QEvent::MouseMove, local, widget->mapToGlobal(local), Qt::NoButton, Qt::NoButton,
+    // The move goes where a real one would: to the innermost widget at the point.
+    const QPoint centre = widget->rect().center();
+    QWidget* target = widget;
+    if (QWidget* child = widget->childAt(centre))
+        target = child;
+    const QPointF local = target->mapFrom(widget, centre);
+    QMouseEvent move(QEvent::MouseMove, local, target->mapToGlobal(local), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
+    QApplication::sendEvent(target, &move);
 }
 
 /** Counts the paint events a widget gets. */

@@ -9,11 +9,11 @@
 
 namespace {
 
-class Screenshot : public Form2Test {};
+class Screenshots : public Form2Test {};
 
 } // namespace
 
-TEST_F(Screenshot, Form2)
+TEST_F(Screenshots, Form2)
 {
     const QString folder = qEnvironmentVariable("CHRONOPURGE_SCREENSHOTS");
     if (folder.isEmpty())
