@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,12 @@ namespace {
 
 // Every attempt at a name: the name, the numbered ones, then random suffixes.
 constexpr int kNameAttempts = kLastNumberedName + 32;
+
+// How many files a request prepares before it flushes their records and moves them.
+constexpr qsizetype kBatchSize = 32;
+
+// From how many records on a batch one flush of the drive replaces one flush per record.
+constexpr size_t kDriveFlushThreshold = 8;
 
 int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to)
 {
@@ -54,25 +61,6 @@ bool writeAll(int fd, const QByteArray& bytes)
     }
     return true;
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // The canonical path of an open folder, as the kernel knows it.
 QByteArray folderPath(int fd, const QByteArray& fallback)
@@ -103,15 +91,19 @@ QByteArray absolutePath(const QByteArray& path)
     return result.endsWith('/') ? result + path : result + '/' + path;
 }
 
-// Moves one file at a time; the trash folders it found stay open until finish().
-class Mover {
-public:
-    TrashOutcome move(const QByteArray& path);
-    /** Flushes the folders of every trash used. */
-    void finish() { m_folders.syncAll(); }
-
-private:
-    TrashFolders m_folders;
+// A file whose record is written but not yet flushed, waiting for its move.
+struct Pending {
+    TrashOutcome outcome;
+    int parentFd = -1;
+    QByteArray name;
+    TrashFolder* trash = nullptr;
+    QByteArray record;
+    int attempt = 0;
+    QByteArray candidate;
+    QByteArray infoName;
+    int infoFd = -1;
+    /** True when the record is known to be on the disk already. */
+    bool flushed = false;
 };
 
 TrashOutcome failed(TrashOutcome outcome, int errnum, const QString& reason)
@@ -127,96 +119,195 @@ TrashOutcome failed(TrashOutcome outcome, int errnum)
     return failed(std::move(outcome), errnum, trashReasonFor(errnum));
 }
 
-TrashOutcome Mover::move(const QByteArray& given)
-{
-    TrashOutcome outcome;
-    outcome.path = QFile::decodeName(given);
-    if (given.isEmpty())
-        return failed(outcome, ENOENT, QStringLiteral("the path is empty"));
+// Moves files in two halves: prepare() checks a file, picks its trash and
+// writes its record; complete() flushes the record to the disk and only then
+// renames the file. A request prepares a batch before completing it, so that
+// one flush of the journal carries the records of many files.
+class Mover {
+public:
+    /** Prepares the move of `path`; false with `failure` set when the file cannot go. */
+    bool prepare(const QByteArray& path, Pending& pending, TrashOutcome& failure);
+    /** Flushes the record and moves the file; returns its outcome. */
+    TrashOutcome complete(Pending& pending);
+    /** Drops a prepared move: the record goes, the file stays. */
+    void abandon(Pending& pending);
+    /** Prepares and completes one file. */
+    TrashOutcome move(const QByteArray& path);
+    /** Flushes the folders of every trash used. */
+    void finish() { m_folders.syncAll(); }
 
+private:
+    int writeRecord(Pending& pending);
+
+    TrashFolders m_folders;
+};
+
+// Creates the record under the first free name from pending.attempt on and
+// writes it; 0, or the errno that stopped it.
+int Mover::writeRecord(Pending& pending)
+{
+    TrashFolder& trash = *pending.trash;
+    for (; pending.attempt < kNameAttempts; ++pending.attempt) {
+        pending.candidate = trashCandidateName(pending.name, pending.attempt);
+        pending.infoName = pending.candidate + kTrashInfoSuffix;
+        pending.infoFd = ::openat(trash.infoFd(), pending.infoName.constData(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (pending.infoFd >= 0)
+            break;
+        if (errno != EEXIST)
+            return errno;
+        trash.rememberTaken(pending.name, pending.attempt + 1);
+    }
+    if (pending.infoFd < 0)
+        return EEXIST;
+    if (!writeAll(pending.infoFd, pending.record)) {
+        const int errnum = errno;
+        ::close(pending.infoFd);
+        pending.infoFd = -1;
+        ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
+        return errnum;
+    }
+    return 0;
+}
+
+bool Mover::prepare(const QByteArray& given, Pending& pending, TrashOutcome& failure)
+{
+    failure.path = QFile::decodeName(given);
+    pending.outcome.path = failure.path;
+    if (given.isEmpty()) {
+        failure = failed(failure, ENOENT, QStringLiteral("the path is empty"));
+        return false;
+    }
     QByteArray path = absolutePath(given);
-    if (path.isEmpty())
-        return failed(outcome, errno);
+    if (path.isEmpty()) {
+        failure = failed(failure, errno);
+        return false;
+    }
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArray parent = slash == 0 ? QByteArray("/") : path.left(slash);
-    const QByteArray name = path.mid(slash + 1);
-    if (name.isEmpty())
-        return failed(outcome, EBUSY, QStringLiteral("it is a mount point"));
-    if (name == "." || name == "..")
-        return failed(outcome, EINVAL, QStringLiteral("it does not name a file"));
+    pending.name = path.mid(slash + 1);
+    if (pending.name.isEmpty()) {
+        failure = failed(failure, EBUSY, QStringLiteral("it is a mount point"));
+        return false;
+    }
+    if (pending.name == "." || pending.name == "..") {
+        failure = failed(failure, EINVAL, QStringLiteral("it does not name a file"));
+        return false;
+    }
 
-    const FileDescriptor parentFd(::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (parentFd.get() < 0)
-        return failed(outcome, errno);
+    pending.parentFd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (pending.parentFd < 0) {
+        failure = failed(failure, errno);
+        return false;
+    }
+    auto refuse = [&](int errnum, const QString& reason) {
+        ::close(pending.parentFd);
+        pending.parentFd = -1;
+        failure = failed(failure, errnum, reason);
+        return false;
+    };
     struct stat status;
-    if (::fstatat(parentFd.get(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-        return failed(outcome, errno);
-    const QByteArray realParent = folderPath(parentFd.get(), parent);
-    const QByteArray canonicalPath = realParent.endsWith('/') ? realParent + name : realParent + '/' + name;
+    if (::fstatat(pending.parentFd, pending.name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return refuse(errno, trashReasonFor(errno));
+    const QByteArray realParent = folderPath(pending.parentFd, parent);
+    const QByteArray canonicalPath = realParent.endsWith('/') ? realParent + pending.name
+                                                              : realParent + '/' + pending.name;
 
     if (S_ISDIR(status.st_mode)) {
         struct stat parentStatus;
-        if ((::fstat(parentFd.get(), &parentStatus) == 0 && parentStatus.st_dev != status.st_dev)
+        if ((::fstat(pending.parentFd, &parentStatus) == 0 && parentStatus.st_dev != status.st_dev)
             || m_folders.isMountPoint(canonicalPath))
-            return failed(outcome, EBUSY, QStringLiteral("it is a mount point"));
+            return refuse(EBUSY, QStringLiteral("it is a mount point"));
     }
     if (m_folders.isInsideTrash(canonicalPath))
-        return failed(outcome, EINVAL, QStringLiteral("it is in a Trash folder"));
+        return refuse(EINVAL, QStringLiteral("it is in a Trash folder"));
     if (S_ISDIR(status.st_mode) && m_folders.holdsTrash(canonicalPath))
-        return failed(outcome, EINVAL, QStringLiteral("the Trash is inside it"));
+        return refuse(EINVAL, QStringLiteral("the Trash is inside it"));
 
     TrashError error;
-    TrashFolder* trash = m_folders.folderFor(canonicalPath, status, error);
-    if (!trash)
-        return failed(outcome, error.errnum, error.reason);
+    pending.trash = m_folders.folderFor(canonicalPath, status, error);
+    if (!pending.trash)
+        return refuse(error.errnum, error.reason);
 
     // The home trash records absolute paths, a drive's trash paths below its top folder.
     QByteArray pathField = canonicalPath;
-    if (!trash->isHomeTrash()) {
-        const QByteArray& top = trash->topDirectory();
+    if (!pending.trash->isHomeTrash()) {
+        const QByteArray& top = pending.trash->topDirectory();
         pathField = canonicalPath.mid(top.endsWith('/') ? top.size() : top.size() + 1);
     }
-    const QByteArray record = trashInfoText(percentEncodePath(pathField), trashDeletionDate(std::time(nullptr)));
+    pending.record = trashInfoText(percentEncodePath(pathField), trashDeletionDate(std::time(nullptr)));
+    pending.attempt = pending.trash->firstAttempt(pending.name);
+    if (const int errnum = writeRecord(pending))
+        return refuse(errnum, errnum == EEXIST ? QStringLiteral("the Trash has no free name for it")
+                                               : trashReasonFor(errnum));
+    return true;
+}
 
-    for (int attempt = trash->firstAttempt(name); attempt < kNameAttempts; ++attempt) {
-        const QByteArray candidate = trashCandidateName(name, attempt);
-        const QByteArray infoName = candidate + kTrashInfoSuffix;
-        const int infoFd = ::openat(trash->infoFd(), infoName.constData(),
-                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (infoFd < 0) {
-            if (errno != EEXIST)
-                return failed(outcome, errno);
-            trash->rememberTaken(name, attempt + 1);
-            continue;
-        }
+TrashOutcome Mover::complete(Pending& pending)
+{
+    TrashFolder& trash = *pending.trash;
+    TrashOutcome outcome = pending.outcome;
+    for (;;) {
         // The record must be complete on the disk before the file moves, so
         // that a moved file always has its way back.
-        bool written = writeAll(infoFd, record) && ::fsync(infoFd) == 0;
+        bool flushed = pending.flushed || ::fsync(pending.infoFd) == 0;
         int errnum = errno;
-        if (::close(infoFd) != 0 && written) {
-            written = false;
+        pending.flushed = false;
+        if (::close(pending.infoFd) != 0 && flushed) {
+            flushed = false;
             errnum = errno;
         }
-        if (!written) {
-            ::unlinkat(trash->infoFd(), infoName.constData(), 0);
-            return failed(outcome, errnum);
-        }
-        if (renameNoReplace(parentFd.get(), name.constData(), trash->filesFd(), candidate.constData()) == 0) {
-            trash->rememberTaken(name, attempt + 1);
+        pending.infoFd = -1;
+        if (flushed && renameNoReplace(pending.parentFd, pending.name.constData(), trash.filesFd(),
+                                       pending.candidate.constData())
+                == 0) {
+            trash.rememberTaken(pending.name, pending.attempt + 1);
             outcome.status = TrashStatus::Moved;
-            outcome.trashedPath = QFile::decodeName(trash->root() + "/files/" + candidate);
-            outcome.infoPath = QFile::decodeName(trash->root() + "/info/" + infoName);
-            return outcome;
+            outcome.trashedPath = QFile::decodeName(trash.root() + "/files/" + pending.candidate);
+            outcome.infoPath = QFile::decodeName(trash.root() + "/info/" + pending.infoName);
+            break;
         }
-        errnum = errno;
-        ::unlinkat(trash->infoFd(), infoName.constData(), 0);
-        if (errnum != EEXIST)
-            return failed(outcome, errnum);
-        trash->rememberTaken(name, attempt + 1);
+        if (flushed)
+            errnum = errno;
+        ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
+        if (!flushed || errnum != EEXIST) {
+            outcome = failed(outcome, errnum);
+            break;
+        }
+        // Something without a record holds that name in files/; try the next.
+        trash.rememberTaken(pending.name, ++pending.attempt);
+        if (const int recordErrno = writeRecord(pending)) {
+            outcome = failed(outcome, recordErrno,
+                             recordErrno == EEXIST ? QStringLiteral("the Trash has no free name for it")
+                                                   : trashReasonFor(recordErrno));
+            break;
+        }
     }
-    return failed(outcome, EEXIST, QStringLiteral("the Trash has no free name for it"));
+    ::close(pending.parentFd);
+    pending.parentFd = -1;
+    return outcome;
+}
+
+void Mover::abandon(Pending& pending)
+{
+    if (pending.infoFd >= 0) {
+        ::close(pending.infoFd);
+        ::unlinkat(pending.trash->infoFd(), pending.infoName.constData(), 0);
+    }
+    if (pending.parentFd >= 0)
+        ::close(pending.parentFd);
+    pending.infoFd = pending.parentFd = -1;
+}
+
+TrashOutcome Mover::move(const QByteArray& path)
+{
+    Pending pending;
+    TrashOutcome failure;
+    if (!prepare(path, pending, failure))
+        return failure;
+    return complete(pending);
 }
 
 } // namespace
@@ -264,26 +355,56 @@ void TrashRequest::setProgress(Progress progress, int intervalMs)
 std::vector<TrashOutcome> TrashRequest::run()
 {
     using Clock = std::chrono::steady_clock;
-    std::vector<TrashOutcome> outcomes;
-    outcomes.reserve(size_t(m_paths.size()));
+    const qsizetype total = m_paths.size();
+    std::vector<TrashOutcome> outcomes{static_cast<size_t>(total)};
+    for (qsizetype i = 0; i < total; ++i)
+        outcomes[size_t(i)].path = m_paths[i];
+
     Mover mover;
     auto lastReport = Clock::now();
-    for (const QString& path : m_paths) {
-        if (isCancelled()) {
-            TrashOutcome skipped;
-            skipped.path = path;
-            outcomes.push_back(std::move(skipped));
-            continue;
+    qsizetype done = 0;
+    std::vector<std::pair<qsizetype, Pending>> batch;
+    while (done < total && !isCancelled()) {
+        // Records of a batch are written first and flushed together below.
+        const qsizetype end = std::min(total, done + kBatchSize);
+        batch.clear();
+        for (qsizetype i = done; i < end; ++i) {
+            Pending pending;
+            if (mover.prepare(QFile::encodeName(m_paths[i]), pending, outcomes[size_t(i)]))
+                batch.emplace_back(i, std::move(pending));
         }
-        outcomes.push_back(mover.move(QFile::encodeName(path)));
+        if (isCancelled()) {
+            for (auto& [index, pending] : batch) {
+                mover.abandon(pending);
+                outcomes[size_t(index)] = TrashOutcome{m_paths[index], TrashStatus::NotAttempted, {}, {}, 0, {}};
+            }
+            break;
+        }
+        // One flush of each drive carries the records of a big batch; a few
+        // records are flushed one by one, so that a small request never waits
+        // for what other programs are writing to the same drive.
+        std::vector<TrashFolder*> flushedTrashes;
+        for (auto& [index, pending] : batch) {
+            if (batch.size() < kDriveFlushThreshold)
+                break;
+            if (std::find(flushedTrashes.begin(), flushedTrashes.end(), pending.trash) == flushedTrashes.end()) {
+                if (::syncfs(pending.trash->infoFd()) != 0)
+                    continue;
+                flushedTrashes.push_back(pending.trash);
+            }
+            pending.flushed = true;
+        }
+        for (auto& [index, pending] : batch)
+            outcomes[size_t(index)] = mover.complete(pending);
+        done = end;
         if (m_progress && Clock::now() - lastReport >= std::chrono::milliseconds(m_intervalMs)) {
             lastReport = Clock::now();
-            m_progress(qsizetype(outcomes.size()), m_paths.size());
+            m_progress(done, total);
         }
     }
     mover.finish();
     if (m_progress)
-        m_progress(qsizetype(outcomes.size()), m_paths.size());
+        m_progress(done, total);
     return outcomes;
 }
 
