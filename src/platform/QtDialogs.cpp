@@ -1,5 +1,7 @@
 #include "platform/QtDialogs.h"
 
+#include "platform/Trash.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QLocale>
@@ -62,11 +64,7 @@ QString QtDialogs::saveFileName(const QString& title, const QStringList& filters
 
 bool QtDialogs::confirmTrash(const TrashSummary& summary)
 {
-    const QString files = summary.fileCount == 1 ? QStringLiteral("1 file")
-                                                 : QStringLiteral("%1 files").arg(summary.fileCount);
-    const QString text = QStringLiteral("Move %1 (%2) to the Trash?")
-                             .arg(files, QLocale::system().formattedDataSize(summary.totalBytes));
-    return ask(text);
+    return ask(trashQuestionText(summary));
 }
 
 } // namespace platform

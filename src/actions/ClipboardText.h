@@ -1,0 +1,37 @@
+#pragma once
+// "Copy Results To Clipboard" without its window.
+//
+// CopyCheckedToClipboard lays the checked rows out in columns: each column as
+// wide as its longest text over all rows (checked or not), every column but
+// the last padded with blanks and followed by a TAB, the last one with its
+// trailing blanks stripped, and CR LF after every line. It then clears the
+// clipboard and places the text; both steps retry a refusing clipboard up to
+// kClipboardAttempts times, at once and silently.
+
+#include "actions/ResultRows.h"
+#include "platform/Clipboard.h"
+
+#include <QString>
+
+#include <vector>
+
+/** How many times the clipboard is tried before giving up. */
+inline constexpr int kClipboardAttempts = 1000;
+
+/** The largest length of each column's text over all rows, one entry per column. */
+std::vector<qsizetype> columnWidths(const ResultRows& rows);
+
+/** The text of the checked rows in aligned columns; empty when no row is checked. */
+QString clipboardText(const ResultRows& rows);
+
+/** Empties the clipboard; a clipboard that keeps refusing is left as it is, silently. */
+void ClipboardClear(platform::Clipboard& clipboard);
+
+/** Places `text` in `format` (0: plain text); false when every attempt was refused. */
+bool ClipboardSetText(platform::Clipboard& clipboard, const QString& text, int format = 0);
+
+/** Lays out the checked rows and places them on the clipboard; does nothing when the list has no rows. */
+void CopyCheckedToClipboard(const ResultRows& rows, platform::Clipboard& clipboard);
+
+/** The message after a copy: the two lines with one empty line between them. */
+QString clipboardConfirmationText();

@@ -1,0 +1,56 @@
+#pragma once
+// What the result actions read of the result list: its rows in list order,
+// each with its column texts (the path first, then the date text) and its
+// check mark. The window adapts its own store to this interface; the command
+// line and the tests use ResultRowList.
+
+#include <QString>
+
+#include <vector>
+
+class ResultRows {
+public:
+    virtual ~ResultRows() = default;
+
+    /** The number of rows. */
+    virtual qsizetype rowCount() const = 0;
+    /** The number of columns: the path and the date text. */
+    virtual int columnCount() const { return 2; }
+    /** The text of `column` (0 the path, 1 the date text) of `row`; empty when the row has none. */
+    virtual QString text(qsizetype row, int column) const = 0;
+    /** True when the row's check box is set. */
+    virtual bool isChecked(qsizetype row) const = 0;
+
+    QString path(qsizetype row) const { return text(row, 0); }
+};
+
+/** One row of a ResultRowList. */
+struct ResultRow {
+    QString path;
+    QString dateText;
+    bool checked = false;
+};
+
+/** Rows held in a vector. */
+class ResultRowList final : public ResultRows {
+public:
+    ResultRowList() = default;
+    explicit ResultRowList(std::vector<ResultRow> rows)
+        : m_rows(std::move(rows))
+    {
+    }
+
+    qsizetype rowCount() const override { return qsizetype(m_rows.size()); }
+    QString text(qsizetype row, int column) const override
+    {
+        const ResultRow& entry = m_rows[size_t(row)];
+        return column == 0 ? entry.path : column == 1 ? entry.dateText : QString();
+    }
+    bool isChecked(qsizetype row) const override { return m_rows[size_t(row)].checked; }
+
+    std::vector<ResultRow>& rows() { return m_rows; }
+    const std::vector<ResultRow>& rows() const { return m_rows; }
+
+private:
+    std::vector<ResultRow> m_rows;
+};

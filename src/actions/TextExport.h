@@ -1,0 +1,37 @@
+#pragma once
+// "Save Results As Text File" without its window: every row's path, checked
+// or not, one line each ending in CR LF (the last line too), in the local
+// 8-bit encoding (UTF-8 here); an empty list gives an empty file.
+//
+// The save never leaves a half-written file: it writes a temporary file in
+// the target's folder, flushes it to the disk and only then renames it over
+// the target. A failed save leaves the old file as it was and no temporary
+// file behind. Where the folder takes no new file but the target itself may
+// be written, the target is rewritten in place, as plain output would do.
+
+#include "actions/ResultRows.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+/** The dialog title of the save. */
+inline constexpr char kSaveDialogTitle[] = "Save";
+
+/** The filter entries of the save dialog, the text files first and in effect. */
+QStringList saveDialogFilters();
+
+/** "Are you sure you wish to overwrite <fileName> ?" */
+QString overwriteQuestion(const QString& fileName);
+
+/** The bytes of the saved list: each row's path followed by CR LF. */
+QByteArray resultsText(const ResultRows& rows);
+
+/**
+ * Saves every row's path to `fileName`, replacing the file only once the new
+ * content is complete on the disk. Returns std::nullopt on success, else a
+ * one-line description of what went wrong.
+ */
+std::optional<QString> saveResultsText(const QString& fileName, const ResultRows& rows);
