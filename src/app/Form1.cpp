@@ -8,6 +8,7 @@
 #include "folders/FolderPath.h"
 #include "platform/CursorFile.h"
 #include "platform/FileSystem.h"
+#include "results/Form2.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -150,9 +151,7 @@ void Form1::Form_Load()
     }
     guard.step(106, [&] { ApplySkin(); });
     guard.step(108, [&] {
-        setWindowTitle(QString::fromLatin1(kProductName));
-        setWindowIcon(applicationIcon());
-        SetAppTitle();
+        setCaptionIconAndTitle();
     });
     guard.step(128, [&] { m_listView1->setHeaderLabels({QStringLiteral("Folder/s To Search")}); });
     guard.step(130, [&] { m_listView1->setColumnWidth(0, twips(6500)); });
@@ -239,11 +238,6 @@ void Form1::PushButton3_Click()
         guard.step(106, [&] { m_services.desktop.openFolder(samples); });
 }
 
-void Form1::PushButton6_Click()
-{
-    // FIXME: the scan of the listed folders and the second window.
-}
-
 void Form1::appendRow(const QString& text)
 {
     // Rows carry no tooltip of their own, so the list's hint shows over them too.
@@ -300,5 +294,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 void Form1::closeEvent(QCloseEvent* event)
 {
     event->accept();
+    // A running scan stops first, so that nothing is left walking if the
+    // program's end is only recorded (tests).
+    m_cancelScan = true;
     m_services.endProgram();
 }

@@ -11,16 +11,24 @@
 // Closing the window ends the program through AppServices::endProgram.
 
 #include "app/AppServices.h"
+#include "app/FolderScan.h"
 #include "app/WindowPointer.h"
 #include "folders/DateKind.h"
+#include "scan/FoundFileTable.h"
 
+#include <QQueue>
 #include <QStringList>
 #include <QWidget>
 
+#include <atomic>
+#include <memory>
+
+class Form2;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
+class GuardedProcedure;
 
 /** Converts twips (1/1440 inch) to pixels at 96 DPI: 15 twips to a pixel. */
 constexpr int twips(int value)
@@ -32,6 +40,7 @@ class Form1 : public QWidget {
     Q_OBJECT
 public:
     explicit Form1(AppServices& services, QWidget* parent = nullptr);
+    ~Form1() override;
 
     /** The start-up sequence; a failing step shows the error report and the next step runs. */
     void Form_Load();
@@ -41,6 +50,15 @@ public:
     /** The date kind whose option button is chosen (Modified when none is). */
     DateKind dateKind() const;
     WindowPointer& pointer() { return *m_pointer; }
+
+    /** The scan that "Next >" runs off the window thread (the parallel engine unless a test sets another). */
+    void setFolderScan(FolderScan scan) { m_folderScan = std::move(scan); }
+    /** The found-file table: FOUNDFILES and LASTMODIFIED, filled by every "Next >". */
+    const FoundFileTable& foundFiles() const { return m_foundFiles; }
+    /** The second window, created by the first scan that reaches it; nullptr before. */
+    Form2* form2() const { return m_form2.get(); }
+    /** True while "Next >" walks the folders. */
+    bool isScanning() const { return m_scanning; }
 
     /** Applies the optional skin "x/o.cjs" beside the program: plain button-face colours, no engine. */
     void ApplySkin();
@@ -69,6 +87,12 @@ private:
     void setOption(QRadioButton* option, bool value);
     /** Writes Option1, Option2 and Option3, in this order, from the buttons' states. */
     void writeDateKind();
+    /** Caption, icon and application title, as start-up sets them. */
+    void setCaptionIconAndTitle();
+    /** Walks the listed folders off the window thread, showing progress in the caption. */
+    void walkListedFolders(const QStringList& folders, GuardedProcedure& guard);
+    /** Shows queued error reports one at a time, in the order they happened. */
+    void showQueuedReports();
 
     AppServices& m_services;
     WindowPointer* m_pointer = nullptr;
@@ -81,4 +105,18 @@ private:
     QRadioButton* m_option1 = nullptr;
     QRadioButton* m_option2 = nullptr;
     QRadioButton* m_option3 = nullptr;
+
+    FoundFileTable m_foundFiles;
+    FolderScan m_folderScan;
+    std::unique_ptr<Form2> m_form2;
+    bool m_scanning = false;
+    bool m_walking = false;
+    std::atomic<bool> m_cancelScan = false;
+    struct QueuedReport {
+        QString location;
+        int step;
+        QString description;
+    };
+    QQueue<QueuedReport> m_queuedReports;
+    bool m_showingReport = false;
 };

@@ -1,0 +1,152 @@
+// "Next >" of the first window: the scan. It cleans the folder list of nested
+// entries, walks every listed folder off the window thread (the window keeps
+// repainting and shows how far the walk has come in its caption), then readies
+// the second window and shows it in this window's place.
+
+#include "app/Form1.h"
+
+#include "app/Application.h"
+#include "app/ApplicationIcon.h"
+#include "app/ErrorReport.h"
+#include "app/Responsive.h"
+#include "folders/NestedFolders.h"
+#include "results/Form2.h"
+#include "results/ResultTableModel.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTreeWidget>
+
+namespace {
+
+QString progressCaption(qint64 folders, qint64 files)
+{
+    const QLocale locale = QLocale::system();
+    return QString::fromLatin1(kProductName) + QStringLiteral(" - scanning: ") + locale.toString(folders)
+        + (folders == 1 ? QStringLiteral(" folder, ") : QStringLiteral(" folders, ")) + locale.toString(files)
+        + (files == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+}
+
+/** Sets a flag for the life of the scope. */
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~FlagScope() { m_flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+Form1::~Form1() = default;
+
+void Form1::setCaptionIconAndTitle()
+{
+    setWindowTitle(QString::fromLatin1(kProductName));
+    setWindowIcon(applicationIcon());
+    SetAppTitle();
+}
+
+void Form1::PushButton6_Click()
+{
+    // The event loop keeps running while the folders are walked; a second
+    // press meanwhile must not empty the table under the running scan.
+    if (m_scanning)
+        return;
+    FlagScope scanning(m_scanning);
+    GuardedProcedure guard(m_services.dialogs, procedureLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
+
+    QList<int> removals;
+    guard.step(100, [&] { removals.clear(); });
+    guard.step(102, [&] {
+        // The second window's rows point into the table: they go before the table is emptied.
+        if (m_form2)
+            m_form2->resultModel().clear();
+    });
+    guard.step(104, [&] { m_foundFiles.clear(); });
+    guard.step(108, [&] { m_pointer->setState(PointerState::Busy); });
+
+    if (guard.test(110, [&] { return m_listView1->topLevelItemCount() == 0; })) {
+        guard.step(110, [&] { m_services.dialogs.message(QStringLiteral("No folders added.")); });
+        guard.step(250, [&] { m_pointer->setState(PointerState::Default); });
+        return;
+    }
+
+    guard.step(112, [&] { removals = nestedEntryPositions(folders()); });
+    for (qsizetype k = removals.size() - 1; k >= 0; --k) {
+        const int position = removals.at(k);
+        guard.step(130, [&] { m_services.dialogs.message(nestedEntryMessage(m_listView1->topLevelItem(position - 1)->text(0))); });
+        guard.step(132, [&] { delete m_listView1->takeTopLevelItem(position - 1); });
+        guard.step(134, [&] { QCoreApplication::processEvents(); });
+    }
+    guard.step(140, [&] { setCaptionIconAndTitle(); });
+
+    QStringList listed;
+    guard.step(142, [&] { listed = folders(); });
+    walkListedFolders(listed, guard);
+
+    guard.step(204, [&] { setCaptionIconAndTitle(); });
+    guard.step(206, [&] {
+        if (!m_form2) {
+            m_form2 = std::make_unique<Form2>(m_services, m_foundFiles);
+            m_form2->setShowFirstWindow([this] { show(); });
+        }
+    });
+    if (m_form2)
+        m_form2->prepareForScan(pos(), dateKind(), guard);
+    guard.step(242, [&] { setCaptionIconAndTitle(); });
+    guard.step(244, [&] {
+        if (m_form2)
+            m_form2->show();
+    });
+    guard.step(246, [&] { hide(); });
+    guard.step(248, [&] { m_pointer->setState(PointerState::Default); });
+}
+
+void Form1::walkListedFolders(const QStringList& folders, GuardedProcedure& guard)
+{
+    if (!m_folderScan)
+        return;
+    m_cancelScan = false;
+    m_walking = true;
+    ScanFeedback feedback;
+    feedback.progress = [this](qint64 folderCount, qint64 fileCount) {
+        postTo(this, [this, folderCount, fileCount] {
+            if (m_walking)
+                setWindowTitle(progressCaption(folderCount, fileCount));
+        });
+    };
+    feedback.failure = [this](const QString& location, int step, const QString& description) {
+        postTo(this, [this, location, step, description] {
+            m_queuedReports.enqueue({location, step, description});
+            showQueuedReports();
+        });
+    };
+    const DateKind kind = dateKind();
+    guard.step(150, [&] {
+        runKeepingWindowsResponsive([&] { m_folderScan(folders, kind, m_foundFiles, feedback, m_cancelScan); });
+    });
+    m_walking = false;
+    // Reports posted by the walk's last moments are shown before the scan goes on.
+    showQueuedReports();
+}
+
+void Form1::showQueuedReports()
+{
+    // A report waits for OK in a nested event loop, where the next report may
+    // arrive: it queues behind the open one instead of opening on top of it.
+    if (m_showingReport)
+        return;
+    FlagScope showing(m_showingReport);
+    while (!m_queuedReports.isEmpty()) {
+        const QueuedReport report = m_queuedReports.dequeue();
+        ShowErrorReport(m_services.dialogs, report.description, report.location, report.step);
+    }
+}

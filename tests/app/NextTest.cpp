@@ -1,0 +1,193 @@
+// "Next >" of the first window: nested entries, the walk off the window
+// thread, its reports and progress, and the switch to the second window.
+// The walk itself is the scan engine's (tested in tests/scan); here a scan of
+// the test's own records what it was asked and answers as told.
+
+#include "app/Form1.h"
+#include "results/Form2.h"
+#include "results/ResultTableModel.h"
+
+#include "TestServices.h"
+
+#include <QElapsedTimer>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class Next : public ::testing::Test {
+protected:
+    Next()
+        : form(test.services)
+    {
+        form.Form_Load();
+        form.setFolderScan([this](const QStringList& folders, DateKind kind, FoundFileTable& table,
+                                  const ScanFeedback& feedback, const std::atomic<bool>& cancel) {
+            walked = folders;
+            walkedKind = kind;
+            if (during)
+                during(table, feedback, cancel);
+            for (const QString& folder : folders)
+                table.append(folder + QStringLiteral("file.txt"), localSecondsOf(QDate(2024, 5, 1), QTime(9, 30)));
+        });
+        form.show();
+    }
+
+    void list(const QStringList& folders)
+    {
+        auto* view = form.findChild<QTreeWidget*>("ListView1");
+        for (const QString& folder : folders)
+            new QTreeWidgetItem(view, {folder});
+    }
+
+    TestServices test;
+    Form1 form;
+    QStringList walked;
+    DateKind walkedKind = DateKind::Modified;
+    std::function<void(FoundFileTable&, const ScanFeedback&, const std::atomic<bool>&)> during;
+};
+
+} // namespace
+
+TEST_F(Next, AnEmptyListSaysSoAndStaysOnTheFirstWindow)
+{
+    form.PushButton6_Click();
+    EXPECT_EQ(test.dialogs.messages(), QStringList{"No folders added."});
+    EXPECT_TRUE(walked.isEmpty());
+    EXPECT_TRUE(form.foundFiles().isEmpty());
+    EXPECT_EQ(form.form2(), nullptr);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.pointer().state(), PointerState::Default);
+}
+
+TEST_F(Next, NestedEntriesAreRemovedFromTheLastRecordedDownOneMessageEach)
+{
+    list({"/a/b/", "/a/", "/"});
+    form.PushButton6_Click();
+    EXPECT_EQ(test.dialogs.messages(),
+              (QStringList{"/a/ will be removed because it is a subfolder of another folder that you added.",
+                           "/a/b/ will be removed because it is a subfolder of another folder that you added."}));
+    EXPECT_EQ(form.folders(), QStringList{"/"});
+    EXPECT_EQ(walked, QStringList{"/"});
+}
+
+TEST_F(Next, ALaterSubfolderAndASimilarNameStayListed)
+{
+    list({"/data2/", "/data/", "/data/sub/"});
+    form.PushButton6_Click();
+    EXPECT_TRUE(test.dialogs.messages().isEmpty());
+    EXPECT_EQ(walked, (QStringList{"/data2/", "/data/", "/data/sub/"}));
+    EXPECT_EQ(form.foundFiles().size(), 3);
+}
+
+TEST_F(Next, TheSecondWindowTakesTheFirstOnesPlaceReadyForTheDateKind)
+{
+    list({"/srv/"});
+    form.findChild<QRadioButton*>("Option3")->click();
+    form.move(40, 60);
+    form.PushButton6_Click();
+
+    EXPECT_EQ(walkedKind, DateKind::Accessed);
+    Form2* second = form.form2();
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(second->pos(), form.pos());
+    EXPECT_EQ(second->resultModel().headerData(0, Qt::Horizontal).toString(), "File(s) Found");
+    EXPECT_EQ(second->resultModel().headerData(1, Qt::Horizontal).toString(), "Date Accessed");
+    EXPECT_EQ(second->rangeMode(), RangeMode::After);
+    EXPECT_EQ(form.pointer().state(), PointerState::Default);
+    EXPECT_EQ(form.windowTitle(), "Chronopurge Software");
+    EXPECT_EQ(form.foundFiles().size(), 1);
+    EXPECT_EQ(form.foundFiles().path(0), "/srv/file.txt");
+}
+
+TEST_F(Next, BackAndNextAgainRebuildTheTableAndClearTheList)
+{
+    list({"/srv/"});
+    form.PushButton6_Click();
+    Form2* second = form.form2();
+    second->chooseOption(2);
+    second->setPickerSeconds(2, localSecondsOf(QDate(2030, 1, 1)));
+    second->PushButton1_Click();
+    ASSERT_EQ(second->resultModel().rowCount(), 1);
+    second->PushButton2_Click();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(second->isVisible());
+
+    form.PushButton6_Click();
+    EXPECT_EQ(form.form2(), second);
+    EXPECT_EQ(second->rangeMode(), RangeMode::After);
+    EXPECT_EQ(second->pickerSeconds(2), localSecondsOf(QDate(2030, 1, 1)));
+    EXPECT_EQ(second->resultModel().rowCount(), 0);
+    EXPECT_EQ(form.foundFiles().size(), 1);
+}
+
+TEST_F(Next, WalkFailuresAreReportedInTheOrderTheyHappen)
+{
+    list({"/srv/"});
+    during = [](FoundFileTable&, const ScanFeedback& feedback, const std::atomic<bool>&) {
+        feedback.failure("QuennelTitle2021/08/31.AddFolder.GetSubDirectories2016", 114, "Input/output error");
+        feedback.failure("Chronopurge2021/08/31.Form1.PushButton6_Click", 160, "Device not ready");
+    };
+    form.PushButton6_Click();
+    const QStringList reports = test.dialogs.errorReports();
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_TRUE(reports[0].startsWith("Input/output error\r\nin QuennelTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 114\r\r"));
+    EXPECT_TRUE(reports[1].startsWith("Device not ready\r\nin Chronopurge2021/08/31.Form1.PushButton6_Click at line 160\r\r"));
+    EXPECT_TRUE(form.form2()->isVisible());
+}
+
+TEST_F(Next, TheWalkRunsOffTheWindowThreadShowingProgressAndASecondPressDoesNothing)
+{
+    list({"/srv/"});
+    QString captionDuringWalk;
+    bool busyDuringWalk = false;
+    int walks = 0;
+    const auto windowThread = std::this_thread::get_id();
+    bool offThread = false;
+    during = [&](FoundFileTable&, const ScanFeedback& feedback, const std::atomic<bool>&) {
+        ++walks;
+        offThread = std::this_thread::get_id() != windowThread;
+        feedback.progress(1234, 56789);
+        std::atomic<bool> seen = false;
+        // Runs on the window thread after the progress call, like a user's click would.
+        QMetaObject::invokeMethod(&form, [&] {
+            captionDuringWalk = form.windowTitle();
+            busyDuringWalk = form.pointer().isBusy();
+            form.PushButton6_Click();
+            seen = true;
+        }, Qt::QueuedConnection);
+        while (!seen)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    form.PushButton6_Click();
+    EXPECT_TRUE(offThread);
+    EXPECT_EQ(walks, 1);
+    EXPECT_TRUE(busyDuringWalk);
+    EXPECT_TRUE(captionDuringWalk.startsWith("Chronopurge Software - scanning: "));
+    EXPECT_TRUE(captionDuringWalk.contains("folders")) << captionDuringWalk.toStdString();
+    EXPECT_EQ(form.windowTitle(), "Chronopurge Software");
+}
+
+TEST_F(Next, ClosingTheWindowMidScanStopsTheWalkAndEndsTheProgram)
+{
+    list({"/srv/"});
+    during = [&](FoundFileTable&, const ScanFeedback&, const std::atomic<bool>& cancel) {
+        QMetaObject::invokeMethod(&form, [&] { form.close(); }, Qt::QueuedConnection);
+        QElapsedTimer waited;
+        waited.start();
+        while (!cancel && waited.elapsed() < 5000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    QElapsedTimer elapsed;
+    elapsed.start();
+    form.PushButton6_Click();
+    EXPECT_LT(elapsed.elapsed(), 1000);
+    EXPECT_EQ(test.endProgramCalls, 1);
+}
