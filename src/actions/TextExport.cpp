@@ -1,5 +1,7 @@
 #include "actions/TextExport.h"
 
+#include "platform/FileSystem.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -11,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using platform::writeAll;
+
 namespace {
 
 // Rows are gathered into blocks of about this size before each write.
@@ -19,23 +23,6 @@ constexpr qsizetype kBlockSize = 1 << 20;
 QString describe(const QString& fileName, int errnum)
 {
     return QStringLiteral("%1: %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errnum)));
-}
-
-bool writeAll(int fd, const char* data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
 }
 
 // Writes the rows to `fd` in blocks; false with errno set when a write failed.

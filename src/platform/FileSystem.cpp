@@ -3,7 +3,10 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <cerrno>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -18,6 +21,23 @@ bool fileExists(const QString& path)
         return false;
     struct stat status;
     return ::stat(nativePath(path).constData(), &status) == 0;
+}
+
+bool writeAll(int fd, const char* data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
 }
 
 QString programFolder()

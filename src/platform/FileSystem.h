@@ -11,6 +11,13 @@ QByteArray nativePath(const QString& path);
 /** True when the date and time of the file or folder at `path` can be read; false on any failure. */
 bool fileExists(const QString& path);
 
+/**
+ * Writes all `size` bytes to `fd`, going on after short writes and
+ * interruptions; false with errno set when a write fails (ENOSPC when the
+ * drive takes no more).
+ */
+bool writeAll(int fd, const char* data, qsizetype size);
+
 /** The folder of the running program, without a trailing separator (except at "/"). */
 QString programFolder();
 

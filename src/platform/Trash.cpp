@@ -1,5 +1,7 @@
 #include "platform/Trash.h"
 
+#include "platform/FileSystem.h"
+
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
 
@@ -41,25 +43,6 @@ int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* 
 #else
     return int(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, RENAME_NOREPLACE));
 #endif
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        data += written;
-        left -= written;
-    }
-    return true;
 }
 
 // The canonical path of an open folder, as the kernel knows it.
@@ -160,7 +143,7 @@ int Mover::writeRecord(Pending& pending)
     }
     if (pending.infoFd < 0)
         return EEXIST;
-    if (!writeAll(pending.infoFd, pending.record)) {
+    if (!writeAll(pending.infoFd, pending.record.constData(), pending.record.size())) {
         const int errnum = errno;
         ::close(pending.infoFd);
         pending.infoFd = -1;
