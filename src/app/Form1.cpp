@@ -61,6 +61,7 @@ QString location(const char* procedure)
 Form1::Form1(AppServices& services, QWidget* parent)
     : QWidget(parent)
     , m_services(services)
+    , m_folderScan(parallelScan())
 {
     setObjectName(QStringLiteral("Form1"));
     // The design caption; Form_Load replaces it.

@@ -45,6 +45,15 @@ private:
 
 } // namespace
 
+FolderScan parallelScan()
+{
+    return [](const QStringList& folders, DateKind kind, FoundFileTable& table, const ScanFeedback& feedback,
+              const std::atomic<bool>& cancel) {
+        ScanEngine engine(ScanOptions{kind, 0});
+        engine.run(folders, table, feedback, cancel);
+    };
+}
+
 Form1::~Form1() = default;
 
 void Form1::setCaptionIconAndTitle()

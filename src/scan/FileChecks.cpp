@@ -1,0 +1,134 @@
+#include "scan/FileChecks.h"
+
+#include "platform/FileSystem.h"
+#include "scan/FolderListing.h"
+#include "scan/MountTable.h"
+
+#include <sys/stat.h>
+
+bool HasUnsafeChars(QStringView name)
+{
+    for (const char32_t c : name.toUcs4()) {
+        if (c < 32 || c == 63 || (c >= 127 && c <= 159))
+            return true;
+    }
+    return false;
+}
+
+bool hasUnsafeBytes(const char* name, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte < 32 || byte == '?' || byte == 127)
+            return true;
+        // U+0080 to U+009F are encoded as C2 80 to C2 9F.
+        if (byte == 0xC2 && i + 1 < length) {
+            const auto next = static_cast<unsigned char>(name[i + 1]);
+            if (next >= 0x80 && next <= 0x9F)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool isValidUtf8(const char* bytes, size_t length)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes);
+    size_t i = 0;
+    while (i < length) {
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t extra;
+        char32_t codePoint;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            codePoint = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            codePoint = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            codePoint = c & 0x07;
+        } else {
+            return false;
+        }
+        for (size_t k = 1; k <= extra; ++k) {
+            if (i + k >= length || (s[i + k] & 0xC0) != 0x80)
+                return false;
+            codePoint = (codePoint << 6) | (s[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+        if ((extra == 2 && codePoint < 0x800) || (extra == 3 && codePoint < 0x10000) || codePoint > 0x10FFFF
+            || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+bool isAcceptedFolderName(const char* name, size_t length)
+{
+    if (length == 0 || length >= size_t(kMaxPathLength))
+        return false;
+    if ((length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.'))
+        return false;
+    return isValidUtf8(name, length) && !hasUnsafeBytes(name, length);
+}
+
+std::optional<bool> IsDirectory(const QString& path)
+{
+    struct stat status;
+    if (path.isEmpty() || ::lstat(platform::nativePath(path).constData(), &status) != 0) {
+        // "/data/" names the folder itself even when it is reached through a link.
+        if (path.size() > 1 && path.endsWith(QLatin1Char('/'))
+            && ::stat(platform::nativePath(path).constData(), &status) == 0)
+            return S_ISDIR(status.st_mode);
+        return std::nullopt;
+    }
+    return S_ISDIR(status.st_mode);
+}
+
+bool IsRootFolder(const QString& path)
+{
+    return path == QLatin1String("/");
+}
+
+int folderAttributes(const QString& path)
+{
+    static const MountTable mounts = MountTable::current();
+    if (mounts.isPseudoMountPoint(platform::nativePath(path)))
+        return kAttributesNotExpanded;
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    const QString name = trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+    return kAttributeDirectory | (name.startsWith(QLatin1Char('.')) ? kAttributeHidden : 0);
+}
+
+bool isExpandable(const QString& path)
+{
+    return IsRootFolder(path) || folderAttributes(path) != kAttributesNotExpanded;
+}
+
+bool CanOpenFile(const QString& path)
+{
+    struct stat status;
+    return !path.isEmpty() && ::stat(platform::nativePath(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+QStringList ListFiles(const QString& folder, const QString& pattern)
+{
+    Q_UNUSED(pattern);
+    FolderListing listing;
+    ListingScratch scratch;
+    LocalTimeCache times;
+    listFolder(platform::nativePath(folder), DateKind::Modified, TildeNames::Keep, true, listing, scratch, times);
+    QStringList names;
+    names.reserve(qsizetype(listing.files.size()));
+    for (const ListedFile& file : listing.files)
+        names << QString::fromUtf8(listing.nameData(file.name), file.name.length);
+    return names;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// Which folders and files take part in a scan.
+//
+// Names are judged by Unicode code points on UTF-8 bytes: a name that is not
+// valid UTF-8 cannot be represented and is skipped. A folder name is unsafe
+// when it holds a code point below 32, "?" (63) or one from 127 to 159.
+// Folder attributes are those a walk compares: directory 16, hidden 2 for a
+// name beginning with ".", and hidden + system + directory (22) for the mount
+// points of the kernel's pseudo-file systems, which a walk does not enter.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+/** The platform's longest path: folders this long or longer are listed but not entered. */
+inline constexpr int kMaxPathLength = 4096;
+
+inline constexpr int kAttributeHidden = 2;
+inline constexpr int kAttributeSystem = 4;
+inline constexpr int kAttributeDirectory = 16;
+/** Hidden + system + directory: a folder the walk does not enter (unless it is the root folder). */
+inline constexpr int kAttributesNotExpanded = 22;
+
+/** True when `name` holds a code point below 32, "?", or from 127 to 159; false for an empty name. */
+bool HasUnsafeChars(QStringView name);
+/** The same test on a UTF-8 name, without decoding it. */
+bool hasUnsafeBytes(const char* name, size_t length);
+/** True when the bytes are valid UTF-8 (every name the program can show). */
+bool isValidUtf8(const char* bytes, size_t length);
+
+/** True for a folder name the walk accepts: representable, short enough, safe, not "." or "..". */
+bool isAcceptedFolderName(const char* name, size_t length);
+
+/**
+ * Whether `path` is a folder: true when it carries the directory attribute,
+ * false when it exists without it, std::nullopt when its attributes cannot be
+ * read (missing path). A trailing "/" is allowed; links are not followed.
+ */
+std::optional<bool> IsDirectory(const QString& path);
+
+/** True when `path` is the root folder "/". */
+bool IsRootFolder(const QString& path);
+
+/** The attribute value of the folder at `path` (16, 18, or 22 for a pseudo-file-system mount point). */
+int folderAttributes(const QString& path);
+
+/** Whether the walk expands the folder: the root folder, or attributes other than 22. */
+bool isExpandable(const QString& path);
+
+/**
+ * True when the file at `path` can be opened: it is not a folder and, following
+ * links, it is a regular file. The file is never opened or read.
+ */
+bool CanOpenFile(const QString& path);
+
+/**
+ * The names of the openable files of `folder` (hidden ones included, no
+ * folders), in the order the listing returns them. `pattern` must be "*.*"
+ * or "*": every name. An unreadable folder gives an empty list.
+ */
+QStringList ListFiles(const QString& folder, const QString& pattern = QStringLiteral("*.*"));

@@ -1,0 +1,59 @@
+#pragma once
+// A file's modified, created or accessed date, as the scan records it.
+//
+// modified = mtime, accessed = atime, created = the birth time where the file
+// system keeps one (statx), else the earlier of mtime and ctime. Times become
+// local seconds by the time-zone rules in force at the file's own date, and
+// the date text is the general date form of DateText.h.
+
+#include "folders/DateKind.h"
+#include "scan/DateText.h"
+
+#include <QString>
+
+#include <array>
+
+struct statx;
+
+/** The file's last-modified date as general date text; empty when the file is gone. */
+QString FileModifiedDate(const QString& path);
+/** The file's created date as general date text; empty when the file is gone. */
+QString FileCreatedDate(const QString& path);
+/** The file's last-accessed date as general date text; empty when the file is gone. */
+QString FileAccessedDate(const QString& path);
+
+/** The file's date of `kind` as local seconds (the link's own times for a link); kNoDate when it is gone. */
+qint64 fileDate(const QString& path, DateKind kind);
+
+/** The statx fields a date of `kind` needs, with the file type. */
+unsigned statxMaskFor(DateKind kind);
+
+/**
+ * Converts a 100-nanosecond count since 1601-01-01 00:00 UTC to a local day
+ * number (days since 1899-12-30, the time of day as the fraction).
+ */
+double FileTimeToDayNumber(qint64 fileTime);
+
+/**
+ * Converts UTC seconds to local seconds like localSecondsFromUtc, remembering
+ * the offset of each quarter hour it has seen. Offsets change at most once in
+ * a quarter hour, so a quarter hour whose two ends have the same offset has it
+ * throughout; one with a change inside is converted exactly every time. For
+ * one thread and one time zone (a scan): create one per worker.
+ */
+class LocalTimeCache {
+public:
+    LocalTimeCache();
+    qint64 localSeconds(qint64 utcSeconds, long nanoseconds);
+
+private:
+    static constexpr size_t kSlots = 4096;
+    struct Slot {
+        qint64 bucket;
+        qint64 offset;
+    };
+    std::array<Slot, kSlots> m_slots;
+};
+
+/** The date of `kind` from a statx record, as local seconds. */
+qint64 statxDate(const struct statx& status, DateKind kind, LocalTimeCache& cache);

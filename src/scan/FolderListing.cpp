@@ -1,0 +1,127 @@
+#include "scan/FolderListing.h"
+
+#include "scan/FileChecks.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+struct LinuxDirent64 {
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+ListedName storeName(QByteArray& names, const char* name, size_t length)
+{
+    const ListedName stored{quint32(names.size()), quint32(length)};
+    names.append(name, qsizetype(length));
+    return stored;
+}
+
+} // namespace
+
+bool dropsFolderSilently(int error)
+{
+    return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
+        || error == ENAMETOOLONG;
+}
+
+void listFolder(const QByteArray& path, DateKind kind, TildeNames tildeNames, bool followLink,
+                FolderListing& listing, ListingScratch& scratch, LocalTimeCache& times)
+{
+    listing.clear();
+    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    if (!followLink)
+        flags |= O_NOFOLLOW;
+    const FileDescriptor folder(::open(path.constData(), flags));
+    if (folder.get() < 0) {
+        listing.error = errno;
+        listing.failedCall = "open";
+        return;
+    }
+    const unsigned mask = statxMaskFor(kind);
+    for (;;) {
+        const long read = ::syscall(SYS_getdents64, folder.get(), scratch.buffer.data(), scratch.buffer.size());
+        if (read == 0)
+            break;
+        if (read < 0) {
+            if (errno == EINTR)
+                continue;
+            listing.error = errno;
+            listing.failedCall = "read";
+            return;
+        }
+        for (long position = 0; position < read;) {
+            const auto* entry = reinterpret_cast<const LinuxDirent64*>(scratch.buffer.data() + position);
+            position += entry->d_reclen;
+            const char* name = entry->d_name;
+            const size_t length = std::strlen(name);
+            if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')))
+                continue;
+            // A name that is not UTF-8 cannot be shown or typed: it is skipped
+            // with everything below it.
+            if (!isValidUtf8(name, length))
+                continue;
+
+            unsigned char type = entry->d_type;
+            struct statx status;
+            bool haveStatus = false;
+            if (type == DT_UNKNOWN || type == DT_REG || type == DT_LNK) {
+                if (::statx(folder.get(), name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &status) != 0)
+                    continue; // gone since the listing
+                haveStatus = true;
+                type = S_ISDIR(status.stx_mode) ? DT_DIR : S_ISREG(status.stx_mode) ? DT_REG
+                                                   : S_ISLNK(status.stx_mode)   ? DT_LNK
+                                                                                : DT_UNKNOWN;
+            }
+            if (type == DT_DIR) {
+                if (isAcceptedFolderName(name, length))
+                    listing.subfolders.push_back(storeName(listing.names, name, length));
+                continue;
+            }
+            if (type == DT_LNK) {
+                // A link counts as a file when it leads to a regular file; it
+                // keeps its own times. A link to a folder is neither entered nor listed.
+                struct stat target;
+                if (::fstatat(folder.get(), name, &target, 0) != 0 || !S_ISREG(target.st_mode))
+                    continue;
+            } else if (type != DT_REG) {
+                continue; // FIFOs, sockets and devices are not files to list
+            }
+            if (tildeNames == TildeNames::Drop && name[0] == '~')
+                continue;
+            if (!haveStatus)
+                continue;
+            listing.files.push_back({storeName(listing.names, name, length), statxDate(status, kind, times)});
+        }
+    }
+}

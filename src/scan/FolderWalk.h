@@ -1,0 +1,20 @@
+#pragma once
+// The simple, one-thread walk: the reference whose order the parallel engine
+// keeps, and the operations the walk is built from.
+
+#include "scan/ScanEngine.h"
+
+/**
+ * Extends `collection` (folder paths ending in "/") with all their accepted
+ * subfolders: after the existing entries, one level below them, then two
+ * levels, and so on; within a level grouped by parent in the order the parents
+ * stand, each parent's subfolders in listing order. A folder whose subfolders
+ * cannot be listed (permission denied, path not found) is removed silently;
+ * other failures go to `feedback.failure` with the walk's location and the walk
+ * goes on. With `recurse` false only one level is added.
+ */
+void GetSubDirectories2016(QStringList& collection, bool recurse, const ScanFeedback& feedback = {});
+
+/** The whole scan in one thread, in the same order as ScanEngine::run. */
+ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFileTable& table,
+                            const ScanFeedback& feedback = {});

@@ -1,0 +1,45 @@
+#include "scan/FoundFileTable.h"
+
+QString FoundFileTable::path(qsizetype i) const
+{
+    const Entry& entry = m_entries[size_t(i)];
+    return m_folders[entry.folder] + QString::fromUtf8(m_names.data() + entry.nameOffset, qsizetype(entry.nameLength));
+}
+
+void FoundFileTable::clear()
+{
+    std::vector<QString>().swap(m_folders);
+    std::vector<Entry>().swap(m_entries);
+    std::string().swap(m_names);
+}
+
+void FoundFileTable::append(const QString& path, qint64 localSeconds)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = path.left(slash + 1);
+    if (m_folders.empty() || m_folders.back() != folder)
+        beginFolder(folder);
+    const QByteArray name = path.mid(slash + 1).toUtf8();
+    appendFile(name.constData(), size_t(name.size()), localSeconds);
+}
+
+void FoundFileTable::beginFolder(const QString& folderPath)
+{
+    m_folders.push_back(folderPath);
+}
+
+void FoundFileTable::appendFile(const char* utf8Name, size_t length, qint64 localSeconds)
+{
+    if (m_folders.empty())
+        m_folders.emplace_back();
+    m_entries.push_back({localSeconds, quint64(m_names.size()), quint32(m_folders.size() - 1), quint32(length)});
+    m_names.append(utf8Name, length);
+}
+
+size_t FoundFileTable::memoryUsed() const
+{
+    size_t folders = m_folders.capacity() * sizeof(QString);
+    for (const QString& folder : m_folders)
+        folders += size_t(folder.capacity()) * 2 + 32;
+    return folders + m_entries.capacity() * sizeof(Entry) + m_names.capacity();
+}

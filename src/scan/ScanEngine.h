@@ -1,0 +1,65 @@
+#pragma once
+// The scan: every accepted file below the listed folders, with its date, in
+// exactly the order of the simple walk (FolderWalk.h): for each listed folder
+// in list order, the folder's own files, then its subfolders level by level,
+// parents in order, each folder's entries in listing order.
+//
+// Worker threads read the folders (getdents64, one statx per entry that may
+// be a file, relative to the open folder) as soon as they are found; the
+// calling thread, the coordinator, takes their results in walk order and
+// appends them to the table. More folder reads are kept in flight than there
+// are cores, since a cold disk answers many requests at once faster than one
+// after another.
+//
+// run() blocks: call it off the window thread. Progress comes at most every
+// ~100 ms and failures in walk order, both on the calling thread. Setting the
+// cancel flag (from any thread) stops the scan within moments.
+
+#include "folders/DateKind.h"
+#include "scan/FoundFileTable.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+/** Where the walk's failures are reported. */
+QString walkLocation();
+
+struct ScanFeedback {
+    /** Folders and files seen so far; at most every ~100 ms. */
+    std::function<void(qint64 folders, qint64 files)> progress;
+    /** A failure for the error report (location, step, description), in walk order. */
+    std::function<void(const QString& location, int step, const QString& description)> failure;
+};
+
+struct ScanOptions {
+    DateKind kind = DateKind::Modified;
+    /** Folder-reading threads; 0 picks a number for this machine. */
+    int threads = 0;
+};
+
+struct ScanCounts {
+    qint64 folders = 0;
+    qint64 files = 0;
+};
+
+class ScanEngine {
+public:
+    explicit ScanEngine(ScanOptions options = {});
+
+    /**
+     * Walks every folder of `folders` (each ending in "/") in order and
+     * appends each accepted file with its date to `table`. Returns the
+     * counts; stops early, with a partial table, when `cancel` becomes true.
+     */
+    ScanCounts run(const QStringList& folders, FoundFileTable& table, const ScanFeedback& feedback,
+                   const std::atomic<bool>& cancel);
+
+    /** The number of threads run() uses. */
+    int threadCount() const;
+
+private:
+    ScanOptions m_options;
+};
