@@ -22,3 +22,6 @@ add_test(NAME Smoke.ProgramShowsItsWindowUnderXvfb
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/smoke/start_under_xvfb.sh $<TARGET_FILE:chronopurge>)
 set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
     SKIP_RETURN_CODE 77 LABELS smoke TIMEOUT 60)
+
+# The command-line driver's test runs the built program.
+add_dependencies(test_scan chronopurge-cli)

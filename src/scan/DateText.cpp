@@ -174,3 +174,31 @@ std::optional<qint64> parseGeneralDate(const QString& text, const QLocale& local
         return localSecondsOf(QDate(1899, 12, 30), time);
     return std::nullopt;
 }
+
+DateTextCache::DateTextCache(const QLocale& locale)
+    : m_locale(locale)
+    , m_dateFormat(generalDateFormat(locale))
+    , m_timeFormat(generalTimeFormat(locale))
+{
+}
+
+QString DateTextCache::text(qint64 localSeconds)
+{
+    if (localSeconds == kNoDate)
+        return QString();
+    const qint64 day = dayNumberOf(localSeconds);
+    const int second = int(localSeconds - day * kSecondsPerDay);
+    QString time;
+    if (second != 0 || day == 0) {
+        auto found = m_times.find(second);
+        if (found == m_times.end())
+            found = m_times.insert(second, m_locale.toString(QTime::fromMSecsSinceStartOfDay(second * 1000), m_timeFormat));
+        time = *found;
+    }
+    if (day == 0)
+        return time;
+    auto found = m_days.find(day);
+    if (found == m_days.end())
+        found = m_days.insert(day, m_locale.toString(dateTimeOf(day * kSecondsPerDay).date(), m_dateFormat));
+    return second == 0 ? *found : *found + QLatin1Char(' ') + time;
+}

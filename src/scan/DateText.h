@@ -10,6 +10,7 @@
 // same locale gives the same second.
 
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -46,3 +47,21 @@ QString generalDateText(qint64 localSeconds, const QLocale& locale = QLocale::sy
 
 /** Reads a general date text back; std::nullopt when it is not one under `locale`. */
 std::optional<qint64> parseGeneralDate(const QString& text, const QLocale& locale = QLocale::system());
+
+/**
+ * The general date text of many dates under one locale, each day's date and
+ * each second's time formatted once: the text of a date is its day's text, a
+ * space and its second's text, so the result is generalDateText's.
+ */
+class DateTextCache {
+public:
+    explicit DateTextCache(const QLocale& locale = QLocale::system());
+    QString text(qint64 localSeconds);
+
+private:
+    QLocale m_locale;
+    QString m_dateFormat;
+    QString m_timeFormat;
+    QHash<qint64, QString> m_days;
+    QHash<int, QString> m_times;
+};

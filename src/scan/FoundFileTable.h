@@ -31,6 +31,13 @@ public:
         return generalDateText(localSeconds(i), locale);
     }
 
+    /** The index of the folder of file i, and that folder's path (ending in "/"). */
+    quint32 folderIndex(qsizetype i) const { return m_entries[size_t(i)].folder; }
+    const QString& folderPath(quint32 folder) const { return m_folders[folder]; }
+    /** The name of file i as UTF-8 bytes (not NUL-terminated) and its length. */
+    const char* nameUtf8(qsizetype i) const { return m_names.data() + m_entries[size_t(i)].nameOffset; }
+    size_t nameLength(qsizetype i) const { return m_entries[size_t(i)].nameLength; }
+
     /** Empties both columns and gives their memory back. */
     void clear();
     /** Appends one file to both columns. */

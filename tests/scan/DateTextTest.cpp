@@ -55,3 +55,21 @@ TEST(DateText, LocalTimeUsesTheRulesInForceAtTheFilesDate)
     EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer, 600000000)).time(), QTime(14, 0, 1));
     EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer, 400000000)).time(), QTime(14, 0, 0));
 }
+
+TEST(DateText, TheCacheGivesTheSameTextAsFormattingEachDate)
+{
+    QRandomGenerator random(7);
+    for (const char* name : {"en_US", "de_DE", "ar_EG", "C"}) {
+        const QLocale locale(name);
+        DateTextCache cache(locale);
+        for (int i = 0; i < 500; ++i) {
+            qint64 seconds = localSecondsOf(QDate(2020, 1, 1)) + qint64(random.bounded(30)) * 86400 + random.bounded(3) * 3600;
+            if (i % 5 == 0)
+                seconds = dayNumberOf(seconds) * 86400; // midnight
+            if (i % 7 == 0)
+                seconds = random.bounded(86400);        // day zero
+            ASSERT_EQ(cache.text(seconds), generalDateText(seconds, locale)) << name;
+        }
+        EXPECT_EQ(cache.text(kNoDate), "");
+    }
+}

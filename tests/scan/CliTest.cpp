@@ -1,0 +1,56 @@
+// chronopurge-cli end to end on a small tree.
+
+#include "QtPrinting.h"
+#include "TempTree.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList runCli(const QStringList& arguments, int* exitCode = nullptr)
+{
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LC_ALL", "en_US.UTF-8");
+    environment.insert("TZ", "UTC0");
+    cli.setProcessEnvironment(environment);
+    cli.start(qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + "/chronopurge-cli", arguments);
+    cli.waitForFinished(30000);
+    if (exitCode)
+        *exitCode = cli.exitCode();
+    return QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+QDateTime utc(int year, int month, int day, int hour = 0, int minute = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute), Qt::UTC);
+}
+
+} // namespace
+
+TEST(Cli, ListsEveryFileOrOnlyARangeEachPathOnce)
+{
+    TempTree tree;
+    tree.file("r/old.txt", utc(2019, 3, 1, 14, 30));
+    tree.file("r/new.txt", utc(2024, 8, 31, 14, 30));
+    tree.file("r/sub/mid.txt", utc(2021, 8, 31));
+    tree.file("r/~skip.txt", utc(2021, 8, 31));
+
+    QStringList all = runCli({tree.path("r")});
+    all.sort();
+    EXPECT_EQ(all, (QStringList{tree.path("r/new.txt") + "\t8/31/2024 2:30:00 PM",
+                                tree.path("r/old.txt") + "\t3/1/2019 2:30:00 PM",
+                                tree.path("r/sub/mid.txt") + "\t8/31/2021"}));
+
+    // The folder and one inside it: files below the inner one are found twice, listed once.
+    EXPECT_EQ(runCli({"--between", "2020-01-01", "2022-01-01", tree.path("r"), tree.path("r/sub")}),
+              QStringList{tree.path("r/sub/mid.txt") + "\t8/31/2021"});
+    EXPECT_EQ(runCli({"--before", "2019-03-01", tree.path("r")}), QStringList{});
+    EXPECT_EQ(runCli({"--on", "2019-03-01", "--threads", "1", tree.path("r")}).size(), 1);
+
+    int exitCode = 0;
+    runCli({"--after", "yesterday", tree.path("r")}, &exitCode);
+    EXPECT_EQ(exitCode, 2);
+}
