@@ -97,13 +97,28 @@ private:
         m_workAvailable.notify_one();
     }
 
+    // Wakes sleeping workers for `count` new folders; waking costs a context
+    // switch, so a worker that is busy anyway is left alone.
+    void wakeWorkers(size_t count, std::unique_lock<std::mutex>& lock)
+    {
+        const size_t toWake = std::min(count, m_idleWorkers);
+        lock.unlock();
+        if (toWake >= m_workers.size())
+            m_workAvailable.notify_all();
+        else
+            for (size_t i = 0; i < toWake; ++i)
+                m_workAvailable.notify_one();
+    }
+
     bool waitUntilDone(Node& node, const ScanFeedback& feedback, ScanCounts& counts, QElapsedTimer& sinceProgress)
     {
         std::unique_lock lock(m_mutex);
         while (!node.done) {
             if (m_cancel)
                 return false;
+            m_awaited = &node;
             m_nodeDone.wait_for(lock, std::chrono::milliseconds(kProgressIntervalMs / 2));
+            m_awaited = nullptr;
             if (sinceProgress.elapsed() >= kProgressIntervalMs) {
                 lock.unlock();
                 reportProgress(feedback, counts, sinceProgress);
@@ -152,7 +167,9 @@ private:
             Node* node = nullptr;
             {
                 std::unique_lock lock(m_mutex);
+                ++m_idleWorkers;
                 m_workAvailable.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+                --m_idleWorkers;
                 if (m_stop)
                     return;
                 node = m_queue.front();
@@ -164,14 +181,13 @@ private:
             found.reserve(node->children.size());
             for (const std::unique_ptr<Node>& child : node->children)
                 found.push_back(child.get());
-            {
-                std::lock_guard lock(m_mutex);
-                m_queue.insert(m_queue.end(), found.begin(), found.end());
-                node->done = true;
-            }
-            if (!found.empty())
-                m_workAvailable.notify_all();
-            m_nodeDone.notify_one();
+            std::unique_lock lock(m_mutex);
+            m_queue.insert(m_queue.end(), found.begin(), found.end());
+            node->done = true;
+            const bool awaited = m_awaited == node;
+            if (awaited)
+                m_nodeDone.notify_one();
+            wakeWorkers(found.size(), lock);
         }
     }
 
@@ -206,6 +222,8 @@ private:
     std::condition_variable m_workAvailable;
     std::condition_variable m_nodeDone;
     std::deque<Node*> m_queue;
+    Node* m_awaited = nullptr;
+    size_t m_idleWorkers = 0;
     bool m_stop = false;
     std::vector<std::thread> m_workers;
 };
