@@ -7,6 +7,7 @@
 #include "results/Form2.h"
 #include "results/ResultTableModel.h"
 
+#include "TempTree.h"
 #include "TestServices.h"
 
 #include <QElapsedTimer>
@@ -190,4 +191,39 @@ TEST_F(Next, ClosingTheWindowMidScanStopsTheWalkAndEndsTheProgram)
     form.PushButton6_Click();
     EXPECT_LT(elapsed.elapsed(), 1000);
     EXPECT_EQ(test.endProgramCalls, 1);
+}
+
+TEST(NextWithTheEngine, FindsTheFilesOfEveryListedFolderAndStartFindingListsThem)
+{
+    TempTree tree;
+    const QDateTime old(QDate(2019, 4, 1), QTime(10, 0), Qt::UTC);
+    const QDateTime recent(QDate(2025, 4, 1), QTime(10, 0), Qt::UTC);
+    tree.file("a/old.txt", old);
+    tree.file("a/sub/recent.txt", recent);
+    tree.file("a/~temp.txt", recent);
+    tree.file("b/recent.log", recent);
+
+    TestServices test;
+    Form1 form(test.services);
+    form.Form_Load();
+    auto* view = form.findChild<QTreeWidget*>("ListView1");
+    for (const char* folder : {"a/", "b/"})
+        new QTreeWidgetItem(view, {tree.path(folder)});
+    form.show();
+    form.PushButton6_Click();
+
+    const FoundFileTable& table = form.foundFiles();
+    ASSERT_EQ(table.size(), 3);
+    EXPECT_EQ(table.path(0), tree.path("a/old.txt"));
+    EXPECT_EQ(table.path(1), tree.path("a/sub/recent.txt"));
+    EXPECT_EQ(table.path(2), tree.path("b/recent.log"));
+    EXPECT_EQ(table.dateText(0), generalDateText(localSecondsOf(QDate(2019, 4, 1), QTime(10, 0))));
+
+    Form2* second = form.form2();
+    ASSERT_NE(second, nullptr);
+    second->setPickerSeconds(1, localSecondsOf(QDate(2020, 1, 1)));
+    second->PushButton1_Click();
+    ASSERT_EQ(second->resultStore().rowCount(), 2);
+    EXPECT_EQ(second->resultStore().path(0), tree.path("a/sub/recent.txt"));
+    EXPECT_EQ(second->resultStore().path(1), tree.path("b/recent.log"));
 }
