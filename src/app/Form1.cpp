@@ -144,10 +144,7 @@ void Form1::Form_Load()
     const QString cursorFile = m_services.programFolder + QStringLiteral("/HAND-M.CUR");
     if (guard.test(102, [&] { return platform::fileExists(cursorFile); })) {
         guard.step(104, [&] {
-            const std::optional<QCursor> cursor = platform::loadCursorFile(cursorFile);
-            if (!cursor)
-                fail(QStringLiteral("Invalid picture"));
-            m_pointer->setCustomCursor(*cursor);
+            m_pointer->loadCustomCursor(cursorFile);
         });
     }
     guard.step(106, [&] { ApplySkin(); });

@@ -1,5 +1,8 @@
 #include "app/WindowPointer.h"
 
+#include "app/Failure.h"
+#include "platform/CursorFile.h"
+
 #include <QAbstractScrollArea>
 #include <QCursor>
 #include <QEnterEvent>
@@ -55,6 +58,14 @@ void WindowPointer::setCustomCursor(const QCursor& cursor)
     m_custom = cursor;
     if (m_state == PointerState::Custom)
         setState(PointerState::Custom);
+}
+
+void WindowPointer::loadCustomCursor(const QString& path)
+{
+    const std::optional<QCursor> cursor = platform::loadCursorFile(path);
+    if (!cursor)
+        fail(QStringLiteral("Invalid picture"));
+    setCustomCursor(*cursor);
 }
 
 void WindowPointer::setHoverRule(QWidget* widget, PointerState target)

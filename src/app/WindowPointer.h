@@ -26,6 +26,8 @@ public:
     /** The hand shape shown for the custom state; without one the arrow shows. */
     void setCustomCursor(const QCursor& cursor);
     bool hasCustomCursor() const { return m_custom.has_value(); }
+    /** Loads the cursor file at `path` as the hand shape; throws Failure("Invalid picture") when it is no cursor. */
+    void loadCustomCursor(const QString& path);
 
     /** When the pointer moves over `widget`, the state becomes `target` unless busy. */
     void setHoverRule(QWidget* widget, PointerState target);

@@ -204,10 +204,7 @@ void Form2::Form_Load()
     const QString cursorPath = m_services.programFolder + QLatin1Char('/') + QString::fromLatin1(kCursorFileName);
     if (guard.test(106, [&] { return platform::fileExists(cursorPath); })) {
         guard.step(108, [&] {
-            const std::optional<QCursor> cursor = platform::loadCursorFile(cursorPath);
-            if (!cursor)
-                fail(QStringLiteral("Invalid picture"));
-            m_pointer->setCustomCursor(*cursor);
+            m_pointer->loadCustomCursor(cursorPath);
         });
     }
 
@@ -333,10 +330,7 @@ void Form2::prepareForScan(const QPoint& topLeft, DateKind kind, GuardedProcedur
     const QString cursorPath = m_services.programFolder + QLatin1Char('/') + QString::fromLatin1(kCursorFileName);
     if (guard.test(214, [&] { return platform::fileExists(cursorPath); })) {
         guard.step(216, [&] {
-            const std::optional<QCursor> cursor = platform::loadCursorFile(cursorPath);
-            if (!cursor)
-                fail(QStringLiteral("Invalid picture"));
-            m_pointer->setCustomCursor(*cursor);
+            m_pointer->loadCustomCursor(cursorPath);
         });
     }
     QString pathHeader;
