@@ -1,8 +1,13 @@
 // chronopurge-cli: the scan engine and the range filter from a terminal, for
 // scripts, benchmarks and tests. It walks the folders given, as "Next >" does,
 // and prints one line per row, the path, a TAB and the date text, in table
-// order; with a range, only the rows "Start Finding" would list.
+// order; with a range, only the rows "Start Finding" would list. --save
+// writes those rows as "Save Results As Text File" does, and --trash moves
+// their files to the Trash (the flag is the consent: nothing is asked).
 
+#include "actions/ResultRows.h"
+#include "actions/TextExport.h"
+#include "actions/TrashAction.h"
 #include "results/RangeFilter.h"
 #include "scan/DateText.h"
 #include "scan/ScanEngine.h"
@@ -25,6 +30,9 @@ constexpr char kUsage[] =
     "  --kind modified|created|accessed   which date counts (default: modified)\n"
     "  --after DATE | --before DATE | --on DATE | --between DATE DATE\n"
     "                                     only the files in that range, each path once (DATE: YYYY-MM-DD)\n"
+    "  --save FILE                        write the rows' paths to FILE, one a line (CR LF), instead of listing them\n"
+    "  --trash                            move the rows' files to the Trash and print each path moved;\n"
+    "                                     failures go to stderr and make the exit status 1\n"
     "  --threads N                        folder-reading threads (default: chosen for this machine)\n"
     "  --stats                            folders, files, rows, time and peak memory on stderr\n";
 
@@ -34,6 +42,8 @@ struct Arguments {
     std::optional<RangeChoice> range;
     int threads = 0;
     bool stats = false;
+    QString saveFile;
+    bool trash = false;
 };
 
 [[noreturn]] void usageError(const char* message, const char* detail = "")
@@ -86,6 +96,10 @@ Arguments parseArguments(int argc, char* argv[])
             arguments.threads = std::atoi(value(i));
             if (arguments.threads < 1)
                 usageError("--threads needs a number from 1");
+        } else if (std::strcmp(argument, "--save") == 0) {
+            arguments.saveFile = QFileInfo(QString::fromLocal8Bit(value(i))).absoluteFilePath();
+        } else if (std::strcmp(argument, "--trash") == 0) {
+            arguments.trash = true;
         } else if (std::strcmp(argument, "--stats") == 0) {
             arguments.stats = true;
         } else if (argument[0] == '-' && argument[1] == '-') {
@@ -102,6 +116,27 @@ Arguments parseArguments(int argc, char* argv[])
         usageError("no folder given");
     return arguments;
 }
+
+// The rows of the table that the command line acts on, as the actions read a result list.
+class TableRows final : public ResultRows {
+public:
+    TableRows(const FoundFileTable& table, const std::vector<qsizetype>& rows)
+        : m_table(table)
+        , m_rows(rows)
+    {
+    }
+    qsizetype rowCount() const override { return qsizetype(m_rows.size()); }
+    QString text(qsizetype row, int column) const override
+    {
+        const qsizetype index = m_rows[size_t(row)];
+        return column == 0 ? m_table.path(index) : column == 1 ? m_table.dateText(index) : QString();
+    }
+    bool isChecked(qsizetype) const override { return true; }
+
+private:
+    const FoundFileTable& m_table;
+    const std::vector<qsizetype>& m_rows;
+};
 
 class Output {
 public:
@@ -152,7 +187,29 @@ int main(int argc, char* argv[])
             rows[size_t(i)] = i;
     }
 
-    {
+    int status = 0;
+    if (!arguments.saveFile.isEmpty()) {
+        if (const std::optional<QString> error = saveResultsText(arguments.saveFile, TableRows(table, rows))) {
+            std::fprintf(stderr, "chronopurge-cli: %s\n", qPrintable(*error));
+            return 1;
+        }
+    }
+    if (arguments.trash) {
+        QStringList paths;
+        paths.reserve(qsizetype(rows.size()));
+        for (const qsizetype row : rows)
+            paths << table.path(row);
+        for (const platform::TrashOutcome& outcome : SendToRecycleBin(paths)) {
+            if (outcome.moved()) {
+                std::printf("%s\n", qPrintable(outcome.path));
+            } else {
+                std::fprintf(stderr, "chronopurge-cli: %s was not moved to the Trash: %s\n", qPrintable(outcome.path),
+                             qPrintable(outcome.reason));
+                status = 1;
+            }
+        }
+    }
+    if (arguments.saveFile.isEmpty() && !arguments.trash) {
         Output out;
         DateTextCache dates;
         quint32 folder = quint32(-1);
@@ -178,5 +235,5 @@ int main(int argc, char* argv[])
                      static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows.size(),
                      double(elapsed.nsecsElapsed()) / 1e9, usage.ru_maxrss);
     }
-    return 0;
+    return status;
 }

@@ -9,10 +9,12 @@
 
 namespace {
 
-QStringList runCli(const QStringList& arguments, int* exitCode = nullptr)
+QStringList runCli(const QStringList& arguments, int* exitCode = nullptr, const QString& dataHome = {})
 {
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!dataHome.isEmpty())
+        environment.insert("XDG_DATA_HOME", dataHome);
     environment.insert("LC_ALL", "en_US.UTF-8");
     environment.insert("TZ", "UTC0");
     cli.setProcessEnvironment(environment);
@@ -53,4 +55,31 @@ TEST(Cli, ListsEveryFileOrOnlyARangeEachPathOnce)
     int exitCode = 0;
     runCli({"--after", "yesterday", tree.path("r")}, &exitCode);
     EXPECT_EQ(exitCode, 2);
+}
+
+TEST(Cli, SavesTheRowsAndMovesTheirFilesToTheTrash)
+{
+    TempTree tree;
+    tree.file("r/old one.txt", utc(2019, 3, 1));
+    tree.file("r/old two.txt", utc(2018, 3, 1));
+    tree.file("r/new.txt", utc(2024, 8, 31));
+    const QString dataHome = tree.dir("data");
+
+    int exitCode = -1;
+    EXPECT_EQ(runCli({"--before", "2020-01-01", "--save", tree.path("list.txt"), tree.path("r")}, &exitCode), QStringList{});
+    EXPECT_EQ(exitCode, 0);
+    QFile saved(tree.path("list.txt"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray text = saved.readAll();
+    EXPECT_EQ(text.count("\r\n"), 2);
+    EXPECT_TRUE(text.contains(tree.path("r/old one.txt").toUtf8() + "\r\n"));
+
+    QStringList moved = runCli({"--before", "2020-01-01", "--trash", tree.path("r")}, &exitCode, dataHome);
+    moved.sort();
+    EXPECT_EQ(moved, (QStringList{tree.path("r/old one.txt"), tree.path("r/old two.txt")}));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_FALSE(QFile::exists(tree.path("r/old one.txt")));
+    EXPECT_TRUE(QFile::exists(dataHome + "/Trash/files/old one.txt"));
+    EXPECT_TRUE(QFile::exists(dataHome + "/Trash/info/old one.txt.trashinfo"));
+    EXPECT_TRUE(QFile::exists(tree.path("r/new.txt")));
 }
