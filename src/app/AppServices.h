@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
@@ -19,4 +20,6 @@ struct AppServices {
     QString programFolder;
     /** Ends the program at once; closing either window calls it. */
     std::function<void()> endProgram;
+    /** The system clipboard, for "Copy Results To Clipboard". */
+    platform::Clipboard& clipboard;
 };

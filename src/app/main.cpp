@@ -14,6 +14,7 @@
 #include "app/Application.h"
 #include "app/ApplicationIcon.h"
 #include "app/Form1.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/FileSystem.h"
@@ -46,7 +47,8 @@ int main(int argc, char* argv[])
     platform::SettingsStore settings(platform::SettingsStore::defaultFilePath());
     platform::QtDesktop desktop;
     platform::SystemClock clock;
-    AppServices services{dialogs, settings, desktop, clock, platform::programFolder(), &endProgram};
+    platform::SystemClipboard clipboard;
+    AppServices services{dialogs, settings, desktop, clock, platform::programFolder(), &endProgram, clipboard};
 
     Form1 form1(services);
     form1.Form_Load();

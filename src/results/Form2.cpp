@@ -54,6 +54,11 @@ QDateTime pickerDateTime(qint64 localSeconds)
 
 } // namespace
 
+QString Form2::appTitleText()
+{
+    return appTitle();
+}
+
 QString Form2::location(const char* procedure)
 {
     return procedureLocation(QStringLiteral("Form2"), QString::fromLatin1(procedure));
@@ -375,11 +380,6 @@ void Form2::PushButton2_Click()
     guard.step(102, [&] { hide(); });
 }
 
-void Form2::PushButton3_Click()
-{
-    // FIXME: the Trash action is served by the actions subsystem.
-}
-
 void Form2::PushButton4_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton4_Click"));
@@ -390,16 +390,6 @@ void Form2::PushButton5_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton5_Click"));
     setAllChecked(guard, false);
-}
-
-void Form2::PushButton6_Click()
-{
-    // FIXME: saving the results is served by the actions subsystem.
-}
-
-void Form2::PushButton7_Click()
-{
-    // FIXME: copying the results is served by the actions subsystem.
 }
 
 void Form2::closeEvent(QCloseEvent* event)

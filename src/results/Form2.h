@@ -14,6 +14,7 @@
 // and check flags, so a million results cost a few megabytes and each command
 // is one pass over plain vectors.
 
+#include "platform/Trash.h"
 #include "app/AppServices.h"
 #include "app/ErrorReport.h"
 #include "folders/DateKind.h"
@@ -125,6 +126,9 @@ private:
                     std::vector<qsizetype>& rows);
     void findBetween(GuardedProcedure& guard, std::vector<qsizetype>& rows);
     void observe(int step) const;
+    /** Runs a Trash request off the window thread, with a progress window and Cancel when it takes long. */
+    std::vector<platform::TrashOutcome> runTrashRequest(platform::TrashRequest& request);
+    static QString appTitleText();
     QStringList startFindingExtraLines() const;
 
     AppServices& m_services;
@@ -139,6 +143,8 @@ private:
     bool m_loaded = false;
     /** Set while the program itself sets a picker, so that only user changes are written. */
     bool m_settingPicker = false;
+    /** Set while files move to the Trash. */
+    bool m_trashing = false;
 
     std::array<QPushButton*, 7> m_buttons{};
     QGroupBox* m_frame = nullptr;

@@ -3,6 +3,7 @@
 // dialogs, a fixed clock and a found-file table the test fills.
 
 #include "FakeClock.h"
+#include "RecordingClipboard.h"
 #include "ScriptedDialogs.h"
 
 #include "app/AppServices.h"
@@ -29,7 +30,8 @@ protected:
     NoDesktop desktop;
     FakeClock clock{QDateTime(QDate(2024, 2, 29), QTime(14, 30))};
     int programEnded = 0;
-    AppServices services{dialogs, store, desktop, clock, dir.path(), [this] { ++programEnded; }};
+    RecordingClipboard clipboard;
+    AppServices services{dialogs, store, desktop, clock, dir.path(), [this] { ++programEnded; }, clipboard};
     FoundFileTable table;
     std::unique_ptr<Form2> form;
 

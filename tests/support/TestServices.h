@@ -9,6 +9,7 @@
 #include "platform/SettingsStore.h"
 
 #include "FakeClock.h"
+#include "RecordingClipboard.h"
 #include "ScriptedDialogs.h"
 
 #include <QStringList>
@@ -25,7 +26,7 @@ public:
     /** Services whose optional files are looked up in `programFolder` (a missing folder by default). */
     explicit TestServices(const QString& programFolder = QStringLiteral("/nonexistent/chronopurge"))
         : store(settingsFolder.path() + QStringLiteral("/Brindlewick.ini"))
-        , services{dialogs, store, desktop, clock, programFolder, [this] { ++endProgramCalls; }}
+        , services{dialogs, store, desktop, clock, programFolder, [this] { ++endProgramCalls; }, clipboard}
     {
     }
     TestServices(const TestServices&) = delete;
@@ -39,6 +40,7 @@ public:
     platform::SettingsStore store;
     RecordingDesktop desktop;
     FakeClock clock;
+    RecordingClipboard clipboard;
     int endProgramCalls = 0;
     AppServices services;
 };

@@ -1,0 +1,179 @@
+// The result actions from the second window: the Trash, the save and the
+// clipboard, on real files, with every dialog answered by the script.
+
+#include "Form2Fixture.h"
+#include "QtPrinting.h"
+#include "TempTree.h"
+
+#include "app/WindowPointer.h"
+#include "results/ResultTableModel.h"
+
+#include <QFile>
+
+namespace {
+
+class Form2Actions : public Form2Test {
+protected:
+    void SetUp() override
+    {
+        m_savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(files.dir("data")));
+    }
+    void TearDown() override { qputenv("XDG_DATA_HOME", m_savedDataHome); }
+
+    /** Lists `count` real files (f0.txt ...) in the result list; returns their paths. */
+    QStringList listFiles(int count)
+    {
+        QStringList paths;
+        for (int i = 0; i < count; ++i) {
+            paths << files.file(QStringLiteral("r/f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
+            table.append(paths.last(), at(2024, 5, 1 + i % 20, 10));
+        }
+        Form2& window = arrive();
+        window.chooseOption(2);
+        window.setPickerSeconds(2, at(2030, 1, 1));
+        window.PushButton1_Click();
+        return paths;
+    }
+
+    void check(std::initializer_list<int> rows)
+    {
+        for (int row : rows)
+            form->resultModel().setChecked(row, true);
+    }
+
+    QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    TempTree files;
+    QString trash() const { return files.path("data/Trash"); }
+
+private:
+    QByteArray m_savedDataHome;
+};
+
+} // namespace
+
+TEST_F(Form2Actions, ThreeCheckedRowsGoToTheTrashInOneRequestAndLeaveTheList)
+{
+    const QStringList paths = listFiles(10);
+    check({1, 4, 8});
+    dialogs.answers << true;
+    form->PushButton3_Click();
+
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.asked[0].kind, AskedDialog::Kind::ConfirmTrash);
+    EXPECT_EQ(dialogs.asked[0].trash.fileCount, 3);
+    for (int moved : {1, 4, 8}) {
+        EXPECT_FALSE(QFile::exists(paths[moved]));
+        EXPECT_EQ(read(trash() + "/files/" + QStringLiteral("f%1.txt").arg(moved)), QByteArray("content ") + QByteArray::number(moved));
+    }
+    EXPECT_EQ(listedPaths(), (QStringList{paths[0], paths[2], paths[3], paths[5], paths[6], paths[7], paths[9]}));
+    EXPECT_EQ(form->resultStore().checkedCount(), 0);
+    // The found-file table keeps the moved files.
+    EXPECT_EQ(table.size(), 10);
+}
+
+TEST_F(Form2Actions, DecliningMovesNothingAndKeepsRowsAndMarksAndNothingCheckedAsksNothing)
+{
+    const QStringList paths = listFiles(3);
+    form->PushButton3_Click();
+    EXPECT_TRUE(dialogs.asked.isEmpty());
+
+    check({0, 2});
+    dialogs.answers << false;
+    form->PushButton3_Click();
+    EXPECT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(listedPaths(), paths);
+    EXPECT_TRUE(form->resultStore().isChecked(0));
+    EXPECT_TRUE(form->resultStore().isChecked(2));
+    EXPECT_TRUE(QFile::exists(paths[0]));
+}
+
+TEST_F(Form2Actions, AFileThatCannotMoveKeepsItsCheckedRowAndIsNamedInOneSummary)
+{
+    // A file already inside the Trash is refused; the two others move.
+    const QString refused = files.file("data/Trash/files/inside.txt");
+    const QString first = files.file("r/a.txt");
+    const QString last = files.file("r/b.txt");
+    for (const QString& path : {first, refused, last})
+        table.append(path, at(2024, 5, 1));
+    Form2& window = arrive();
+    window.chooseOption(3);
+    window.setPickerSeconds(3, at(2024, 5, 1));
+    window.PushButton1_Click();
+    check({0, 1, 2});
+    dialogs.answers << true;
+    window.PushButton3_Click();
+
+    EXPECT_EQ(listedPaths(), QStringList{refused});
+    EXPECT_TRUE(window.resultStore().isChecked(0));
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages()[0].contains(refused)) << dialogs.messages()[0].toStdString();
+    EXPECT_TRUE(dialogs.errorReports().isEmpty());
+}
+
+TEST_F(Form2Actions, SaveWritesEveryRowsPathWithCrLfAndAsksBeforeOverwriting)
+{
+    const QStringList paths = listFiles(3);
+    check({1});
+    const QString target = files.path("list.txt");
+
+    form->PushButton6_Click(); // cancelled
+    EXPECT_FALSE(QFile::exists(target));
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.asked[0].text, "Save");
+    EXPECT_EQ(dialogs.asked[0].filters, (QStringList{"Text Files (*.txt)", "All Files (*)"}));
+
+    dialogs.saveNames << target;
+    form->PushButton6_Click();
+    EXPECT_EQ(read(target), (paths.join("\r\n") + "\r\n").toUtf8());
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
+
+    files.file("list.txt", "old bytes");
+    dialogs.saveNames << target;
+    dialogs.answers << false;
+    form->PushButton6_Click();
+    EXPECT_EQ(dialogs.questions().last(), "Are you sure you wish to overwrite " + target + " ?");
+    EXPECT_EQ(read(target), "old bytes");
+
+    dialogs.saveNames << target;
+    dialogs.answers << true;
+    form->PushButton6_Click();
+    EXPECT_EQ(read(target), (paths.join("\r\n") + "\r\n").toUtf8());
+}
+
+TEST_F(Form2Actions, AnEmptyListSavesAnEmptyFileAndAFailedSaveIsReportedOnce)
+{
+    arrive();
+    dialogs.saveNames << files.path("empty.txt");
+    form->PushButton6_Click();
+    EXPECT_EQ(read(files.path("empty.txt")), "");
+
+    dialogs.saveNames << files.path("no such folder/list.txt");
+    form->PushButton6_Click();
+    ASSERT_EQ(dialogs.errorReports().size(), 1);
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("in Chronopurge2021/08/31.Form2.PushButton6_Click at line 108\r\r"));
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
+}
+
+TEST_F(Form2Actions, CopyPadsThePathColumnOverAllRowsAndConfirmsEvenForAnEmptyList)
+{
+    arrive();
+    form->PushButton7_Click();
+    EXPECT_EQ(clipboard.text, "held before");
+    EXPECT_EQ(dialogs.messages(), QStringList{"Results have been copied to the clipboard.\r\rClick a text area where you normally type and press Ctrl+V to paste the clipboard."});
+
+    table.append("/d/long-name.txt", at(2024, 5, 1, 10));
+    table.append("/d/short.txt", at(2024, 5, 2, 11));
+    form->chooseOption(2);
+    form->setPickerSeconds(2, at(2030, 1, 1));
+    form->PushButton1_Click();
+    check({1});
+    form->PushButton7_Click();
+    EXPECT_EQ(clipboard.text, "/d/short.txt    \t" + table.dateText(1) + "\r\n");
+    EXPECT_EQ(clipboard.format, 0);
+}
