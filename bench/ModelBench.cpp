@@ -8,6 +8,7 @@
 // with the repaint that follows. It also prints the bytes the rows cost.
 
 #include "app/AppServices.h"
+#include "platform/Clipboard.h"
 #include "results/Form2.h"
 
 #include <QApplication>
@@ -79,7 +80,8 @@ void run(qsizetype rows)
     NoDesktop desktop;
     platform::SettingsStore store(dir.path() + QStringLiteral("/Brindlewick.ini"));
     platform::SystemClock clock;
-    AppServices services{dialogs, store, desktop, clock, dir.path(), [] {}};
+    platform::SystemClipboard clipboard;
+    AppServices services{dialogs, store, desktop, clock, dir.path(), [] {}, clipboard};
     Form2 window(services, table);
     window.prepareForScan(QPoint(0, 0), DateKind::Modified);
     window.show();
