@@ -67,7 +67,8 @@ public:
                           ScanCounts& counts, QElapsedTimer& sinceProgress)
     {
         auto root = std::make_unique<Node>();
-        root->path = QFile::encodeName(listed);
+        // Every path below the listed folder starts with its normalised form.
+        root->path = QFile::encodeName(NormalizeFolderPath(listed));
         root->isListedFolder = true;
         std::deque<std::unique_ptr<Node>> order;
         order.push_back(std::move(root));
@@ -77,7 +78,7 @@ public:
             Node& node = *order.front();
             if (!waitUntilDone(node, feedback, counts, sinceProgress))
                 return false;
-            merge(node, listed, table, feedback, counts);
+            merge(node, table, feedback, counts);
             for (std::unique_ptr<Node>& child : node.children)
                 order.push_back(std::move(child));
             order.pop_front();
@@ -135,8 +136,7 @@ private:
             feedback.progress(counts.folders, counts.files);
     }
 
-    void merge(Node& node, const QString& listed, FoundFileTable& table, const ScanFeedback& feedback,
-               ScanCounts& counts)
+    void merge(Node& node, FoundFileTable& table, const ScanFeedback& feedback, ScanCounts& counts)
     {
         const FolderListing& listing = node.listing;
         if (listing.error != 0) {
@@ -151,7 +151,7 @@ private:
             }
         }
         ++counts.folders;
-        const QString folder = node.isListedFolder ? NormalizeFolderPath(listed) : QString::fromUtf8(node.path);
+        const QString folder = QString::fromUtf8(node.path);
         table.beginFolder(folder);
         for (const ListedFile& file : listing.files)
             table.appendFile(listing.nameData(file.name), file.name.length, file.localSeconds);

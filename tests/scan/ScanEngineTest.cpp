@@ -237,7 +237,9 @@ TEST(ScanEngine, ParallelRunsGiveTheOneThreadWalksTableExactly)
         tree.file(folder + QStringLiteral("/%1f%2.txt").arg(i % 17 == 0 ? "~" : "").arg(i),
                   utc(2015 + random.bounded(11), 1 + random.bounded(12), 1 + random.bounded(28)));
     }
-    const QStringList listed{tree.path("t/"), tree.path("t/d1/"), tree.path("missing/")};
+    tree.file("t/extra/inner/e.txt");
+    // A listed folder inside another one, spelt with a doubled "/": its files come twice, normalised.
+    const QStringList listed{tree.path("t/"), tree.path("t//extra/"), tree.path("missing/")};
 
     FoundFileTable reference;
     const ScanCounts referenceCounts = scanSequentially(listed, DateKind::Modified, reference);
@@ -253,6 +255,7 @@ TEST(ScanEngine, ParallelRunsGiveTheOneThreadWalksTableExactly)
         }
         EXPECT_EQ(counts.files, referenceCounts.files);
     }
+    EXPECT_EQ(reference.path(reference.size() - 1), tree.path("t/extra/inner/e.txt"));
 }
 
 TEST(ScanEngine, ProgressIsReportedAndACancelledScanStopsAtOnce)
