@@ -52,6 +52,8 @@ public:
     void step(int number, Statement&& statement)
     {
         try {
+            if (m_observer)
+                m_observer(number);
             statement();
         } catch (...) {
             report(number, describeCurrentException());
@@ -63,6 +65,8 @@ public:
     bool test(int number, Condition&& condition)
     {
         try {
+            if (m_observer)
+                m_observer(number);
             return static_cast<bool>(condition());
         } catch (...) {
             report(number, describeCurrentException());
@@ -76,6 +80,12 @@ public:
     /** Lines appended to every report of this procedure, computed when it is shown. */
     void setExtraLines(std::function<QStringList()> extraLines) { m_extraLines = std::move(extraLines); }
 
+    /**
+     * Called with each step's number before the step runs; what it throws is
+     * that step's failure. For tests and diagnostics; unset in normal use.
+     */
+    void setObserver(std::function<void(int step)> observer) { m_observer = std::move(observer); }
+
     /** How many reports this procedure has shown. */
     int failures() const { return m_failures; }
     QString location() const { return m_location; }
@@ -84,5 +94,6 @@ private:
     platform::Dialogs& m_dialogs;
     QString m_location;
     std::function<QStringList()> m_extraLines;
+    std::function<void(int)> m_observer;
     int m_failures = 0;
 };

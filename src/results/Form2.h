@@ -125,7 +125,6 @@ private:
     void findSingle(GuardedProcedure& guard, int firstStep, int pickerNumber, RangeMode mode,
                     std::vector<qsizetype>& rows);
     void findBetween(GuardedProcedure& guard, std::vector<qsizetype>& rows);
-    void observe(int step) const;
     /** Runs a Trash request off the window thread, with a progress window and Cancel when it takes long. */
     std::vector<platform::TrashOutcome> runTrashRequest(platform::TrashRequest& request);
     static QString appTitleText();

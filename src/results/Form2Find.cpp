@@ -27,12 +27,6 @@ qint32& entryAt(std::vector<qint32>& list, qsizetype i)
 
 } // namespace
 
-void Form2::observe(int step) const
-{
-    if (m_stepObserver)
-        m_stepObserver(step);
-}
-
 QStringList Form2::startFindingExtraLines() const
 {
     // An empty date reads as the date value zero; an index outside the table
@@ -50,51 +44,44 @@ void Form2::PushButton1_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton1_Click"));
     guard.setExtraLines([this] { return startFindingExtraLines(); });
+    guard.setObserver(m_stepObserver);
     m_indexReached = -1;
 
     guard.step(100, [&] {
-        observe(100);
         m_pointer->setState(PointerState::Busy);
     });
     guard.step(102, [&] {
-        observe(102);
         m_differences.DAYDIFF1.clear();
     });
     guard.step(104, [&] {
-        observe(104);
         m_differences.DAYDIFF1.shrink_to_fit();
     });
     guard.step(106, [&] {
-        observe(106);
         m_differences.DAYDIFF2.clear();
     });
     guard.step(108, [&] {
-        observe(108);
         m_differences.DAYDIFF2.shrink_to_fit();
     });
     guard.step(110, [&] {
-        observe(110);
         m_model->clear();
     });
 
     // The rows are gathered here and shown at once after the duplicate pass,
     // so the view lays out its rows once per run.
     std::vector<qsizetype> rows;
-    if (guard.test(112, [&] { observe(112); return m_options[0]->isChecked(); }))
+    if (guard.test(112, [&] { return m_options[0]->isChecked(); }))
         findSingle(guard, 114, 1, RangeMode::After, rows);
-    if (guard.test(134, [&] { observe(134); return m_options[1]->isChecked(); }))
+    if (guard.test(134, [&] { return m_options[1]->isChecked(); }))
         findSingle(guard, 136, 2, RangeMode::Before, rows);
-    if (guard.test(156, [&] { observe(156); return m_options[2]->isChecked(); }))
+    if (guard.test(156, [&] { return m_options[2]->isChecked(); }))
         findSingle(guard, 158, 3, RangeMode::On, rows);
-    if (guard.test(178, [&] { observe(178); return m_options[3]->isChecked(); }))
+    if (guard.test(178, [&] { return m_options[3]->isChecked(); }))
         findBetween(guard, rows);
 
     guard.step(204, [&] {
-        observe(204);
         m_model->setRows(keepFirstOfEachPath(m_table, rows));
     });
     guard.step(206, [&] {
-        observe(206);
         m_pointer->setState(PointerState::Default);
     });
 }
@@ -115,7 +102,6 @@ void Form2::findSingle(GuardedProcedure& guard, int firstStep, int pickerNumber,
     qsizetype count = 0;
     qint64 pickerDay = 0;
     guard.step(loopStep, [&] {
-        observe(loopStep);
         count = m_table.size();
         pickerDay = dayNumberOf(pickerSeconds(pickerNumber));
         m_differences.DAYDIFF1.reserve(size_t(count));
@@ -124,28 +110,23 @@ void Form2::findSingle(GuardedProcedure& guard, int firstStep, int pickerNumber,
     for (qsizetype i = 0; i < count; ++i) {
         m_indexReached = i;
         guard.step(growStep, [&] {
-            observe(growStep);
             differences.push_back(0);
         });
         guard.step(computeStep, [&] {
-            observe(computeStep);
             entryAt(differences, i) = toDayDifferenceEntry(dayNumberOf(m_table.localSeconds(i)) - pickerDay);
         });
     }
     m_indexReached = count;
 
     guard.step(secondLoopStep, [&] {
-        observe(secondLoopStep);
         count = m_table.size();
     });
     for (qsizetype i = 0; i < count; ++i) {
         m_indexReached = i;
         if (guard.test(testStep, [&] {
-                observe(testStep);
                 return passesRange(mode, entryAt(differences, i), 0);
             })) {
             guard.step(addStep, [&] {
-                observe(addStep);
                 rows.push_back(i);
             });
         }
@@ -159,7 +140,6 @@ void Form2::findBetween(GuardedProcedure& guard, std::vector<qsizetype>& rows)
     qint64 startDay = 0;
     qint64 endDay = 0;
     guard.step(180, [&] {
-        observe(180);
         count = m_table.size();
         startDay = dayNumberOf(pickerSeconds(4));
         endDay = dayNumberOf(pickerSeconds(5));
@@ -172,36 +152,29 @@ void Form2::findBetween(GuardedProcedure& guard, std::vector<qsizetype>& rows)
         m_indexReached = i;
         const qint64 day = dayNumberOf(m_table.localSeconds(i));
         guard.step(184, [&] {
-            observe(184);
             fromStart.push_back(0);
         });
         guard.step(186, [&] {
-            observe(186);
             entryAt(fromStart, i) = toDayDifferenceEntry(day - startDay);
         });
         guard.step(188, [&] {
-            observe(188);
             fromEnd.push_back(0);
         });
         guard.step(190, [&] {
-            observe(190);
             entryAt(fromEnd, i) = toDayDifferenceEntry(day - endDay);
         });
     }
     m_indexReached = count;
 
     guard.step(194, [&] {
-        observe(194);
         count = m_table.size();
     });
     for (qsizetype i = 0; i < count; ++i) {
         m_indexReached = i;
         if (guard.test(196, [&] {
-                observe(196);
                 return passesRange(RangeMode::Between, entryAt(fromStart, i), entryAt(fromEnd, i));
             })) {
             guard.step(198, [&] {
-                observe(198);
                 rows.push_back(i);
             });
         }
