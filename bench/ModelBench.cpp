@@ -9,6 +9,7 @@
 
 #include "app/AppServices.h"
 #include "platform/Clipboard.h"
+#include "platform/ProgressWindow.h"
 #include "results/Form2.h"
 
 #include <QApplication>
@@ -81,7 +82,8 @@ void run(qsizetype rows)
     platform::SettingsStore store(dir.path() + QStringLiteral("/Brindlewick.ini"));
     platform::SystemClock clock;
     platform::SystemClipboard clipboard;
-    AppServices services{dialogs, store, desktop, clock, dir.path(), [] {}, clipboard};
+    platform::QtProgressWindows progressWindows([] { return QStringLiteral("ModelBench"); });
+    AppServices services{dialogs, store, desktop, clock, dir.path(), [] {}, clipboard, progressWindows};
     Form2 window(services, table);
     window.prepareForScan(QPoint(0, 0), DateKind::Modified);
     window.show();

@@ -35,3 +35,10 @@ QByteArray resultsText(const ResultRows& rows);
  * one-line description of what went wrong.
  */
 std::optional<QString> saveResultsText(const QString& fileName, const ResultRows& rows);
+
+/**
+ * Saves `text` (made by resultsText()) to `fileName` the same way. Safe on any
+ * thread: the window builds the text from its list and writes it off its own
+ * thread. Returns std::nullopt on success, else a one-line description.
+ */
+std::optional<QString> saveTextFile(const QString& fileName, const QByteArray& text);

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/ProgressWindow.h"
 #include "platform/SettingsStore.h"
 
 #include <QString>
@@ -22,4 +23,6 @@ struct AppServices {
     std::function<void()> endProgram;
     /** The system clipboard, for "Copy Results To Clipboard". */
     platform::Clipboard& clipboard;
+    /** Progress windows with Cancel, for the result actions that run off the window thread. */
+    platform::ProgressWindows& progressWindows;
 };

@@ -18,6 +18,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/ProgressWindow.h"
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
 
@@ -48,7 +49,9 @@ int main(int argc, char* argv[])
     platform::QtDesktop desktop;
     platform::SystemClock clock;
     platform::SystemClipboard clipboard;
-    AppServices services{dialogs, settings, desktop, clock, platform::programFolder(), &endProgram, clipboard};
+    platform::QtProgressWindows progressWindows(&appTitle);
+    AppServices services{dialogs, settings, desktop, clock, platform::programFolder(), &endProgram, clipboard,
+                          progressWindows};
 
     Form1 form1(services);
     form1.Form_Load();

@@ -54,11 +54,6 @@ QDateTime pickerDateTime(qint64 localSeconds)
 
 } // namespace
 
-QString Form2::appTitleText()
-{
-    return appTitle();
-}
-
 QString Form2::location(const char* procedure)
 {
     return procedureLocation(QStringLiteral("Form2"), QString::fromLatin1(procedure));

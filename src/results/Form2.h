@@ -14,10 +14,11 @@
 // and check flags, so a million results cost a few megabytes and each command
 // is one pass over plain vectors.
 
-#include "platform/Trash.h"
 #include "app/AppServices.h"
 #include "app/ErrorReport.h"
 #include "folders/DateKind.h"
+#include "platform/ProgressWindow.h"
+#include "platform/Trash.h"
 #include "results/RangeFilter.h"
 #include "results/ResultTableModel.h"
 #include "scan/FoundFileTable.h"
@@ -127,7 +128,6 @@ private:
     void findBetween(GuardedProcedure& guard, std::vector<qsizetype>& rows);
     /** Runs a Trash request off the window thread, with a progress window and Cancel when it takes long. */
     std::vector<platform::TrashOutcome> runTrashRequest(platform::TrashRequest& request);
-    static QString appTitleText();
     QStringList startFindingExtraLines() const;
 
     AppServices& m_services;
@@ -142,8 +142,11 @@ private:
     bool m_loaded = false;
     /** Set while the program itself sets a picker, so that only user changes are written. */
     bool m_settingPicker = false;
-    /** Set while files move to the Trash. */
-    bool m_trashing = false;
+    /** Set while "Send Checked To Recycle Bin" runs, and while "Save Results As Text File" runs. */
+    bool m_trashRunning = false;
+    bool m_saveRunning = false;
+    /** The progress window of the running Trash request; null when none runs. */
+    platform::ProgressWindow* m_trashProgress = nullptr;
 
     std::array<QPushButton*, 7> m_buttons{};
     QGroupBox* m_frame = nullptr;

@@ -8,7 +8,11 @@
 #include "app/WindowPointer.h"
 #include "results/ResultTableModel.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -67,14 +71,47 @@ TEST_F(Form2Actions, ThreeCheckedRowsGoToTheTrashInOneRequestAndLeaveTheList)
     ASSERT_EQ(dialogs.asked.size(), 1);
     EXPECT_EQ(dialogs.asked[0].kind, AskedDialog::Kind::ConfirmTrash);
     EXPECT_EQ(dialogs.asked[0].trash.fileCount, 3);
+    EXPECT_EQ(dialogs.asked[0].trash.totalBytes, 27);
     for (int moved : {1, 4, 8}) {
         EXPECT_FALSE(QFile::exists(paths[moved]));
         EXPECT_EQ(read(trash() + "/files/" + QStringLiteral("f%1.txt").arg(moved)), QByteArray("content ") + QByteArray::number(moved));
     }
     EXPECT_EQ(listedPaths(), (QStringList{paths[0], paths[2], paths[3], paths[5], paths[6], paths[7], paths[9]}));
     EXPECT_EQ(form->resultStore().checkedCount(), 0);
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
+    // One request, one progress window over its three files, closed at the end.
+    ASSERT_EQ(progressWindows.opened->size(), 1);
+    const RecordingProgressWindows::Opened& progress = progressWindows.opened->first();
+    EXPECT_EQ(progress.total, 3);
+    ASSERT_FALSE(progress.values.empty());
+    EXPECT_EQ(progress.values.back(), 3);
+    EXPECT_TRUE(progress.closed);
     // The found-file table keeps the moved files.
     EXPECT_EQ(table.size(), 10);
+}
+
+TEST_F(Form2Actions, TheRequestMovesTheCheckedFilesInListOrder)
+{
+    // Three files of one name: the first one the request moves keeps the
+    // plain name in the Trash, so its record tells which went first.
+    QStringList paths;
+    for (const char* folder : {"c", "a", "b"}) {
+        paths << files.file(QStringLiteral("%1/same.txt").arg(QLatin1String(folder)), folder);
+        table.append(paths.last(), at(2024, 5, 1));
+    }
+    Form2& window = arrive();
+    window.chooseOption(3);
+    window.setPickerSeconds(3, at(2024, 5, 1));
+    window.PushButton1_Click();
+    check({0, 1, 2});
+    dialogs.answers << true;
+    window.PushButton3_Click();
+
+    EXPECT_TRUE(listedPaths().isEmpty());
+    EXPECT_EQ(read(trash() + "/files/same.txt"), "c");
+    const QByteArray record = read(trash() + "/info/same.txt.trashinfo");
+    EXPECT_TRUE(record.contains("\nPath=" + QFile::encodeName(paths[0]) + "\n")) << record.toStdString();
+    EXPECT_EQ(QDir(trash() + "/files").count() - 2, 3u);
 }
 
 TEST_F(Form2Actions, DecliningMovesNothingAndKeepsRowsAndMarksAndNothingCheckedAsksNothing)
@@ -85,8 +122,11 @@ TEST_F(Form2Actions, DecliningMovesNothingAndKeepsRowsAndMarksAndNothingCheckedA
 
     check({0, 2});
     dialogs.answers << false;
+    // A second press while the question is open does nothing.
+    dialogs.onAsked = [this](const AskedDialog&) { form->PushButton3_Click(); };
     form->PushButton3_Click();
     EXPECT_EQ(dialogs.asked.size(), 1);
+    EXPECT_TRUE(progressWindows.opened->isEmpty());
     EXPECT_EQ(listedPaths(), paths);
     EXPECT_TRUE(form->resultStore().isChecked(0));
     EXPECT_TRUE(form->resultStore().isChecked(2));
@@ -112,8 +152,27 @@ TEST_F(Form2Actions, AFileThatCannotMoveKeepsItsCheckedRowAndIsNamedInOneSummary
     EXPECT_EQ(listedPaths(), QStringList{refused});
     EXPECT_TRUE(window.resultStore().isChecked(0));
     ASSERT_EQ(dialogs.messages().size(), 1);
-    EXPECT_TRUE(dialogs.messages()[0].contains(refused)) << dialogs.messages()[0].toStdString();
+    EXPECT_EQ(dialogs.messages()[0].count(": "), 1) << dialogs.messages()[0].toStdString();
+    EXPECT_TRUE(dialogs.messages()[0].contains(refused + ": ")) << dialogs.messages()[0].toStdString();
+    EXPECT_TRUE(QFile::exists(refused));
     EXPECT_TRUE(dialogs.errorReports().isEmpty());
+}
+
+TEST_F(Form2Actions, CancelLeavesTheFilesAndTheirCheckedRowsAndSaysSo)
+{
+    const QStringList paths = listFiles(3);
+    check({0, 2});
+    dialogs.answers << true;
+    progressWindows.pressCancel = true;
+    form->PushButton3_Click();
+
+    EXPECT_TRUE(QFile::exists(paths[0]));
+    EXPECT_TRUE(QFile::exists(paths[2]));
+    EXPECT_EQ(listedPaths(), paths);
+    EXPECT_TRUE(form->resultStore().isChecked(0));
+    EXPECT_TRUE(form->resultStore().isChecked(2));
+    EXPECT_EQ(dialogs.messages(), QStringList{"The move was cancelled; 2 files were left where they were."});
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
 }
 
 TEST_F(Form2Actions, SaveWritesEveryRowsPathWithCrLfAndAsksBeforeOverwriting)
@@ -156,8 +215,36 @@ TEST_F(Form2Actions, AnEmptyListSavesAnEmptyFileAndAFailedSaveIsReportedOnce)
     dialogs.saveNames << files.path("no such folder/list.txt");
     form->PushButton6_Click();
     ASSERT_EQ(dialogs.errorReports().size(), 1);
-    EXPECT_TRUE(dialogs.errorReports()[0].contains("in Chronopurge2021/08/31.Form2.PushButton6_Click at line 108\r\r"));
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("in Chronopurge2021/08/31.Form2.PushButton6_Click at line 112\r\r"));
     EXPECT_EQ(form->pointer().state(), PointerState::Default);
+}
+
+TEST_F(Form2Actions, ASaveThatFailsHalfWayLeavesTheOldFileAsItWas)
+{
+    // Regression, issue 5: the old list was truncated before the new one was
+    // known to fit. A file size limit makes the write fail after a few bytes,
+    // with or without root.
+    listFiles(3);
+    const QString target = files.file("out/list.txt", "old bytes");
+    dialogs.saveNames << target;
+    dialogs.answers << true;
+
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    form->PushButton6_Click();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedSignal);
+
+    ASSERT_EQ(dialogs.errorReports().size(), 1);
+    EXPECT_TRUE(dialogs.errorReports()[0].startsWith(target + ": File too large\r\n")) << dialogs.errorReports()[0].toStdString();
+    EXPECT_TRUE(dialogs.errorReports()[0].contains("in Chronopurge2021/08/31.Form2.PushButton6_Click at line 112\r\r"));
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
+    EXPECT_EQ(read(target), "old bytes");
+    EXPECT_EQ(QDir(files.path("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"list.txt"});
 }
 
 TEST_F(Form2Actions, CopyPadsThePathColumnOverAllRowsAndConfirmsEvenForAnEmptyList)
@@ -172,8 +259,13 @@ TEST_F(Form2Actions, CopyPadsThePathColumnOverAllRowsAndConfirmsEvenForAnEmptyLi
     form->chooseOption(2);
     form->setPickerSeconds(2, at(2030, 1, 1));
     form->PushButton1_Click();
+    form->PushButton7_Click(); // rows, none checked: an empty clipboard
+    EXPECT_EQ(clipboard.clears, 1);
+    EXPECT_EQ(clipboard.text, "");
     check({1});
     form->PushButton7_Click();
     EXPECT_EQ(clipboard.text, "/d/short.txt    \t" + table.dateText(1) + "\r\n");
     EXPECT_EQ(clipboard.format, 0);
+    EXPECT_EQ(dialogs.messages().size(), 3);
+    EXPECT_TRUE(dialogs.errorReports().isEmpty());
 }

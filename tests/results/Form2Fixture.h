@@ -4,6 +4,7 @@
 
 #include "FakeClock.h"
 #include "RecordingClipboard.h"
+#include "RecordingProgressWindows.h"
 #include "ScriptedDialogs.h"
 
 #include "app/AppServices.h"
@@ -31,7 +32,8 @@ protected:
     FakeClock clock{QDateTime(QDate(2024, 2, 29), QTime(14, 30))};
     int programEnded = 0;
     RecordingClipboard clipboard;
-    AppServices services{dialogs, store, desktop, clock, dir.path(), [this] { ++programEnded; }, clipboard};
+    RecordingProgressWindows progressWindows;
+    AppServices services{dialogs, store, desktop, clock, dir.path(), [this] { ++programEnded; }, clipboard, progressWindows};
     FoundFileTable table;
     std::unique_ptr<Form2> form;
 

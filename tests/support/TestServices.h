@@ -10,6 +10,7 @@
 
 #include "FakeClock.h"
 #include "RecordingClipboard.h"
+#include "RecordingProgressWindows.h"
 #include "ScriptedDialogs.h"
 
 #include <QStringList>
@@ -26,7 +27,7 @@ public:
     /** Services whose optional files are looked up in `programFolder` (a missing folder by default). */
     explicit TestServices(const QString& programFolder = QStringLiteral("/nonexistent/chronopurge"))
         : store(settingsFolder.path() + QStringLiteral("/Brindlewick.ini"))
-        , services{dialogs, store, desktop, clock, programFolder, [this] { ++endProgramCalls; }, clipboard}
+        , services{dialogs, store, desktop, clock, programFolder, [this] { ++endProgramCalls; }, clipboard, progressWindows}
     {
     }
     TestServices(const TestServices&) = delete;
@@ -41,6 +42,7 @@ public:
     RecordingDesktop desktop;
     FakeClock clock;
     RecordingClipboard clipboard;
+    RecordingProgressWindows progressWindows;
     int endProgramCalls = 0;
     AppServices services;
 };
