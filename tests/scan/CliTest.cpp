@@ -9,7 +9,8 @@
 
 namespace {
 
-QStringList runCli(const QStringList& arguments, int* exitCode = nullptr, const QString& dataHome = {})
+QStringList runCli(const QStringList& arguments, int* exitCode = nullptr, const QString& dataHome = {},
+                   QString* errors = nullptr)
 {
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -22,6 +23,8 @@ QStringList runCli(const QStringList& arguments, int* exitCode = nullptr, const 
     cli.waitForFinished(30000);
     if (exitCode)
         *exitCode = cli.exitCode();
+    if (errors)
+        *errors = QString::fromUtf8(cli.readAllStandardError());
     return QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
 }
 
@@ -82,4 +85,25 @@ TEST(Cli, SavesTheRowsAndMovesTheirFilesToTheTrash)
     EXPECT_TRUE(QFile::exists(dataHome + "/Trash/files/old one.txt"));
     EXPECT_TRUE(QFile::exists(dataHome + "/Trash/info/old one.txt.trashinfo"));
     EXPECT_TRUE(QFile::exists(tree.path("r/new.txt")));
+}
+
+TEST(Cli, TrashReportsEachFileThatStayedAndExitsWithFailure)
+{
+    // Files inside the Trash itself are refused; the others still move.
+    TempTree tree;
+    const QString dataHome = tree.dir("data");
+    const QString refused = tree.file("data/Trash/files/kept/old kept.txt", utc(2019, 3, 1));
+    tree.file("r/old.txt", utc(2019, 3, 1));
+
+    int exitCode = -1;
+    QString errors;
+    const QStringList moved = runCli({"--before", "2020-01-01", "--trash", tree.path("r"), tree.path("data/Trash/files/kept")},
+                                     &exitCode, dataHome, &errors);
+
+    EXPECT_EQ(moved, QStringList{tree.path("r/old.txt")});
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_TRUE(errors.startsWith("chronopurge-cli: " + refused + " was not moved to the Trash: ")) << errors.toStdString();
+    EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
+    EXPECT_TRUE(QFile::exists(refused));
+    EXPECT_FALSE(QFile::exists(tree.path("r/old.txt")));
 }
