@@ -269,3 +269,42 @@ TEST_F(Form2Actions, CopyPadsThePathColumnOverAllRowsAndConfirmsEvenForAnEmptyLi
     EXPECT_EQ(dialogs.messages().size(), 3);
     EXPECT_TRUE(dialogs.errorReports().isEmpty());
 }
+
+TEST_F(Form2Actions, TheWindowKeepsHandlingEventsWhileFilesMoveOrAListIsWrittenAndIgnoresASecondPress)
+{
+    // A call posted before the click runs only if the window handles events
+    // during it; there it sees the busy pointer and presses the button again.
+    const QStringList paths = listFiles(3);
+    check({0});
+    int calls = 0;
+    PointerState seen = PointerState::Default;
+    const auto pressAgainLater = [&](void (Form2::*press)()) {
+        QMetaObject::invokeMethod(
+            form.get(),
+            [&, press] {
+                ++calls;
+                seen = form->pointer().state();
+                (form.get()->*press)();
+            },
+            Qt::QueuedConnection);
+    };
+
+    dialogs.answers << true << true;
+    pressAgainLater(&Form2::PushButton3_Click);
+    form->PushButton3_Click();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(seen, PointerState::Busy);
+    EXPECT_EQ(dialogs.asked.size(), 1);
+    EXPECT_FALSE(QFile::exists(paths[0]));
+
+    const QString target = files.path("list.txt");
+    dialogs.saveNames << target << files.path("second.txt");
+    pressAgainLater(&Form2::PushButton6_Click);
+    form->PushButton6_Click();
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(seen, PointerState::Busy);
+    EXPECT_EQ(dialogs.asked.size(), 2);
+    EXPECT_EQ(read(target), (paths[1] + "\r\n" + paths[2] + "\r\n").toUtf8());
+    EXPECT_FALSE(QFile::exists(files.path("second.txt")));
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
+}
