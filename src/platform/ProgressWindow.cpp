@@ -1,5 +1,6 @@
 #include "platform/ProgressWindow.h"
 
+#include <QPointer>
 #include <QProgressDialog>
 
 #include <algorithm>
@@ -23,19 +24,20 @@ public:
         QObject::connect(m_dialog, &QProgressDialog::canceled, m_dialog, std::move(cancelled));
         m_dialog->setValue(0);
     }
-    ~QtProgressWindow() override { delete m_dialog; }
+    // The owner may have taken the dialog with it already.
+    ~QtProgressWindow() override { delete m_dialog.data(); }
 
     void setValue(qsizetype done) override
     {
         // Pressing Cancel leaves the bar where it was; the work stops soon after.
-        if (!m_dialog->wasCanceled())
+        if (m_dialog && !m_dialog->wasCanceled())
             m_dialog->setValue(clamped(done));
     }
 
 private:
     static int clamped(qsizetype count) { return int(std::clamp<qsizetype>(count, 0, INT_MAX)); }
 
-    QProgressDialog* m_dialog;
+    QPointer<QProgressDialog> m_dialog;
 };
 
 } // namespace
