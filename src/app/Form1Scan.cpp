@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QScopedValueRollback>
 #include <QTreeWidget>
 
 namespace {
@@ -26,22 +27,6 @@ QString progressCaption(qint64 folders, qint64 files)
         + (folders == 1 ? QStringLiteral(" folder, ") : QStringLiteral(" folders, ")) + locale.toString(files)
         + (files == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
 }
-
-/** Sets a flag for the life of the scope. */
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag)
-        : m_flag(flag)
-    {
-        m_flag = true;
-    }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& m_flag;
-};
 
 } // namespace
 
@@ -69,7 +54,7 @@ void Form1::PushButton6_Click()
     // press meanwhile must not empty the table under the running scan.
     if (m_scanning)
         return;
-    FlagScope scanning(m_scanning);
+    const QScopedValueRollback<bool> scanning(m_scanning, true);
     GuardedProcedure guard(m_services.dialogs, procedureLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
 
     QList<int> removals;
@@ -153,7 +138,7 @@ void Form1::showQueuedReports()
     // arrive: it queues behind the open one instead of opening on top of it.
     if (m_showingReport)
         return;
-    FlagScope showing(m_showingReport);
+    const QScopedValueRollback<bool> showing(m_showingReport, true);
     while (!m_queuedReports.isEmpty()) {
         const QueuedReport report = m_queuedReports.dequeue();
         ShowErrorReport(m_services.dialogs, report.description, report.location, report.step);

@@ -21,27 +21,8 @@
 #include "results/ResultStoreRows.h"
 #include "results/ResultTableModel.h"
 
+#include <QScopedValueRollback>
 #include <QTreeView>
-
-namespace {
-
-/** Sets a flag for as long as it lives. */
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag)
-        : m_flag(flag)
-    {
-        m_flag = true;
-    }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& m_flag;
-};
-
-} // namespace
 
 std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashRequest& request)
 {
@@ -74,7 +55,7 @@ void Form2::PushButton3_Click()
 {
     if (m_trashRunning)
         return;
-    const FlagScope running(m_trashRunning);
+    const QScopedValueRollback<bool> running(m_trashRunning, true);
     GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));
 
     QStringList paths;
@@ -114,7 +95,7 @@ void Form2::PushButton6_Click()
 {
     if (m_saveRunning)
         return;
-    const FlagScope running(m_saveRunning);
+    const QScopedValueRollback<bool> running(m_saveRunning, true);
     GuardedProcedure guard(m_services.dialogs, location("PushButton6_Click"));
 
     QString name;

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr qint64 kBucketSeconds = 900;
+constexpr qint64 kBucketSeconds = 86400;
 constexpr qint64 kEmptyBucket = std::numeric_limits<qint64>::min();
 
 qint64 floorBucket(qint64 seconds)

@@ -36,9 +36,9 @@ double FileTimeToDayNumber(qint64 fileTime);
 
 /**
  * Converts UTC seconds to local seconds like localSecondsFromUtc, remembering
- * the offset of each quarter hour it has seen. Offsets change at most once in
- * a quarter hour, so a quarter hour whose two ends have the same offset has it
- * throughout; one with a change inside is converted exactly every time. For
+ * the offset of each UTC day it has seen. Offsets change at most once in a
+ * day, so a day whose two ends have the same offset has it throughout; a day
+ * with a change inside is converted exactly every time. For
  * one thread and one time zone (a scan): create one per worker.
  */
 class LocalTimeCache {
@@ -47,7 +47,7 @@ public:
     qint64 localSeconds(qint64 utcSeconds, long nanoseconds);
 
 private:
-    static constexpr size_t kSlots = 4096;
+    static constexpr size_t kSlots = 8192;
     struct Slot {
         qint64 bucket;
         qint64 offset;
