@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/FileIdentity.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -43,6 +44,22 @@ bool writeAll(int fd, const char* data, qsizetype size)
 QString programFolder()
 {
     return QCoreApplication::applicationDirPath();
+}
+
+FileType fileTypeOfMode(unsigned mode)
+{
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return FileType::Regular;
+    case S_IFLNK:
+        return FileType::Link;
+    case S_IFDIR:
+        return FileType::Directory;
+    case 0:
+        return FileType::Unknown;
+    default:
+        return FileType::Other;
+    }
 }
 
 } // namespace platform

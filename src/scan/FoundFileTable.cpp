@@ -6,39 +6,60 @@ QString FoundFileTable::path(qsizetype i) const
     return m_folders[entry.folder] + QString::fromUtf8(m_names.data() + entry.nameOffset, qsizetype(entry.nameLength));
 }
 
+platform::FileIdentity FoundFileTable::identity(qsizetype i) const
+{
+    const Entry& entry = m_entries[size_t(i)];
+    return {m_folderFacts[entry.folder].device, entry.inode, entry.type};
+}
+
+QString FoundFileTable::listedFolder(qsizetype i) const
+{
+    const qint32 listed = m_folderFacts[m_entries[size_t(i)].folder].listed;
+    return listed < 0 ? QString() : m_listedFolders[size_t(listed)];
+}
+
 void FoundFileTable::clear()
 {
     std::vector<QString>().swap(m_folders);
+    std::vector<FolderFacts>().swap(m_folderFacts);
+    std::vector<QString>().swap(m_listedFolders);
     std::vector<Entry>().swap(m_entries);
     std::string().swap(m_names);
 }
 
-void FoundFileTable::append(const QString& path, qint64 localSeconds)
+void FoundFileTable::append(const QString& path, qint64 localSeconds, const FoundFileFacts& facts)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString folder = path.left(slash + 1);
     if (m_folders.empty() || m_folders.back() != folder)
         beginFolder(folder);
     const QByteArray name = path.mid(slash + 1).toUtf8();
-    appendFile(name.constData(), size_t(name.size()), localSeconds);
+    appendFile(name.constData(), size_t(name.size()), localSeconds, facts);
 }
 
-void FoundFileTable::beginFolder(const QString& folderPath)
+void FoundFileTable::beginListedFolder(const QString& listedPath)
+{
+    m_listedFolders.push_back(listedPath);
+}
+
+void FoundFileTable::beginFolder(const QString& folderPath, quint64 device)
 {
     m_folders.push_back(folderPath);
+    m_folderFacts.push_back({device, qint32(m_listedFolders.size()) - 1});
 }
 
-void FoundFileTable::appendFile(const char* utf8Name, size_t length, qint64 localSeconds)
+void FoundFileTable::appendFile(const char* utf8Name, size_t length, qint64 localSeconds, const FoundFileFacts& facts)
 {
     if (m_folders.empty())
-        m_folders.emplace_back();
-    m_entries.push_back({localSeconds, quint64(m_names.size()), quint32(m_folders.size() - 1), quint32(length)});
+        beginFolder(QString());
+    m_entries.push_back({localSeconds, quint64(m_names.size()), quint32(m_folders.size() - 1), quint32(length),
+                         facts.inode, facts.size, facts.type});
     m_names.append(utf8Name, length);
 }
 
 size_t FoundFileTable::memoryUsed() const
 {
-    size_t folders = m_folders.capacity() * sizeof(QString);
+    size_t folders = m_folders.capacity() * sizeof(QString) + m_folderFacts.capacity() * sizeof(FolderFacts);
     for (const QString& folder : m_folders)
         folders += size_t(folder.capacity()) * 2 + 32;
     return folders + m_entries.capacity() * sizeof(Entry) + m_names.capacity();

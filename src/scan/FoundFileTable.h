@@ -7,13 +7,25 @@
 // A million files must fit in little memory: each file keeps the index of its
 // folder, its name as UTF-8 bytes in one shared arena and its date (about 24
 // bytes plus the name); each folder's path is kept once.
+//
+// Each file also keeps what identifies it (inode, type, size as listed) and
+// each folder its device and the listed folder it lies below, so that a later
+// action can check it acts on the very file the scan found.
 
+#include "platform/FileIdentity.h"
 #include "scan/DateText.h"
 
 #include <QString>
 
 #include <string>
 #include <vector>
+
+/** What the scan learns of a file besides its name and date. */
+struct FoundFileFacts {
+    quint64 inode = 0;
+    qint64 size = 0;
+    platform::FileType type = platform::FileType::Unknown;
+};
 
 class FoundFileTable {
 public:
@@ -38,15 +50,24 @@ public:
     const char* nameUtf8(qsizetype i) const { return m_names.data() + m_entries[size_t(i)].nameOffset; }
     size_t nameLength(qsizetype i) const { return m_entries[size_t(i)].nameLength; }
 
+    /** What identified file i when it was listed (device, inode, type); unknown when nothing was recorded. */
+    platform::FileIdentity identity(qsizetype i) const;
+    /** The size of file i in bytes as listed (a link's own size), 0 when unknown. */
+    qint64 size(qsizetype i) const { return m_entries[size_t(i)].size; }
+    /** The listed folder (ending in "/") that file i was found below; empty when none was recorded. */
+    QString listedFolder(qsizetype i) const;
+
     /** Empties both columns and gives their memory back. */
     void clear();
     /** Appends one file to both columns. */
-    void append(const QString& path, qint64 localSeconds);
+    void append(const QString& path, qint64 localSeconds, const FoundFileFacts& facts = {});
 
-    /** Starts a run of files of the folder `folderPath` (ending in "/"). */
-    void beginFolder(const QString& folderPath);
+    /** Starts the files found below the listed folder `listedPath` (ending in "/"). */
+    void beginListedFolder(const QString& listedPath);
+    /** Starts a run of files of the folder `folderPath` (ending in "/") on device `device`. */
+    void beginFolder(const QString& folderPath, quint64 device = 0);
     /** Appends a file of the current folder by its UTF-8 name. */
-    void appendFile(const char* utf8Name, size_t length, qint64 localSeconds);
+    void appendFile(const char* utf8Name, size_t length, qint64 localSeconds, const FoundFileFacts& facts = {});
 
     /** The bytes the table holds, for benchmarks. */
     size_t memoryUsed() const;
@@ -57,8 +78,18 @@ private:
         quint64 nameOffset;
         quint32 folder;
         quint32 nameLength;
+        quint64 inode;
+        qint64 size;
+        platform::FileType type;
+    };
+    struct FolderFacts {
+        quint64 device;
+        /** Index into m_listedFolders, or -1 when none was begun. */
+        qint32 listed;
     };
     std::vector<QString> m_folders;
+    std::vector<FolderFacts> m_folderFacts;
+    std::vector<QString> m_listedFolders;
     std::vector<Entry> m_entries;
     std::string m_names;
 };

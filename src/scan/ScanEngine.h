@@ -43,6 +43,10 @@ struct ScanOptions {
 struct ScanCounts {
     qint64 folders = 0;
     qint64 files = 0;
+    /** Names left out because they are not valid UTF-8 (they cannot be shown or typed). */
+    qint64 skippedNames = 0;
+    /** Folders that could not be opened or read to the end. */
+    qint64 unreadableFolders = 0;
 };
 
 class ScanEngine {
