@@ -1,12 +1,38 @@
 #include "folders/NestedFolders.h"
 
+#include "folders/FolderPath.h"
+#include "scan/VisibleText.h"
+
+namespace {
+
+// The form in which entries are compared: doubled separators collapsed and one
+// separator at the end, so that "/data/a" and "/data/a/" are the same folder and
+// "/data/a/" is not a prefix of "/data/ab/".
+QString comparedForm(const QString& entry)
+{
+    QString form = NormalizeFolderPath(entry);
+    if (!form.endsWith(kPathSeparator))
+        form += kPathSeparator;
+    return form;
+}
+
+} // namespace
+
 QList<int> nestedEntryPositions(const QStringList& entries)
 {
+    QStringList forms;
+    forms.reserve(entries.size());
+    for (const QString& entry : entries)
+        forms << comparedForm(entry);
+
     QList<int> positions;
-    const int count = int(entries.size());
+    const int count = int(forms.size());
     for (int i = 1; i <= count; ++i) {
         for (int j = i + 1; j <= count; ++j) {
-            if (entries.at(i - 1).contains(entries.at(j - 1), Qt::CaseSensitive)) {
+            // A prefix, not a substring: on Linux a path can hold another
+            // folder's whole path further in ("/mnt/backup/home/alice/" holds
+            // "/home/alice/") without lying inside it.
+            if (forms.at(i - 1).startsWith(forms.at(j - 1), Qt::CaseSensitive)) {
                 positions << i;
                 break;
             }
@@ -17,5 +43,5 @@ QList<int> nestedEntryPositions(const QStringList& entries)
 
 QString nestedEntryMessage(const QString& entry)
 {
-    return entry + QStringLiteral(" will be removed because it is a subfolder of another folder that you added.");
+    return visibleText(entry) + QStringLiteral(" will be removed because it is a subfolder of another folder that you added.");
 }
