@@ -1,5 +1,7 @@
 #include "actions/ClipboardText.h"
 
+#include "scan/VisibleText.h"
+
 namespace {
 
 // One attempt of a clipboard operation; a thrown failure counts as a refusal.
@@ -16,6 +18,14 @@ bool retried(Attempt&& attempt)
     return false;
 }
 
+// A cell as it is laid out: a control character in a name shows as its sign
+// (one character for one), so a TAB or a line feed in a name cannot add a
+// column or a line.
+QString cellText(const ResultRows& rows, qsizetype row, int column)
+{
+    return visibleText(rows.text(row, column));
+}
+
 } // namespace
 
 std::vector<qsizetype> columnWidths(const ResultRows& rows)
@@ -26,7 +36,7 @@ std::vector<qsizetype> columnWidths(const ResultRows& rows)
     for (int column = 0; column < columns; ++column) {
         qsizetype widest = 0;
         for (qsizetype row = 0; row < count; ++row)
-            widest = std::max(widest, rows.text(row, column).size());
+            widest = std::max(widest, cellText(rows, row, column).size());
         widths.push_back(widest);
     }
     return widths;
@@ -42,7 +52,7 @@ QString clipboardText(const ResultRows& rows)
         if (!rows.isChecked(row))
             continue;
         for (int column = 0; column < columns; ++column) {
-            const QString cell = rows.text(row, column);
+            const QString cell = cellText(rows, row, column);
             text += cell;
             if (widths[size_t(column)] > cell.size())
                 text += QString(widths[size_t(column)] - cell.size(), QLatin1Char(' '));

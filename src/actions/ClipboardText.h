@@ -6,7 +6,8 @@
 // the last padded with blanks and followed by a TAB, the last one with its
 // trailing blanks stripped, and CR LF after every line. It then clears the
 // clipboard and places the text; both steps retry a refusing clipboard up to
-// kClipboardAttempts times, at once and silently.
+// kClipboardAttempts times, at once and silently. A control character in a
+// cell is laid out as its visible sign, as the list shows it.
 
 #include "actions/ResultRows.h"
 #include "platform/Clipboard.h"

@@ -1,6 +1,7 @@
 #include "actions/TextExport.h"
 
 #include "platform/FileSystem.h"
+#include "scan/VisibleText.h"
 
 #include <QFile>
 
@@ -21,6 +22,15 @@ namespace {
 // Rows are gathered into blocks of about this size before each write.
 constexpr qsizetype kBlockSize = 1 << 20;
 
+// One saved line: the row's path as the list shows it, then CR LF. A control
+// character in a name shows as its sign, so a TAB or a line feed in a name
+// cannot break the one-path-a-line layout.
+void appendSavedLine(QByteArray& text, const QString& path)
+{
+    text += QFile::encodeName(visibleText(path));
+    text += "\r\n";
+}
+
 QString describe(const QString& fileName, int errnum)
 {
     return QStringLiteral("%1: %2").arg(fileName, QString::fromLocal8Bit(std::strerror(errnum)));
@@ -33,8 +43,7 @@ bool writeRows(int fd, const ResultRows& rows)
     block.reserve(kBlockSize + PATH_MAX);
     const qsizetype count = rows.rowCount();
     for (qsizetype row = 0; row < count; ++row) {
-        block += QFile::encodeName(rows.path(row));
-        block += "\r\n";
+        appendSavedLine(block, rows.path(row));
         if (block.size() >= kBlockSize) {
             if (!writeAll(fd, block.constData(), block.size()))
                 return false;
@@ -166,10 +175,8 @@ QByteArray resultsText(const ResultRows& rows)
 {
     QByteArray text;
     const qsizetype count = rows.rowCount();
-    for (qsizetype row = 0; row < count; ++row) {
-        text += QFile::encodeName(rows.path(row));
-        text += "\r\n";
-    }
+    for (qsizetype row = 0; row < count; ++row)
+        appendSavedLine(text, rows.path(row));
     return text;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // "Save Results As Text File" without its window: every row's path, checked
 // or not, one line each ending in CR LF (the last line too), in the local
-// 8-bit encoding (UTF-8 here); an empty list gives an empty file.
+// 8-bit encoding (UTF-8 here); an empty list gives an empty file. A control
+// character in a path is written as its visible sign, as the list shows it.
 //
 // The save never leaves a half-written file: it writes a temporary file in
 // the target's folder, flushes it to the disk and only then renames it over
@@ -26,7 +27,7 @@ QStringList saveDialogFilters();
 /** "Are you sure you wish to overwrite <fileName> ?" */
 QString overwriteQuestion(const QString& fileName);
 
-/** The bytes of the saved list: each row's path followed by CR LF. */
+/** The bytes of the saved list: each row's path (control characters as their signs) followed by CR LF. */
 QByteArray resultsText(const ResultRows& rows);
 
 /**

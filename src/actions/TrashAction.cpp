@@ -1,5 +1,7 @@
 #include "actions/TrashAction.h"
 
+#include "scan/VisibleText.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -66,7 +68,7 @@ QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes)
             ++notAttempted;
         } else if (outcome.status == platform::TrashStatus::Failed) {
             if (++failed <= kListedTrashFailures)
-                failures << QStringLiteral("%1: %2").arg(outcome.path, outcome.reason);
+                failures << QStringLiteral("%1: %2").arg(visibleText(outcome.path), outcome.reason);
         }
     }
     QString text;

@@ -1,6 +1,7 @@
 #include "app/ErrorReport.h"
 
 #include "app/Failure.h"
+#include "scan/VisibleText.h"
 
 #include <new>
 
@@ -12,11 +13,13 @@ QString procedureLocation(const QString& object, const QString& procedure)
 QString errorReportText(const QString& description, const QString& location, int step,
                         const QStringList& extraLines)
 {
-    QString text = description + QStringLiteral("\r\n") + QStringLiteral("in ") + location
+    // The description and the extra lines may name a file; a control
+    // character in a name shows as its sign, so each stays one line.
+    QString text = visibleText(description) + QStringLiteral("\r\n") + QStringLiteral("in ") + location
         + QStringLiteral(" at line ") + QString::number(step) + QStringLiteral("\r\r")
         + QStringLiteral("Please email screenshot of this message to ") + QString::fromLatin1(kSupportAddress);
     for (const QString& line : extraLines)
-        text += QStringLiteral("\r\n") + line;
+        text += QStringLiteral("\r\n") + visibleText(line);
     return text;
 }
 

@@ -31,7 +31,9 @@ QString procedureLocation(const QString& object, const QString& procedure);
 
 /**
  * The report's text: the description, CR LF, "in <location> at line <step>",
- * two CRs, the support line, then each extra line preceded by CR LF.
+ * two CRs, the support line, then each extra line preceded by CR LF. A
+ * control character in the description or an extra line shows as its visible
+ * sign (scan/VisibleText.h), so none of them breaks its line.
  */
 QString errorReportText(const QString& description, const QString& location, int step,
                         const QStringList& extraLines = {});

@@ -1,5 +1,7 @@
 #include "results/ResultTableModel.h"
 
+#include "scan/VisibleText.h"
+
 ResultTableModel::ResultTableModel(const FoundFileTable& table, QObject* parent)
     : QAbstractTableModel(parent)
     , m_store(table)
@@ -23,7 +25,10 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const
     const int row = index.row();
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() == PathColumn ? m_store.path(row) : m_store.dateText(row);
+        // A name may hold a TAB or a line feed; the row shows its sign
+        // instead, so the row keeps one line. The row's table index, and
+        // with it the real path, stays as it is.
+        return index.column() == PathColumn ? visibleText(m_store.path(row)) : m_store.dateText(row);
     case Qt::CheckStateRole:
         if (index.column() == PathColumn)
             return m_store.isChecked(row) ? Qt::Checked : Qt::Unchecked;

@@ -2,7 +2,8 @@
 // The result list as the view sees it: a thin table model over ResultStore.
 //
 // Column 0 shows the row's path with a check box the user can tick, column 1
-// the date text. data() reads the found-file table, which is O(1) and does no
+// the date text. A control character in a path shows as its visible sign
+// (scan/VisibleText.h); the store keeps the real path for the actions. data() reads the found-file table, which is O(1) and does no
 // I/O. Checking one row signals that one index; checking or unchecking every
 // row and replacing the rows each send one signal for the whole list, so the
 // list stays quick with a million rows. Every change to the rows goes through

@@ -78,3 +78,10 @@ TEST(TrashFailureSummary, ListsFailuresThenCountsTheRestAndTheCancelled)
 
     EXPECT_EQ(trashFailureSummary({outcomes[size_t(kListedTrashFailures + 3)]}), "");
 }
+
+TEST(TrashFailureSummary, Issue9_ANameWithALineFeedStaysOnItsLine)
+{
+    const QString text = trashFailureSummary(
+        {{"/d/new\nline.txt", platform::TrashStatus::Failed, {}, {}, 13, "permission denied"}});
+    EXPECT_EQ(text, QString::fromUtf8("This file could not be moved to the Trash:\n\n/d/new\u240Aline.txt: permission denied"));
+}

@@ -25,6 +25,15 @@ TEST(ErrorReport, ExtraLinesFollowTheSupportLineEachAfterCrLf)
                                              "\r\nCDate(LASTMODIFIED(i)): ")));
 }
 
+TEST(ErrorReport, Issue9_AControlCharacterInANamedFileKeepsEachLineWhole)
+{
+    const QString text = errorReportText(QStringLiteral("/d/new\nline\tname.txt: Permission denied"),
+                                         QStringLiteral("X.Y.Z"), 112, {QStringLiteral("CDate(LASTMODIFIED(i)): \x7f")});
+    EXPECT_EQ(text, QString::fromUtf8("/d/new\u240Aline\u2409name.txt: Permission denied\r\nin X.Y.Z at line 112\r\r"
+                                      "Please email screenshot of this message to support@brindlewick.example"
+                                      "\r\nCDate(LASTMODIFIED(i)): \u2421"));
+}
+
 TEST(GuardedProcedure, EachFailingStepIsReportedInOrderAndTheProcedureGoesOn)
 {
     ScriptedDialogs dialogs;

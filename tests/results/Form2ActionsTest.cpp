@@ -270,6 +270,48 @@ TEST_F(Form2Actions, CopyPadsThePathColumnOverAllRowsAndConfirmsEvenForAnEmptyLi
     EXPECT_TRUE(dialogs.errorReports().isEmpty());
 }
 
+TEST_F(Form2Actions, Issue9_ControlCharactersInNamesShowAsSignsButTheTrashMovesTheRealFiles)
+{
+    const QString tab = files.file("r/a\tb.txt", "tab");
+    const QString newline = files.file("r/new\nline.txt", "newline");
+    table.append(tab, at(2024, 5, 1, 10));
+    table.append(newline, at(2024, 5, 2, 11));
+    Form2& window = arrive();
+    window.chooseOption(2);
+    window.setPickerSeconds(2, at(2030, 1, 1));
+    window.PushButton1_Click();
+    ASSERT_EQ(window.resultStore().rowCount(), 2);
+
+    const QString shownTab = files.path(QString::fromUtf8("r/a\u2409b.txt"));
+    const QString shownNewline = files.path(QString::fromUtf8("r/new\u240Aline.txt"));
+    const ResultTableModel& model = window.resultModel();
+    EXPECT_EQ(model.data(model.index(0, 0)).toString(), shownTab);
+    EXPECT_EQ(model.data(model.index(1, 0)).toString(), shownNewline);
+
+    // The clipboard: one line per row, one TAB between the two columns.
+    check({0, 1});
+    window.PushButton7_Click();
+    const QString pad(shownNewline.size() - shownTab.size(), QLatin1Char(' '));
+    EXPECT_EQ(clipboard.text, shownTab + pad + "\t" + table.dateText(0) + "\r\n" + shownNewline + "\t"
+                                  + table.dateText(1) + "\r\n");
+
+    // The saved list: one line per row.
+    const QString target = files.path("list.txt");
+    dialogs.saveNames << target;
+    window.PushButton6_Click();
+    EXPECT_EQ(read(target), (shownTab + "\r\n" + shownNewline + "\r\n").toUtf8());
+
+    // The Trash gets the real files, under their real names.
+    dialogs.answers << true;
+    window.PushButton3_Click();
+    EXPECT_FALSE(QFile::exists(tab));
+    EXPECT_FALSE(QFile::exists(newline));
+    EXPECT_EQ(read(trash() + "/files/a\tb.txt"), "tab");
+    EXPECT_EQ(read(trash() + "/files/new\nline.txt"), "newline");
+    EXPECT_EQ(window.resultStore().rowCount(), 0);
+    EXPECT_TRUE(dialogs.errorReports().isEmpty());
+}
+
 TEST_F(Form2Actions, TheWindowKeepsHandlingEventsWhileFilesMoveOrAListIsWrittenAndIgnoresASecondPress)
 {
     // A call posted before the click runs only if the window handles events
