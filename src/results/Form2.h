@@ -123,9 +123,9 @@ private:
     void DTPicker_Change(int number);
     void setPickerFromText(int number, const QString& text);
     void setAllChecked(GuardedProcedure& guard, bool checked);
-    void findSingle(GuardedProcedure& guard, int firstStep, int pickerNumber, RangeMode mode,
-                    std::vector<qsizetype>& rows);
-    void findBetween(GuardedProcedure& guard, std::vector<qsizetype>& rows);
+    /** The passes of "Start Finding" for `choice`, numbered by `steps` (in FilterStatement order). */
+    void find(GuardedProcedure& guard, const RangeChoice& choice, const std::array<int, 8>& steps,
+              std::vector<qsizetype>& rows);
     /** Runs a Trash request off the window thread, with a progress window and Cancel when it takes long. */
     std::vector<platform::TrashOutcome> runTrashRequest(platform::TrashRequest& request);
     QStringList startFindingExtraLines() const;

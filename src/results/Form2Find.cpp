@@ -7,23 +7,58 @@
 
 #include <QRadioButton>
 
-#include <algorithm>
-#include <limits>
+#include <array>
+#include <utility>
 
 namespace {
 
-qint32 toDayDifferenceEntry(qint64 days)
+/**
+ * Runs the range filter's statements as steps of "Start Finding": each with
+ * its step number, a failing one reported and passed over, and the file it
+ * works on kept for the report's extra lines.
+ */
+class NumberedStatements {
+public:
+    /** The step numbers of the filter's statements, in FilterStatement order. */
+    using StepNumbers = std::array<int, 8>;
+
+    NumberedStatements(GuardedProcedure& guard, const StepNumbers& steps, qsizetype& fileReached)
+        : m_guard(guard)
+        , m_steps(steps)
+        , m_fileReached(fileReached)
+    {
+    }
+
+    template <typename Statement>
+    void step(FilterStatement statement, qsizetype file, Statement&& run)
+    {
+        m_fileReached = file;
+        m_guard.step(number(statement), std::forward<Statement>(run));
+    }
+    template <typename Condition>
+    bool test(FilterStatement statement, qsizetype file, Condition&& condition)
+    {
+        m_fileReached = file;
+        return m_guard.test(number(statement), std::forward<Condition>(condition));
+    }
+
+private:
+    int number(FilterStatement statement) const { return m_steps[size_t(statement)]; }
+
+    GuardedProcedure& m_guard;
+    const StepNumbers& m_steps;
+    qsizetype& m_fileReached;
+};
+
+// Steps of a single-date mode from its first step: loop, (yield), grow,
+// compute, next; then loop, test, add row, set date, next. The Between steps
+// are numbered apart, as they have always been.
+NumberedStatements::StepNumbers singleDateSteps(int firstStep)
 {
-    return qint32(std::clamp<qint64>(days, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+    return {firstStep, firstStep + 4, firstStep + 6, 0, 0, firstStep + 10, firstStep + 12, firstStep + 14};
 }
 
-/** Entry i of a day-difference list; a list that did not grow that far is a failure. */
-qint32& entryAt(std::vector<qint32>& list, qsizetype i)
-{
-    if (i < 0 || size_t(i) >= list.size())
-        fail(QStringLiteral("Subscript out of range"));
-    return list[size_t(i)];
-}
+const NumberedStatements::StepNumbers kBetweenSteps = {180, 184, 186, 188, 190, 194, 196, 198};
 
 } // namespace
 
@@ -70,13 +105,13 @@ void Form2::PushButton1_Click()
     // so the view lays out its rows once per run.
     std::vector<qsizetype> rows;
     if (guard.test(112, [&] { return m_options[0]->isChecked(); }))
-        findSingle(guard, 114, 1, RangeMode::After, rows);
+        find(guard, {RangeMode::After, pickerSeconds(1), 0}, singleDateSteps(114), rows);
     if (guard.test(134, [&] { return m_options[1]->isChecked(); }))
-        findSingle(guard, 136, 2, RangeMode::Before, rows);
+        find(guard, {RangeMode::Before, pickerSeconds(2), 0}, singleDateSteps(136), rows);
     if (guard.test(156, [&] { return m_options[2]->isChecked(); }))
-        findSingle(guard, 158, 3, RangeMode::On, rows);
+        find(guard, {RangeMode::On, pickerSeconds(3), 0}, singleDateSteps(158), rows);
     if (guard.test(178, [&] { return m_options[3]->isChecked(); }))
-        findBetween(guard, rows);
+        find(guard, {RangeMode::Between, pickerSeconds(4), pickerSeconds(5)}, kBetweenSteps, rows);
 
     guard.step(204, [&] {
         m_model->setRows(keepFirstOfEachPath(m_table, rows));
@@ -86,98 +121,12 @@ void Form2::PushButton1_Click()
     });
 }
 
-void Form2::findSingle(GuardedProcedure& guard, int firstStep, int pickerNumber, RangeMode mode,
-                       std::vector<qsizetype>& rows)
+void Form2::find(GuardedProcedure& guard, const RangeChoice& choice, const std::array<int, 8>& steps,
+                 std::vector<qsizetype>& rows)
 {
-    // Steps: loop, (yield), grow, compute, next; then loop, test, add row, set date, next.
-    const int loopStep = firstStep;
-    const int growStep = firstStep + 4;
-    const int computeStep = firstStep + 6;
-    const int secondLoopStep = firstStep + 10;
-    const int testStep = firstStep + 12;
-    const int addStep = firstStep + 14;
-
-    // The picker is read once per pass: nothing can change it while the
-    // run holds the window thread.
-    qsizetype count = 0;
-    qint64 pickerDay = 0;
-    guard.step(loopStep, [&] {
-        count = m_table.size();
-        pickerDay = dayNumberOf(pickerSeconds(pickerNumber));
-        m_differences.DAYDIFF1.reserve(size_t(count));
-    });
-    std::vector<qint32>& differences = m_differences.DAYDIFF1;
-    for (qsizetype i = 0; i < count; ++i) {
-        m_indexReached = i;
-        guard.step(growStep, [&] {
-            differences.push_back(0);
-        });
-        guard.step(computeStep, [&] {
-            entryAt(differences, i) = toDayDifferenceEntry(dayNumberOf(m_table.localSeconds(i)) - pickerDay);
-        });
-    }
-    m_indexReached = count;
-
-    guard.step(secondLoopStep, [&] {
-        count = m_table.size();
-    });
-    for (qsizetype i = 0; i < count; ++i) {
-        m_indexReached = i;
-        if (guard.test(testStep, [&] {
-                return passesRange(mode, entryAt(differences, i), 0);
-            })) {
-            guard.step(addStep, [&] {
-                rows.push_back(i);
-            });
-        }
-    }
-    m_indexReached = count;
-}
-
-void Form2::findBetween(GuardedProcedure& guard, std::vector<qsizetype>& rows)
-{
-    qsizetype count = 0;
-    qint64 startDay = 0;
-    qint64 endDay = 0;
-    guard.step(180, [&] {
-        count = m_table.size();
-        startDay = dayNumberOf(pickerSeconds(4));
-        endDay = dayNumberOf(pickerSeconds(5));
-        m_differences.DAYDIFF1.reserve(size_t(count));
-        m_differences.DAYDIFF2.reserve(size_t(count));
-    });
-    std::vector<qint32>& fromStart = m_differences.DAYDIFF1;
-    std::vector<qint32>& fromEnd = m_differences.DAYDIFF2;
-    for (qsizetype i = 0; i < count; ++i) {
-        m_indexReached = i;
-        const qint64 day = dayNumberOf(m_table.localSeconds(i));
-        guard.step(184, [&] {
-            fromStart.push_back(0);
-        });
-        guard.step(186, [&] {
-            entryAt(fromStart, i) = toDayDifferenceEntry(day - startDay);
-        });
-        guard.step(188, [&] {
-            fromEnd.push_back(0);
-        });
-        guard.step(190, [&] {
-            entryAt(fromEnd, i) = toDayDifferenceEntry(day - endDay);
-        });
-    }
-    m_indexReached = count;
-
-    guard.step(194, [&] {
-        count = m_table.size();
-    });
-    for (qsizetype i = 0; i < count; ++i) {
-        m_indexReached = i;
-        if (guard.test(196, [&] {
-                return passesRange(RangeMode::Between, entryAt(fromStart, i), entryAt(fromEnd, i));
-            })) {
-            guard.step(198, [&] {
-                rows.push_back(i);
-            });
-        }
-    }
-    m_indexReached = count;
+    NumberedStatements statements(guard, steps, m_indexReached);
+    const std::vector<qsizetype> found = filesInRange(m_table, choice, m_differences, statements);
+    rows.insert(rows.end(), found.begin(), found.end());
+    // After the passes there is no current file.
+    m_indexReached = -1;
 }

@@ -1,6 +1,7 @@
 // "Start Finding", the selection buttons, "< Back", closing and hover.
 
 #include "Form2Fixture.h"
+#include "RangeBoundaryCases.h"
 
 #include "app/Failure.h"
 #include "app/WindowPointer.h"
@@ -64,6 +65,42 @@ TEST_F(Form2Test, StartFindingListsEachPathOnceInTableOrderWithItsFirstDate)
     EXPECT_EQ(window.pointer().state(), PointerState::Default);
     EXPECT_TRUE(dialogs.asked.isEmpty());
 }
+
+namespace {
+
+class WindowRangeBoundaries : public Form2Test, public ::testing::WithParamInterface<RangeCase> {};
+
+} // namespace
+
+TEST_P(WindowRangeBoundaries, StartFindingComparesCalendarDaysOnly)
+{
+    const RangeCase& c = GetParam();
+    table.append("/d/file", c.file);
+    Form2& window = arrive();
+    switch (c.choice.mode) {
+    case RangeMode::After:
+        window.setPickerSeconds(1, c.choice.first);
+        break;
+    case RangeMode::Before:
+        window.setPickerSeconds(2, c.choice.first);
+        window.chooseOption(2);
+        break;
+    case RangeMode::On:
+        window.setPickerSeconds(3, c.choice.first);
+        window.chooseOption(3);
+        break;
+    case RangeMode::Between:
+        window.setPickerSeconds(4, c.choice.first);
+        window.setPickerSeconds(5, c.choice.second);
+        window.chooseOption(4);
+        break;
+    }
+    window.PushButton1_Click();
+    EXPECT_EQ(listedPaths(), c.listed ? QStringList{"/d/file"} : QStringList{}) << c.name;
+    EXPECT_TRUE(dialogs.asked.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WindowRangeBoundaries, ::testing::ValuesIn(rangeBoundaryCases()), rangeCaseName);
 
 TEST_F(Form2Test, EachModeReadsItsOwnPickersWhenTheButtonIsPressed)
 {

@@ -1,4 +1,4 @@
-#include "results/RangeFilter.h"
+#include "RangeBoundaryCases.h"
 
 #include <QSet>
 
@@ -10,13 +10,6 @@ qint64 at(int month, int day, int hour = 0, int minute = 0)
 {
     return localSecondsOf(QDate(2024, month, day), QTime(hour, minute));
 }
-
-struct RangeCase {
-    const char* name;
-    RangeChoice choice;
-    qint64 file;
-    bool listed;
-};
 
 class RangeBoundaries : public ::testing::TestWithParam<RangeCase> {};
 
@@ -31,28 +24,7 @@ TEST_P(RangeBoundaries, ComparesCalendarDaysOnly)
     EXPECT_EQ(filterFoundFiles(table, c.choice, differences).size(), c.listed ? 1u : 0u) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, RangeBoundaries,
-    ::testing::Values(
-        RangeCase{"after excludes the picker's day", {RangeMode::After, at(3, 5, 9), 0}, at(3, 5, 23, 59), false},
-        RangeCase{"after lists the next midnight", {RangeMode::After, at(3, 5, 9), 0}, at(3, 6), true},
-        RangeCase{"before lists the day before", {RangeMode::Before, at(3, 5), 0}, at(3, 4, 23, 59), true},
-        RangeCase{"before excludes the picker's day", {RangeMode::Before, at(3, 5, 12), 0}, at(3, 5), false},
-        RangeCase{"on lists the whole day", {RangeMode::On, at(3, 5, 15), 0}, at(3, 5, 0), true},
-        RangeCase{"on lists the day's last minute", {RangeMode::On, at(3, 5, 15), 0}, at(3, 5, 23, 59), true},
-        RangeCase{"between includes its start", {RangeMode::Between, at(3, 1, 18), at(3, 5)}, at(3, 1), true},
-        RangeCase{"between includes its end", {RangeMode::Between, at(3, 1), at(3, 5)}, at(3, 5, 23, 59), true},
-        RangeCase{"between reversed lists nothing", {RangeMode::Between, at(3, 5), at(3, 1)}, at(3, 3), false},
-        RangeCase{"an empty date is before", {RangeMode::Before, at(3, 5), 0}, kNoDate, true},
-        RangeCase{"an empty date is not after", {RangeMode::After, at(3, 5), 0}, kNoDate, false},
-        RangeCase{"an empty date is not between", {RangeMode::Between, at(3, 1), at(3, 5)}, kNoDate, false}),
-    [](const ::testing::TestParamInfo<RangeCase>& info) {
-        std::string name = info.param.name;
-        for (char& c : name)
-            if (!isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Modes, RangeBoundaries, ::testing::ValuesIn(rangeBoundaryCases()), rangeCaseName);
 
 TEST(RangeFilter, KeepsTheFirstRowOfEachPathInTableOrderAndComparesPathsExactly)
 {
