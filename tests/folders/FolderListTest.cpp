@@ -5,6 +5,7 @@
 
 #include "TestServices.h"
 
+#include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -80,6 +81,16 @@ TEST_F(FolderList, LastFolderDotIsNeverWritten)
     addFolders({"/tmp", "/var/log"});
     EXPECT_EQ(test.dialogs.asked.at(0).startFolder, "");
     EXPECT_EQ(test.stored("LastFolderDot"), "<absent>");
+}
+
+TEST_F(FolderList, Issue9_AHandWrittenStartFolderWithACommaIsWhereThePickerOpens)
+{
+    QFile ini(test.store.filePath());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Chronopurge Software]\nLastFolderDot=/data/a,b\n");
+    ini.close();
+    addFolders({"/srv"});
+    EXPECT_EQ(test.dialogs.asked.at(0).startFolder, "/data/a,b");
 }
 
 TEST_F(FolderList, PointerIsBusyWhileTheRowIsAddedOnly)
