@@ -3,8 +3,9 @@
 # The sample folders' test reads the same manifest as the build.
 target_sources(test_folders PRIVATE ${CMAKE_SOURCE_DIR}/resources/SampleManifest.cpp)
 target_include_directories(test_folders PRIVATE ${CMAKE_SOURCE_DIR}/resources)
-target_compile_definitions(test_folders PRIVATE CHRONOPURGE_SAMPLES_MANIFEST="${CHRONOPURGE_SAMPLES_MANIFEST}")
-add_dependencies(test_folders sample_folders)
+target_compile_definitions(test_folders PRIVATE CHRONOPURGE_SAMPLES_MANIFEST="${CHRONOPURGE_SAMPLES_MANIFEST}"
+    CHRONOPURGE_MAKE_SAMPLES="$<TARGET_FILE:make_samples>")
+add_dependencies(test_folders sample_folders make_samples)
 add_dependencies(test_app hand_cursor)
 
 # Screenshots: each window rendered offscreen to a PNG file. Labelled
@@ -21,7 +22,7 @@ gtest_discover_tests(test_screenshots
 add_test(NAME Smoke.ProgramShowsItsWindowUnderXvfb
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/smoke/start_under_xvfb.sh $<TARGET_FILE:chronopurge>)
 set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
-    SKIP_RETURN_CODE 77 LABELS smoke TIMEOUT 60)
+    SKIP_RETURN_CODE 77 LABELS smoke TIMEOUT 240)
 
 # The command-line driver's test runs the built program.
 add_dependencies(test_scan chronopurge-cli)

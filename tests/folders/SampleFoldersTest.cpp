@@ -1,16 +1,22 @@
 // The sample folders that the build puts beside the program, with the dates
-// its manifest gives relative to the build day.
+// its manifest gives relative to the build day. The dates check depends on
+// neither today's date nor on whether anyone has read a sample since.
 
 #include "SampleManifest.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -50,20 +56,62 @@ QList<SampleEntry> manifest()
     return entries;
 }
 
-// True when every file carries the manifest's dates counted from `buildDay`.
-bool datesMatch(const QList<SampleEntry>& entries, QDate buildDay, QString* mismatch)
+/**
+ * Checks that every sample file below `folder` carries the manifest's dates,
+ * counted from the day the samples were made; returns what does not match,
+ * or empty text.
+ *
+ * Neither today's date nor a later read may change the answer. The day the
+ * samples were made is read from the files themselves: setting a file's dates
+ * sets its status-change time to that moment, which no read moves. The maker
+ * takes its day before it dates the first file, so the day is that of the
+ * earliest status change or, across midnight, the one before. Reading a file
+ * moves its accessed date to the moment of the read, which is never before
+ * the samples were made: such a date passes too.
+ */
+QString sampleDatesMismatch(const QList<SampleEntry>& entries, const QString& folder)
 {
+    QDateTime made;
     for (const SampleEntry& entry : entries) {
-        // Only the file's status is read: reading its content could move its accessed date.
-        const QFileInfo file(samplesFolder() + QLatin1Char('/') + entry.path);
-        if (file.lastModified() != entry.modifiedOn(buildDay) || file.lastRead() != entry.accessedOn(buildDay)) {
-            *mismatch = QStringLiteral("%1: modified %2, accessed %3")
-                            .arg(entry.path, file.lastModified().toString(Qt::ISODate),
-                                 file.lastRead().toString(Qt::ISODate));
-            return false;
-        }
+        const QDateTime changed = QFileInfo(folder + QLatin1Char('/') + entry.path).metadataChangeTime();
+        if (!changed.isValid())
+            return entry.path + QStringLiteral(": missing");
+        if (!made.isValid() || changed < made)
+            made = changed;
     }
-    return true;
+    const auto firstMismatch = [&](QDate day) -> QString {
+        for (const SampleEntry& entry : entries) {
+            // Only the file's status is read: reading its content would move its accessed date.
+            const QFileInfo file(folder + QLatin1Char('/') + entry.path);
+            const QDateTime accessed = file.lastRead();
+            if (file.lastModified() != entry.modifiedOn(day)
+                || (accessed != entry.accessedOn(day) && accessed < made)) {
+                return QStringLiteral("%1: modified %2, accessed %3, samples made %4")
+                    .arg(entry.path, file.lastModified().toString(Qt::ISODate), accessed.toString(Qt::ISODate),
+                         made.toString(Qt::ISODate));
+            }
+        }
+        return {};
+    };
+    const QString mismatch = firstMismatch(made.date());
+    if (mismatch.isEmpty() || firstMismatch(made.date().addDays(-1)).isEmpty())
+        return {};
+    return mismatch;
+}
+
+/** Sets the accessed date of `path` to now, as a read does. */
+void touchAccessed(const QString& path)
+{
+    const timespec times[2] = {{0, UTIME_NOW}, {0, UTIME_OMIT}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+/** Moves the modified date of `path` by `days`. */
+void shiftModified(const QString& path, int days)
+{
+    const QFileInfo file(path);
+    const timespec times[2] = {{0, UTIME_OMIT}, {file.lastModified().toSecsSinceEpoch() + days * 86400, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }
 
 } // namespace
@@ -128,9 +176,32 @@ TEST(SampleFolders, BuiltFoldersHoldEveryFileWithTheManifestsDates)
     EXPECT_FALSE(QFileInfo::exists(qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + QStringLiteral("/x/o.cjs")));
 
     BuildTimeZone zone;
-    // The build may have run before midnight and this test after it.
-    QString mismatchToday, mismatchYesterday;
-    const QDate today = QDate::currentDate();
-    EXPECT_TRUE(datesMatch(entries, today, &mismatchToday) || datesMatch(entries, today.addDays(-1), &mismatchYesterday))
-        << qPrintable(mismatchToday);
+    EXPECT_EQ(sampleDatesMismatch(entries, samplesFolder()), QString());
+}
+
+TEST(SampleFolders, Issue9_TheDatesCheckHoldsAfterAReadButCatchesAWrongDate)
+{
+    // Fresh samples made the way the build makes them, in a folder of our own.
+    const QList<SampleEntry> entries = manifest();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    BuildTimeZone zone;
+    QProcess maker;
+    maker.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    maker.setProcessEnvironment(environment);
+    maker.start(QStringLiteral(CHRONOPURGE_MAKE_SAMPLES), {QStringLiteral(CHRONOPURGE_SAMPLES_MANIFEST), dir.path()});
+    ASSERT_TRUE(maker.waitForFinished(120000));
+    ASSERT_EQ(maker.exitCode(), 0);
+    ASSERT_EQ(sampleDatesMismatch(entries, dir.path()), QString());
+
+    // Someone opened two of the files since.
+    touchAccessed(dir.path() + QLatin1Char('/') + entries.first().path);
+    touchAccessed(dir.path() + QLatin1Char('/') + entries.last().path);
+    EXPECT_EQ(sampleDatesMismatch(entries, dir.path()), QString());
+
+    // A file dated a day off is still caught.
+    shiftModified(dir.path() + QLatin1Char('/') + entries.at(1).path, -1);
+    EXPECT_TRUE(sampleDatesMismatch(entries, dir.path()).startsWith(entries.at(1).path + QStringLiteral(": modified")));
 }
