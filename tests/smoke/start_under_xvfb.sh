@@ -23,7 +23,8 @@ touch "$WORK/display-up"
 "$PROGRAM" &
 pid=$!
 found=
-for _ in $(seq 1 150); do
+# Up to three minutes: a sanitizer build on a busy machine starts slowly.
+for _ in $(seq 1 900); do
     if xdotool search --name '^Chronopurge Software$' >/dev/null 2>&1; then
         found=yes
         break
