@@ -12,13 +12,13 @@ namespace {
 
 class QtProgressWindow final : public ProgressWindow {
 public:
-    QtProgressWindow(QWidget* owner, const QString& title, const QString& text, qsizetype total,
+    QtProgressWindow(QWidget* owner, const QString& title, const QString& text, qsizetype total, int delayMs,
                      std::function<void()> cancelled)
         : m_dialog(new QProgressDialog(text, QStringLiteral("Cancel"), 0, clamped(total), owner))
     {
         m_dialog->setWindowTitle(title);
         m_dialog->setWindowModality(Qt::WindowModal);
-        m_dialog->setMinimumDuration(QtProgressWindows::kDelayMs);
+        m_dialog->setMinimumDuration(delayMs);
         m_dialog->setAutoClose(false);
         m_dialog->setAutoReset(false);
         QObject::connect(m_dialog, &QProgressDialog::canceled, m_dialog, std::move(cancelled));
@@ -42,15 +42,16 @@ private:
 
 } // namespace
 
-QtProgressWindows::QtProgressWindows(std::function<QString()> title)
+QtProgressWindows::QtProgressWindows(std::function<QString()> title, int delayMs)
     : m_title(std::move(title))
+    , m_delayMs(delayMs)
 {
 }
 
 std::unique_ptr<ProgressWindow> QtProgressWindows::open(QWidget* owner, const QString& text, qsizetype total,
                                                         std::function<void()> cancelled)
 {
-    return std::make_unique<QtProgressWindow>(owner, m_title ? m_title() : QString(), text, total,
+    return std::make_unique<QtProgressWindow>(owner, m_title ? m_title() : QString(), text, total, m_delayMs,
                                               std::move(cancelled));
 }
 

@@ -43,14 +43,18 @@ public:
     /** How long work runs before its progress window appears. */
     static constexpr int kDelayMs = 300;
 
-    /** `title` yields the application title at the moment a window opens. */
-    explicit QtProgressWindows(std::function<QString()> title);
+    /**
+     * `title` yields the application title at the moment a window opens; a
+     * window appears once its work has run `delayMs` (tests choose their own).
+     */
+    explicit QtProgressWindows(std::function<QString()> title, int delayMs = kDelayMs);
 
     std::unique_ptr<ProgressWindow> open(QWidget* owner, const QString& text, qsizetype total,
                                          std::function<void()> cancelled) override;
 
 private:
     std::function<QString()> m_title;
+    int m_delayMs;
 };
 
 } // namespace platform

@@ -123,7 +123,9 @@ TEST_F(TrashDriveTest, AFullDriveGivesACleanErrorAndLeavesNoRecord)
         timer.start();
         const TrashOutcome outcome = trashFile(file);
 
-        EXPECT_LT(timer.elapsed(), 5000);
+        // A full drive must fail the move, not keep it retrying; the bound is
+        // far beyond what a loaded machine needs for one small file.
+        EXPECT_LT(timer.elapsed(), 60000);
         EXPECT_EQ(outcome.status, TrashStatus::Failed) << "home trash: " << home;
         EXPECT_EQ(outcome.reason, "the drive is full");
         EXPECT_EQ(bytesOf(file), "keep me");
