@@ -2,6 +2,7 @@
 // options (the listing order is the file system's own).
 //
 //   TreeGen [--files N] [--folders N] [--seed S] [--cutoff YYYY-MM-DD] [--threads N] ROOT
+//   TreeGen [--files N] [--folders N] [--seed S] [--cutoff YYYY-MM-DD] --check ROOT
 //
 // Defaults: 1,000,000 files over N/20 folders, cutoff 2020-01-01. ROOT must
 // not exist yet or be empty. The tree has:
@@ -23,6 +24,16 @@
 // lie before and exactly on the cutoff, so a benchmark can tell what each
 // tool should count. The manifest is written last: its presence marks a
 // complete tree.
+//
+// --check compares an existing tree with what these options make: every
+// folder holds exactly the planned names, each of the planned kind, modified
+// date and link target. An accessed date may also have moved to any time
+// since the tree was made ("made_at" in the manifest): reading a file, or
+// following or reading a link, moves it to the present whenever the set date
+// is more than a day old (relatime), and the benchmark's own walkers follow
+// links. A description of a tree that includes accessed dates is therefore
+// not repeatable, not even of one tree: describing it reads every link.
+// Prints "ok", or each difference, and exits with 1 on any.
 
 #include <algorithm>
 #include <atomic>
@@ -44,6 +55,9 @@
 namespace {
 
 constexpr int kMaxDepth = 8;
+// The loop link: deep/chain 0/level 3/level 4/up -> ../.., dated 2026-01-01.
+constexpr const char* kLoopFolder = "deep/chain 0/level 3/level 4";
+constexpr int64_t kLoopDate = 1767225600;
 
 // splitmix64: small, fast and the same on every machine.
 class Random {
@@ -74,6 +88,7 @@ struct Options {
     uint64_t seed = 20150101;
     std::string cutoff = "2020-01-01";
     int threads = 2;
+    bool check = false;
     std::string root;
 };
 
@@ -138,7 +153,8 @@ const char* const kFolderWords[] = {"src", "Documents", "Ordner ä", "目录", "
 
 [[noreturn]] void usage()
 {
-    std::fputs("Usage: TreeGen [--files N] [--folders N] [--seed S] [--cutoff YYYY-MM-DD] [--threads N] ROOT\n",
+    std::fputs("Usage: TreeGen [--files N] [--folders N] [--seed S] [--cutoff YYYY-MM-DD] [--threads N] ROOT\n"
+               "       TreeGen [--files N] [--folders N] [--seed S] [--cutoff YYYY-MM-DD] --check ROOT\n",
                stderr);
     std::exit(2);
 }
@@ -163,6 +179,8 @@ Options parseOptions(int argc, char* argv[])
             options.cutoff = value();
         else if (argument == "--threads")
             options.threads = std::max(1, std::atoi(value()));
+        else if (argument == "--check")
+            options.check = true;
         else if (argument.rfind("--", 0) == 0 || !options.root.empty())
             usage();
         else
@@ -319,6 +337,11 @@ std::vector<Entry> planEntries(const Folder& folder, uint64_t seed, int64_t cuto
     return entries;
 }
 
+uint64_t folderSeed(const Options& options, size_t folderIndex)
+{
+    return options.seed * 1000003 + folderIndex;
+}
+
 void countEntry(const Entry& entry, int64_t cutoff, Counts& counts)
 {
     const bool tilde = entry.name[0] == '~';
@@ -356,7 +379,7 @@ void writeEntries(int folderFd, const std::string& folderPath, const std::vector
 }
 
 void writeManifest(const std::string& path, const Options& options, const std::vector<Folder>& folders,
-                   int64_t cutoff, const Counts& counts)
+                   int64_t cutoff, const Counts& counts, int64_t madeAt)
 {
     FILE* out = std::fopen(path.c_str(), "w");
     if (!out)
@@ -366,12 +389,12 @@ void writeManifest(const std::string& path, const Options& options, const std::v
                  "regular_total=%ld\nlink_total=%ld\ntilde_total=%ld\nhidden_total=%ld\nutf8_total=%ld\n"
                  "regular_before=%ld\nregular_on=%ld\nlink_before=%ld\nlink_on=%ld\n"
                  "tilde_regular_before=%ld\ntilde_regular_on=%ld\ntilde_link_before=%ld\ntilde_link_on=%ld\n"
-                 "folder_links=1\n",
+                 "folder_links=1\nmade_at=%lld\n",
                  options.root.c_str(), static_cast<unsigned long long>(options.seed), options.files,
                  folders.size() + 1, options.cutoff.c_str(), static_cast<long long>(cutoff), counts.regularTotal,
                  counts.linkTotal, counts.tildeTotal, counts.hiddenTotal, counts.utf8Total, counts.regular[0],
                  counts.regular[1], counts.links[0], counts.links[1], counts.tildeRegular[0], counts.tildeRegular[1],
-                 counts.tildeLinks[0], counts.tildeLinks[1]);
+                 counts.tildeLinks[0], counts.tildeLinks[1], static_cast<long long>(madeAt));
     std::fclose(out);
 }
 
@@ -388,11 +411,153 @@ bool isEmptyOrMissing(const std::string& path)
     return empty;
 }
 
+// --check: the tree at ROOT against the plan for these options.
+class TreeCheck {
+public:
+    explicit TreeCheck(int64_t madeAt)
+        : m_madeAt(madeAt)
+    {
+    }
+
+    int differences() const { return m_differences; }
+
+    void differ(const std::string& path, const std::string& what)
+    {
+        if (++m_differences <= 20)
+            std::printf("%s: %s\n", path.c_str(), what.c_str());
+    }
+
+    /** Compares one entry of the open folder `folderFd` with its plan. */
+    void entry(int folderFd, const std::string& path, const std::string& name, EntryKind kind, int64_t modified,
+               int64_t accessed, const std::string& target)
+    {
+        // The status first: reading the link below moves its accessed date.
+        struct stat status;
+        if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            differ(path, "missing");
+            return;
+        }
+        const bool link = S_ISLNK(status.st_mode);
+        if (link != (kind == EntryKind::Link) || (!link && !S_ISREG(status.st_mode))) {
+            differ(path, "another kind");
+            return;
+        }
+        if (status.st_mtim.tv_sec != modified || status.st_mtim.tv_nsec != 0)
+            differ(path, "modified " + std::to_string(status.st_mtim.tv_sec) + ", planned " + std::to_string(modified));
+        const bool accessedAsPlanned = status.st_atim.tv_sec == accessed && status.st_atim.tv_nsec == 0;
+        if (!accessedAsPlanned && status.st_atim.tv_sec < m_madeAt)
+            differ(path, "accessed " + std::to_string(status.st_atim.tv_sec) + ", planned " + std::to_string(accessed));
+        if (link) {
+            std::string text(4096, '\0');
+            const ssize_t length = ::readlinkat(folderFd, name.c_str(), text.data(), text.size());
+            text.resize(length < 0 ? 0 : size_t(length));
+            if (text != target)
+                differ(path, "leads to " + text + ", planned " + target);
+        }
+    }
+
+private:
+    int64_t m_madeAt;
+    int m_differences = 0;
+};
+
+/** The names in the open folder `folderFd`, sorted, "." and ".." left out. */
+std::vector<std::string> namesIn(int folderFd)
+{
+    std::vector<std::string> names;
+    const int duplicate = ::dup(folderFd);
+    DIR* folder = duplicate < 0 ? nullptr : ::fdopendir(duplicate);
+    if (!folder)
+        return names;
+    while (const dirent* entry = ::readdir(folder))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.push_back(entry->d_name);
+    ::closedir(folder);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/** "made_at" from the manifest beside ROOT; -1 when it cannot be read. */
+int64_t madeAtOf(const std::string& manifest)
+{
+    FILE* in = std::fopen(manifest.c_str(), "r");
+    if (!in)
+        return -1;
+    long long madeAt = -1;
+    char line[512];
+    while (std::fgets(line, sizeof line, in))
+        if (std::sscanf(line, "made_at=%lld", &madeAt) == 1)
+            break;
+    std::fclose(in);
+    return madeAt;
+}
+
+int checkTree(const Options& options)
+{
+    const int64_t madeAt = madeAtOf(options.root + ".manifest");
+    if (madeAt < 0) {
+        std::fprintf(stderr, "TreeGen: %s.manifest is missing or has no made_at\n", options.root.c_str());
+        return 1;
+    }
+    const int64_t cutoff = localMidnight(options.cutoff);
+    Random random(options.seed);
+    std::vector<Folder> folders = planFolders(options, random);
+    planFileCounts(folders, options.files, random);
+
+    // Each folder's planned names: its files and links, then its subfolders.
+    std::vector<std::vector<std::string>> planned(folders.size() + 1);
+    const size_t rootSlot = folders.size();
+    for (size_t index = 0; index < folders.size(); ++index) {
+        const Folder& folder = folders[index];
+        const std::string name = folder.path.substr(folder.path.rfind('/') + 1);
+        planned[folder.parent < 0 ? rootSlot : size_t(folder.parent)].push_back(name);
+    }
+
+    TreeCheck check(madeAt);
+    for (size_t index = 0; index <= folders.size(); ++index) {
+        const bool root = index == rootSlot;
+        const std::string relative = root ? std::string() : folders[index].path;
+        const std::string path = root ? options.root : options.root + "/" + relative;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            check.differ(path, "no folder");
+            continue;
+        }
+        std::vector<std::string>& names = planned[index];
+        if (!root) {
+            long boundaryBudget = 1;
+            for (const Entry& entry : planEntries(folders[index], folderSeed(options, index), cutoff, boundaryBudget)) {
+                names.push_back(entry.name);
+                check.entry(fd, path + "/" + entry.name, entry.name, entry.kind, entry.modified, entry.accessed,
+                            entry.target);
+            }
+        }
+        if (relative == kLoopFolder) {
+            names.push_back("up");
+            check.entry(fd, path + "/up", "up", EntryKind::Link, kLoopDate, kLoopDate, "../..");
+        }
+        std::sort(names.begin(), names.end());
+        if (namesIn(fd) != names)
+            check.differ(path, "holds other names than planned");
+        ::close(fd);
+    }
+    if (check.differences() > 0) {
+        std::printf("%d differences\n", check.differences());
+        return 1;
+    }
+    std::printf("ok\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     const Options options = parseOptions(argc, argv);
+    if (options.check)
+        return checkTree(options);
+    // Whole seconds, from the same coarse clock the kernel dates a read with.
+    const int64_t madeAt = int64_t(std::time(nullptr));
     if (!isEmptyOrMissing(options.root)) {
         std::fprintf(stderr, "TreeGen: %s exists and is not empty; remove it or pick another folder\n",
                      options.root.c_str());
@@ -422,7 +587,7 @@ int main(int argc, char* argv[])
             const Folder& folder = folders[index];
             const std::string path = options.root + "/" + folder.path;
             long boundaryBudget = boundaryPerFolder;
-            const std::vector<Entry> entries = planEntries(folder, options.seed * 1000003 + index, cutoff, boundaryBudget);
+            const std::vector<Entry> entries = planEntries(folder, folderSeed(options, index), cutoff, boundaryBudget);
             const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd < 0)
                 fatal("cannot open", path);
@@ -442,15 +607,15 @@ int main(int argc, char* argv[])
         total.add(part);
 
     // The one link to a folder: deep/chain 0/level 3/level 4/up -> ../.. (chain 0 itself).
-    const std::string loopFolder = options.root + "/deep/chain 0/level 3/level 4";
+    const std::string loopFolder = options.root + "/" + kLoopFolder;
     const std::string loop = loopFolder + "/up";
     if (::symlink("../..", loop.c_str()) != 0)
         fatal("cannot link", loop);
-    const struct timespec loopTimes[2] = {{1767225600, 0}, {1767225600, 0}}; // 2026-01-01
+    const struct timespec loopTimes[2] = {{kLoopDate, 0}, {kLoopDate, 0}};
     if (::utimensat(AT_FDCWD, loop.c_str(), loopTimes, AT_SYMLINK_NOFOLLOW) != 0)
         fatal("cannot date", loop);
 
-    writeManifest(options.root + ".manifest", options, folders, cutoff, total);
+    writeManifest(options.root + ".manifest", options, folders, cutoff, total, madeAt);
     std::printf("%s: %ld files and links in %zu folders\n", options.root.c_str(), options.files, folders.size() + 1);
     return 0;
 }

@@ -2,7 +2,8 @@
 # Checks the scan benchmark's instruments on a small generated tree, so the
 # big runs can trust them:
 #   - TreeGen makes the same tree (names, kinds, dates, link targets) every
-#     time, whatever its thread count, with what its manifest says;
+#     time, whatever its thread count, with what its manifest says, and its
+#     --check finds the tree as planned;
 #   - MinimalWalk counts the same with 1, 2 and 8 threads, and what find counts;
 #   - chronopurge-cli lists what the manifest predicts, and the same table
 #     in the same order with 1 and 8 threads.
@@ -28,20 +29,33 @@ expect() { # what, expected, actual
 
 value() { sed -n "s/^$2=//p" "$work/$1.manifest"; }
 
-# Everything a tree holds that the benchmark depends on, one line per entry
-# (folders by name only: their own times are those of the run that made them).
+# What a tree holds that no reader changes, one line per entry: names, kinds,
+# modified dates and link targets (folders by name only: their own times are
+# those of the run that made them). Accessed dates are left to TreeGen --check:
+# reading a file or a link, or following a link, moves its accessed date to
+# the present (relatime, for dates more than a day old), and this very
+# description reads every link, so with them no description was repeatable.
 describe() {
-    (cd "$work/$1" && find . \( -type d -printf '%P\td\n' \) -o -printf '%P\t%y\t%T@\t%A@\t%l\n' | LC_ALL=C sort)
+    (cd "$work/$1" && find . \( -type d -printf '%P\td\n' \) -o -printf '%P\t%y\t%T@\t%l\n' | LC_ALL=C sort)
 }
 
 "$treegen" --files 3000 --threads 2 "$work/first" >/dev/null
 "$treegen" --files 3000 --threads 1 "$work/second" >/dev/null
 "$treegen" --files 3000 --seed 7 "$work/other" >/dev/null
-expect "the same tree from the same seed" "$(describe first | md5sum)" "$(describe second | md5sum)"
-expect "the same manifest from the same seed" "$(grep -v ^root= "$work/first.manifest" | md5sum)" \
-    "$(grep -v ^root= "$work/second.manifest" | md5sum)"
+first_description=$(describe first | md5sum)
+expect "the same tree from the same seed" "$first_description" "$(describe second | md5sum)"
+expect "the tree made with 2 threads is the planned one, accessed dates too" ok \
+    "$("$treegen" --files 3000 --check "$work/first" | tail -1)"
+expect "the tree made with 1 thread is the planned one, accessed dates too" ok \
+    "$("$treegen" --files 3000 --check "$work/second" | tail -1)"
+expect "the same manifest from the same seed" "$(grep -v -e ^root= -e ^made_at= "$work/first.manifest" | md5sum)" \
+    "$(grep -v -e ^root= -e ^made_at= "$work/second.manifest" | md5sum)"
 if [ "$(describe first | md5sum)" = "$(describe other | md5sum)" ]; then
     echo "FAILED: another seed made the same tree"
+    failures=$((failures + 1))
+fi
+if "$treegen" --files 3000 --check "$work/other" >/dev/null; then
+    echo "FAILED: the tree of another seed passed the check"
     failures=$((failures + 1))
 fi
 if "$treegen" --files 3000 "$work/first" >/dev/null 2>&1; then
@@ -79,6 +93,12 @@ expect "chronopurge-cli --before: files before the cutoff's day, links included,
     "$("$cli" --before "$cutoff" "$root" | wc -l)"
 expect "chronopurge-cli: the same rows in the same order with 1 and 8 threads" \
     "$("$cli" --threads 1 "$root" | md5sum)" "$("$cli" --threads 8 "$root" | md5sum)"
+
+# The walkers read and followed every link of the first tree: its description
+# and its check must not notice.
+expect "after the walkers, the first tree's description is the same" "$first_description" "$(describe first | md5sum)"
+expect "after the walkers, the first tree is still the planned one" ok \
+    "$("$treegen" --files 3000 --check "$work/first" | tail -1)"
 
 [ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
 echo "all checks passed"
