@@ -221,8 +221,9 @@ TEST_F(Form2Test, SecondHeaderNamesTheDateKindAndTheColumnsHaveTheirWidths)
         Form2& window = arrive(kind);
         EXPECT_EQ(window.resultModel().headerData(0, Qt::Horizontal).toString(), "File(s) Found");
         EXPECT_EQ(window.resultModel().headerData(1, Qt::Horizontal).toString(), header);
-        EXPECT_EQ(window.listView()->header()->sectionSize(0), 5500 / 15);
-        EXPECT_EQ(window.listView()->header()->sectionSize(1), 2300 / 15);
+        // 5500 and 2300 twips at 15 twips a pixel, rounded down.
+        EXPECT_EQ(window.listView()->header()->sectionSize(0), 366);
+        EXPECT_EQ(window.listView()->header()->sectionSize(1), 153);
     }
 }
 
