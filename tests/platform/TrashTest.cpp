@@ -177,6 +177,28 @@ TEST_F(TrashTest, WithoutAnAbsoluteHomeNothingMovesAndNothingIsCreated)
     EXPECT_TRUE(entriesOf(work.root()).isEmpty());
 }
 
+TEST_F(TrashTest, AHomeFolderThatDoesNotExistIsNeverCreated)
+{
+    // Issue 8: HOME=/nonexistent/home used to make the program create that tree.
+    TempTree work;
+    WorkingFolderGuard inWork(work.root());
+    EnvironmentGuard noData("XDG_DATA_HOME", QByteArray());
+    EnvironmentGuard missingHome("HOME", QFile::encodeName(tree.path("nonexistent/home")));
+    const QString here = tree.file("stays.txt");
+    const QString elsewhere = work.file("stays too.txt");
+
+    TrashRequest request(QStringList{here, elsewhere});
+    const std::vector<TrashOutcome> outcomes = request.run();
+
+    for (const TrashOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.status, TrashStatus::Failed);
+        EXPECT_EQ(outcome.reason, "there is no home folder for the Trash");
+    }
+    EXPECT_FALSE(existsNoFollow(tree.path("nonexistent")));
+    EXPECT_TRUE(existsNoFollow(here) && existsNoFollow(elsewhere));
+    EXPECT_EQ(entriesOf(work.root()), QStringList{"stays too.txt"});
+}
+
 TEST_F(TrashTest, ARequestComesFromItsPathListAndStopsWhenCancelled)
 {
     const QString a = tree.file("a"), b = tree.file("b");
