@@ -330,14 +330,6 @@ bool TrashFolders::isInsideTrash(const QByteArray& canonicalPath)
     return false;
 }
 
-bool TrashFolders::holdsTrash(const QByteArray& canonicalPath)
-{
-    if (!m_homeTried)
-        openHomeTrash();
-    return (m_home && isBelow(m_home->root(), canonicalPath))
-        || (!m_homePath.isEmpty() && isBelow(m_homePath, canonicalPath));
-}
-
 TrashFolder* TrashFolders::folderFor(const QByteArray& canonicalPath, const struct stat& status, TrashError& error)
 {
     if (!m_homeTried)

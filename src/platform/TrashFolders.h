@@ -91,8 +91,6 @@ public:
     bool isMountPoint(const QByteArray& canonicalPath);
     /** True when `canonicalPath` lies inside a trash folder or is one. */
     bool isInsideTrash(const QByteArray& canonicalPath);
-    /** True when a trash folder lies below `canonicalPath`. */
-    bool holdsTrash(const QByteArray& canonicalPath);
 
     /** Flushes every trash used so far; false when any flush failed. */
     bool syncAll();

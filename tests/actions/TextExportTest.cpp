@@ -5,28 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 namespace {
 
 ResultRowList threeRowsOneChecked()
 {
     return ResultRowList({{"/a/first.txt", "1/2/2024", false}, {"/b/second é.txt", "", true}, {"/c/third", "x", false}});
-}
-
-/** Runs `save` in a child process as the unprivileged user "nobody"; returns its exit code or -1. */
-template <typename Save>
-int runAsNobody(Save&& save)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(99);
-        ::_exit(save() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace
@@ -89,8 +73,7 @@ TEST(TextExport, AFailedSaveOnAFullDriveLeavesTheOldFileAndNoTemporary)
 
 TEST(TextExport, AReadOnlyFolderFailsCleanlyUnlessTheFileItselfMayBeWritten)
 {
-    if (::getuid() != 0)
-        GTEST_SKIP() << "needs root to run the save as another, unprivileged user";
+    SKIP_UNLESS_ROOT("run the save as another, unprivileged user");
     TempTree tree;
     const QString folder = tree.dir("shared");
     const QString locked = tree.file("shared/locked.txt", "old");
