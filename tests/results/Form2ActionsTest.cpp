@@ -279,6 +279,25 @@ TEST_F(Form2Actions, ASaveThatFailsHalfWayLeavesTheOldFileAsItWas)
     EXPECT_EQ(QDir(files.path("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"list.txt"});
 }
 
+TEST_F(Form2Actions, AReadOnlyFileIsReportedAtTheWritingStepAndKeptByteForByte)
+{
+    // Issue 8: a file without write bits was replaced without a word.
+    listFiles(2);
+    const QString target = files.file("locked.txt", "old bytes");
+    ::chmod(QFile::encodeName(target).constData(), 0444);
+    dialogs.saveNames << target;
+    dialogs.answers << true;
+    form->PushButton6_Click();
+
+    EXPECT_EQ(dialogs.questions(), QStringList{"Are you sure you wish to overwrite " + target + " ?"});
+    ASSERT_EQ(dialogs.errorReports().size(), 1);
+    EXPECT_TRUE(dialogs.errorReports()[0].startsWith(
+        target + ": Permission denied\r\nin Chronopurge2021/08/31.Form2.PushButton6_Click at line 112\r\r"))
+        << dialogs.errorReports()[0].toStdString();
+    EXPECT_EQ(read(target), "old bytes");
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
+}
+
 TEST_F(Form2Actions, CopyPadsThePathColumnOverAllRowsAndConfirmsEvenForAnEmptyList)
 {
     arrive();
