@@ -9,14 +9,8 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-
-#ifndef RENAME_NOREPLACE
-#define RENAME_NOREPLACE (1 << 0)
-#endif
 
 namespace platform {
 
@@ -54,25 +48,7 @@ void split(const QByteArray& path, QByteArray& folder, QByteArray& name)
     name = path.mid(slash + 1);
 }
 
-int renameNoReplace(int folder, const char* from, const char* to)
-{
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
-    return ::renameat2(folder, from, folder, to, RENAME_NOREPLACE);
-#else
-    return int(::syscall(SYS_renameat2, folder, from, folder, to, RENAME_NOREPLACE));
-#endif
-}
 
-QByteArray randomTag()
-{
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 generator{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, int(sizeof(alphabet)) - 2);
-    QByteArray tag(6, '\0');
-    for (char& c : tag)
-        c = alphabet[pick(generator)];
-    return tag;
-}
 
 // What a name stands for once every link is followed: its open folder, its
 // name there and, when something is there, its lstat.
@@ -153,7 +129,7 @@ bool replace(const Target& target, const QByteArray& content, Failure& failure, 
     QByteArray temporary;
     UniqueFd file;
     for (int attempt = 0; attempt < 100 && !file.isValid(); ++attempt) {
-        temporary = '.' + target.name.left(NAME_MAX - 16) + '.' + randomTag() + ".tmp";
+        temporary = '.' + target.name.left(NAME_MAX - 16) + '.' + randomName(6) + ".tmp";
         file.reset(::openat(folder, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!file.isValid() && errno != EEXIST)
             break;
@@ -181,7 +157,7 @@ bool replace(const Target& target, const QByteArray& content, Failure& failure, 
         struct stat now;
         if (!target.exists) {
             // A name still free takes the file; one taken meanwhile is not replaced.
-            done = renameNoReplace(folder, temporary.constData(), target.name.constData()) == 0;
+            done = renameNoReplace(folder, temporary.constData(), folder, target.name.constData()) == 0;
             if (!done && errno == EINVAL) // a file system without RENAME_NOREPLACE
                 done = ::linkat(folder, temporary.constData(), folder, target.name.constData(), 0) == 0
                     && ::unlinkat(folder, temporary.constData(), 0) == 0;

@@ -16,12 +16,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-
-#ifndef RENAME_NOREPLACE
-#define RENAME_NOREPLACE (1 << 0)
-#endif
 
 namespace platform {
 
@@ -35,15 +30,6 @@ constexpr qsizetype kBatchSize = 32;
 
 // From how many records on a batch one flush of the drive replaces one flush per record.
 constexpr size_t kDriveFlushThreshold = 8;
-
-int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to)
-{
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
-    return ::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE);
-#else
-    return int(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, RENAME_NOREPLACE));
-#endif
-}
 
 // The canonical path of an open folder, as the kernel knows it.
 QByteArray folderPath(int fd, const QByteArray& fallback)
