@@ -127,11 +127,12 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& pare
 {
     QByteArray top;
     std::vector<QByteArray> names;
-    if (!item.listedFolder.isEmpty() && item.path.size() > item.listedFolder.size()
-        && item.path.startsWith(item.listedFolder)) {
+    const qsizetype listedLength = item.listedFolder.size();
+    if (listedLength > 0 && item.path.size() > listedLength && item.path.startsWith(item.listedFolder)
+        && (item.listedFolder.endsWith(QLatin1Char('/')) || item.path[listedLength] == QLatin1Char('/'))) {
         // Below the listed folder, every step is a bare name.
         top = QFile::encodeName(item.listedFolder);
-        const QList<QByteArray> steps = QFile::encodeName(item.path.mid(item.listedFolder.size())).split('/');
+        const QList<QByteArray> steps = QFile::encodeName(item.path.mid(listedLength)).split('/');
         for (const QByteArray& step : steps)
             if (!step.isEmpty())
                 names.push_back(step);
