@@ -20,11 +20,27 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kFiles = 10000;
+
+// The files as the scan would list them: below `root`, with their identity and size.
+std::vector<platform::TrashItem> listed(const QString& root, const QStringList& paths)
+{
+    std::vector<platform::TrashItem> items;
+    items.reserve(size_t(paths.size()));
+    for (const QString& path : paths) {
+        struct stat status;
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        items.push_back({path, root + QLatin1Char('/'),
+                         {quint64(status.st_dev), quint64(status.st_ino), platform::fileTypeOfMode(status.st_mode)},
+                         qint64(status.st_size)});
+    }
+    return items;
+}
 
 QStringList makeFiles(const QString& root, bool sameName)
 {
@@ -71,7 +87,7 @@ int main(int argc, char* argv[])
     QStringList paths = makeFiles(work.path() + QStringLiteral("/ours"), false);
     syncDisk();
     timer.start();
-    std::vector<platform::TrashOutcome> outcomes = SendToRecycleBin(paths);
+    std::vector<platform::TrashOutcome> outcomes = SendToRecycleBin(listed(work.path() + QStringLiteral("/ours"), paths));
     report("Trash, 10,000 distinct names (ours)", timer.nsecsElapsed(), kFiles, "file");
     int moved = 0;
     for (const auto& outcome : outcomes)
@@ -101,15 +117,35 @@ int main(int argc, char* argv[])
     paths = makeFiles(work.path() + QStringLiteral("/same"), true);
     syncDisk();
     timer.start();
-    outcomes = SendToRecycleBin(paths);
+    outcomes = SendToRecycleBin(listed(work.path() + QStringLiteral("/same"), paths));
     report("Trash, 10,000 files all named same.txt", timer.nsecsElapsed(), kFiles, "file");
 
     // Ours again, distinct names, after the others (the first run also grows the trash folders).
     paths = makeFiles(work.path() + QStringLiteral("/again"), false);
     syncDisk();
     timer.start();
-    outcomes = SendToRecycleBin(paths);
+    outcomes = SendToRecycleBin(listed(work.path() + QStringLiteral("/again"), paths));
     report("Trash, 10,000 distinct names (ours, again)", timer.nsecsElapsed(), kFiles, "file");
+
+    // The question before a million checked rows: their items and the summary.
+    {
+        FoundFileTable table;
+        table.beginListedFolder(QStringLiteral("/home/user/"));
+        for (int i = 0; i < 1000000; ++i) {
+            if (i % 100 == 0)
+                table.beginFolder(QStringLiteral("/home/user/folder%1/").arg(i / 100), 2049);
+            const QByteArray name = "file number " + QByteArray::number(i) + ".txt";
+            table.appendFile(name.constData(), size_t(name.size()), 0,
+                             {quint64(i + 1), qint64(i % 5000), platform::FileType::Regular});
+        }
+        std::vector<qsizetype> checked(1000000);
+        for (int i = 0; i < 1000000; ++i)
+            checked[size_t(i)] = i;
+        timer.start();
+        const platform::TrashSummary summary = platform::summarizeTrash(trashItems(table, checked));
+        report("Trash question for 1,000,000 rows", timer.nsecsElapsed(), 1000000, "row");
+        std::printf("%-44s %9.1f MB\n", "  total size", summary.totalBytes / 1e6);
+    }
 
     // Save and clipboard text of a million rows.
     ResultRowList rows;

@@ -4,11 +4,12 @@
 // 8-bit encoding (UTF-8 here); an empty list gives an empty file. A control
 // character in a path is written as its visible sign, as the list shows it.
 //
-// The save never leaves a half-written file: it writes a temporary file in
-// the target's folder, flushes it to the disk and only then renames it over
-// the target. A failed save leaves the old file as it was and no temporary
-// file behind. Where the folder takes no new file but the target itself may
-// be written, the target is rewritten in place, as plain output would do.
+// The writing itself is platform::saveFile(): the name is followed through
+// links to the file it stands for, the new content is complete on the disk
+// before it takes the old one's place, a failed save leaves the old file as it
+// was and no temporary file behind, and what is not a regular file we may
+// write (a read-only file, another user's, a named pipe, a device) is refused
+// and left as it is.
 
 #include "actions/ResultRows.h"
 

@@ -2,60 +2,46 @@
 
 #include "scan/VisibleText.h"
 
-#include <QFile>
+#include <QStringList>
 
-#include <cerrno>
-#include <sys/stat.h>
+#include <algorithm>
 
-QStringList checkedPaths(const ResultRows& rows)
+std::vector<platform::TrashItem> trashItems(const FoundFileTable& table, const std::vector<qsizetype>& tableIndices)
 {
-    QStringList paths;
-    const qsizetype count = rows.rowCount();
-    for (qsizetype row = 0; row < count; ++row)
-        if (rows.isChecked(row))
-            paths << rows.path(row);
-    return paths;
-}
-
-QByteArray recycleBinPathList(const QStringList& paths)
-{
-    QByteArray list;
-    for (const QString& path : paths) {
-        list += QFile::encodeName(path);
-        list += '\0';
+    std::vector<platform::TrashItem> items;
+    items.reserve(tableIndices.size());
+    for (const qsizetype index : tableIndices) {
+        if (index < 0 || index >= table.size())
+            items.emplace_back();
+        else
+            items.push_back({table.path(index), table.listedFolder(index), table.identity(index), table.size(index)});
     }
-    list += '\0';
-    return list;
+    return items;
 }
 
-std::unique_ptr<platform::TrashRequest> makeRecycleBinRequest(const QStringList& checkedPaths)
+std::unique_ptr<platform::TrashRequest> makeRecycleBinRequest(std::vector<platform::TrashItem> items)
 {
-    return std::make_unique<platform::TrashRequest>(recycleBinPathList(checkedPaths));
+    return std::make_unique<platform::TrashRequest>(std::move(items));
 }
 
-std::vector<platform::TrashOutcome> SendToRecycleBin(const QStringList& checkedPaths,
+std::vector<platform::TrashOutcome> SendToRecycleBin(std::vector<platform::TrashItem> items,
                                                      const platform::TrashRequest::Progress& progress)
 {
-    const auto request = makeRecycleBinRequest(checkedPaths);
+    const auto request = makeRecycleBinRequest(std::move(items));
     request->setProgress(progress);
     return request->run();
 }
 
-std::vector<qsizetype> checkedRowsToRemove(const ResultRows& rows)
+std::vector<std::pair<qsizetype, QString>> movedFiles(const std::vector<qsizetype>& tableIndices,
+                                                      const std::vector<platform::TrashOutcome>& outcomes)
 {
-    std::vector<qsizetype> gone;
-    const qsizetype count = rows.rowCount();
-    for (qsizetype row = 0; row < count; ++row) {
-        if (!rows.isChecked(row))
-            continue;
-        // Gone means nothing at all is at the path any more; a file we merely
-        // cannot see (permission denied) is still there.
-        struct stat status;
-        if (::lstat(QFile::encodeName(rows.path(row)).constData(), &status) != 0
-            && (errno == ENOENT || errno == ENOTDIR))
-            gone.push_back(row);
-    }
-    return gone;
+    std::vector<std::pair<qsizetype, QString>> moved;
+    const size_t count = std::min(tableIndices.size(), outcomes.size());
+    for (size_t i = 0; i < count; ++i)
+        if (outcomes[i].moved())
+            moved.emplace_back(tableIndices[i], outcomes[i].path);
+    std::sort(moved.begin(), moved.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return moved;
 }
 
 QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes)

@@ -1,42 +1,46 @@
 #pragma once
-// "Send Checked To Recycle Bin" without its window: the checked paths in list
-// order, the path list they travel in (each path, a NUL, then a final NUL),
-// the one request that moves them, the rows to remove afterwards and the
-// summary of the files that stayed.
+// "Send Checked To Recycle Bin" without its window: the request items of the
+// checked rows (each file's path with what the scan recorded of it), the one
+// request that moves them, which files it moved and the summary of the files
+// that stayed.
 //
-// The window asks platform::Dialogs::confirmTrash(summarizeTrash(paths))
+// The window asks platform::Dialogs::confirmTrash(summarizeTrash(items))
 // first, runs the request off its thread with a progress window whose Cancel
 // calls TrashRequest::cancel(), shows trashFailureSummary() when it is not
-// empty, and removes the rows checkedRowsToRemove() names.
+// empty, and removes the rows of the files movedFiles() names: a row leaves
+// exactly when the request itself reports its file moved.
 
-#include "actions/ResultRows.h"
 #include "platform/Trash.h"
+#include "scan/FoundFileTable.h"
 
-#include <QByteArray>
-#include <QStringList>
+#include <QString>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
-/** The paths of the checked rows, top to bottom. */
-QStringList checkedPaths(const ResultRows& rows);
+/**
+ * One request item per table index, in order: the file's path, the listed
+ * folder it was found below, what identified it and its size, all as the scan
+ * recorded them. An index the table does not hold gives an item with an empty
+ * path, which the request refuses.
+ */
+std::vector<platform::TrashItem> trashItems(const FoundFileTable& table, const std::vector<qsizetype>& tableIndices);
 
-/** The path list of a request: each path followed by a NUL, then one more NUL. */
-QByteArray recycleBinPathList(const QStringList& paths);
+/** The one request that moves `items` to the Trash, in their order. */
+std::unique_ptr<platform::TrashRequest> makeRecycleBinRequest(std::vector<platform::TrashItem> items);
 
-/** The one request that moves `checkedPaths` to the Trash, built from their path list. */
-std::unique_ptr<platform::TrashRequest> makeRecycleBinRequest(const QStringList& checkedPaths);
-
-/** Moves `checkedPaths` to the Trash in one request, on the calling thread; one outcome per path, in order. */
-std::vector<platform::TrashOutcome> SendToRecycleBin(const QStringList& checkedPaths,
+/** Moves `items` to the Trash in one request, on the calling thread; one outcome per item, in order. */
+std::vector<platform::TrashOutcome> SendToRecycleBin(std::vector<platform::TrashItem> items,
                                                      const platform::TrashRequest::Progress& progress = {});
 
 /**
- * The rows to take out of the list after a move: exactly the checked rows
- * whose files are gone from their paths, in ascending order. Rows of files
- * that stayed keep their place and their check marks.
+ * The files a request moved: each table index of `tableIndices` (in request
+ * order, as given to trashItems()) whose outcome is Moved, with its path,
+ * sorted by index.
  */
-std::vector<qsizetype> checkedRowsToRemove(const ResultRows& rows);
+std::vector<std::pair<qsizetype, QString>> movedFiles(const std::vector<qsizetype>& tableIndices,
+                                                      const std::vector<platform::TrashOutcome>& outcomes);
 
 /**
  * One message naming each file that was not moved with its reason, and how

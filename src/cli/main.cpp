@@ -195,11 +195,7 @@ int main(int argc, char* argv[])
         }
     }
     if (arguments.trash) {
-        QStringList paths;
-        paths.reserve(qsizetype(rows.size()));
-        for (const qsizetype row : rows)
-            paths << table.path(row);
-        for (const platform::TrashOutcome& outcome : SendToRecycleBin(paths)) {
+        for (const platform::TrashOutcome& outcome : SendToRecycleBin(trashItems(table, rows))) {
             if (outcome.moved()) {
                 std::printf("%s\n", qPrintable(outcome.path));
             } else {

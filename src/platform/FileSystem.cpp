@@ -5,9 +5,16 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
+#include <random>
 
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
 
 namespace platform {
 
@@ -39,6 +46,26 @@ bool writeAll(int fd, const char* data, qsizetype size)
         size -= written;
     }
     return true;
+}
+
+int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to)
+{
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+    return ::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE);
+#else
+    return int(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, RENAME_NOREPLACE));
+#endif
+}
+
+QByteArray randomName(int length)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(0, int(sizeof(alphabet)) - 2);
+    QByteArray name(length, '\0');
+    for (char& c : name)
+        c = alphabet[pick(generator)];
+    return name;
 }
 
 QString programFolder()

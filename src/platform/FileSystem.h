@@ -18,6 +18,16 @@ bool fileExists(const QString& path);
  */
 bool writeAll(int fd, const char* data, qsizetype size);
 
+/**
+ * Renames `from` in the folder `fromFolder` to `to` in `toFolder` unless `to`
+ * exists (renameat2 with RENAME_NOREPLACE, a raw system call where glibc
+ * lacks the wrapper); -1 with errno set on failure (EEXIST when taken).
+ */
+int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to);
+
+/** `length` random letters and digits, for names that must not collide with others. */
+QByteArray randomName(int length);
+
 /** The folder of the running program, without a trailing separator (except at "/"). */
 QString programFolder();
 

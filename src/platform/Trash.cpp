@@ -1,7 +1,7 @@
 #include "platform/Trash.h"
 
 #include "platform/FileSystem.h"
-
+#include "platform/FolderChain.h"
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
 
@@ -16,12 +16,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
-
-#ifndef RENAME_NOREPLACE
-#define RENAME_NOREPLACE (1 << 0)
-#endif
 
 namespace platform {
 
@@ -35,15 +30,6 @@ constexpr qsizetype kBatchSize = 32;
 
 // From how many records on a batch one flush of the drive replaces one flush per record.
 constexpr size_t kDriveFlushThreshold = 8;
-
-int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to)
-{
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
-    return ::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE);
-#else
-    return int(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, RENAME_NOREPLACE));
-#endif
-}
 
 // The canonical path of an open folder, as the kernel knows it.
 QByteArray folderPath(int fd, const QByteArray& fallback)
@@ -74,11 +60,18 @@ QByteArray absolutePath(const QByteArray& path)
     return result.endsWith('/') ? result + path : result + '/' + path;
 }
 
+FileIdentity identityOf(const struct stat& status)
+{
+    return {quint64(status.st_dev), quint64(status.st_ino), fileTypeOfMode(status.st_mode)};
+}
+
 // A file whose record is written but not yet flushed, waiting for its move.
 struct Pending {
     TrashOutcome outcome;
-    int parentFd = -1;
+    std::shared_ptr<const UniqueFd> parent;
     QByteArray name;
+    /** What the name held when the file was checked; the rename needs the same. */
+    FileIdentity identity;
     TrashFolder* trash = nullptr;
     QByteArray record;
     int attempt = 0;
@@ -108,22 +101,81 @@ TrashOutcome failed(TrashOutcome outcome, int errnum)
 // one flush of the journal carries the records of many files.
 class Mover {
 public:
-    /** Prepares the move of `path`; false with `failure` set when the file cannot go. */
-    bool prepare(const QByteArray& path, Pending& pending, TrashOutcome& failure);
+    /** Prepares the move of `item`; false with `failure` set when the file cannot go. */
+    bool prepare(const TrashItem& item, Pending& pending, TrashOutcome& failure);
     /** Flushes the record and moves the file; returns its outcome. */
     TrashOutcome complete(Pending& pending);
     /** Drops a prepared move: the record goes, the file stays. */
     void abandon(Pending& pending);
     /** Prepares and completes one file. */
-    TrashOutcome move(const QByteArray& path);
+    TrashOutcome move(const TrashItem& item);
     /** Flushes the folders of every trash used. */
     void finish() { m_folders.syncAll(); }
 
 private:
     int writeRecord(Pending& pending);
+    bool openParent(const TrashItem& item, Pending& pending, QByteArray& parentPath, TrashError& error);
 
     TrashFolders m_folders;
+    FolderChain m_chain;
 };
+
+// Opens the folder that holds the item and sets pending.name and the folder's
+// path as given; false with `error` set when it cannot be reached as it was
+// listed.
+bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& parentPath, TrashError& error)
+{
+    QByteArray top;
+    std::vector<QByteArray> names;
+    const qsizetype listedLength = item.listedFolder.size();
+    if (listedLength > 0 && item.path.size() > listedLength && item.path.startsWith(item.listedFolder)
+        && (item.listedFolder.endsWith(QLatin1Char('/')) || item.path[listedLength] == QLatin1Char('/'))) {
+        // Below the listed folder, every step is a bare name.
+        top = QFile::encodeName(item.listedFolder);
+        const QList<QByteArray> steps = QFile::encodeName(item.path.mid(listedLength)).split('/');
+        for (const QByteArray& step : steps)
+            if (!step.isEmpty())
+                names.push_back(step);
+        if (names.empty()) {
+            error = {EINVAL, QStringLiteral("it does not name a file")};
+            return false;
+        }
+        pending.name = names.back();
+        names.pop_back();
+    } else {
+        // A bare path: its folder is opened as the path names it.
+        QByteArray path = absolutePath(QFile::encodeName(item.path));
+        if (path.isEmpty()) {
+            error = {errno, trashReasonFor(errno)};
+            return false;
+        }
+        while (path.size() > 1 && path.endsWith('/'))
+            path.chop(1);
+        const qsizetype slash = path.lastIndexOf('/');
+        top = slash == 0 ? QByteArray("/") : path.left(slash);
+        pending.name = path.mid(slash + 1);
+    }
+    if (pending.name.isEmpty()) {
+        error = {EBUSY, QStringLiteral("it is a mount point")};
+        return false;
+    }
+    if (pending.name == "." || pending.name == "..") {
+        error = {EINVAL, QStringLiteral("it does not name a file")};
+        return false;
+    }
+    parentPath = top;
+    for (const QByteArray& name : names)
+        parentPath += (parentPath.endsWith('/') ? "" : "/") + name;
+    int errnum = 0;
+    pending.parent = m_chain.open(top, names, errnum);
+    if (pending.parent)
+        return true;
+    // Below the listed folder, a link or a file where a folder stood means
+    // the tree is not the one that was searched.
+    const bool changed = !names.empty() && (errnum == ELOOP || errnum == ENOTDIR);
+    error = {errnum, changed ? changedSinceSearchReason() : trashReasonFor(errnum)};
+    return false;
+}
 
 // Creates the record under the first free name from pending.attempt on and
 // writes it; 0, or the errno that stopped it.
@@ -153,63 +205,44 @@ int Mover::writeRecord(Pending& pending)
     return 0;
 }
 
-bool Mover::prepare(const QByteArray& given, Pending& pending, TrashOutcome& failure)
+bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failure)
 {
-    failure.path = QFile::decodeName(given);
-    pending.outcome.path = failure.path;
-    if (given.isEmpty()) {
-        failure = failed(failure, ENOENT, QStringLiteral("the path is empty"));
-        return false;
-    }
-    QByteArray path = absolutePath(given);
-    if (path.isEmpty()) {
-        failure = failed(failure, errno);
-        return false;
-    }
-    while (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray parent = slash == 0 ? QByteArray("/") : path.left(slash);
-    pending.name = path.mid(slash + 1);
-    if (pending.name.isEmpty()) {
-        failure = failed(failure, EBUSY, QStringLiteral("it is a mount point"));
-        return false;
-    }
-    if (pending.name == "." || pending.name == "..") {
-        failure = failed(failure, EINVAL, QStringLiteral("it does not name a file"));
-        return false;
-    }
-
-    pending.parentFd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (pending.parentFd < 0) {
-        failure = failed(failure, errno);
-        return false;
-    }
+    failure.path = item.path;
+    pending.outcome.path = item.path;
     auto refuse = [&](int errnum, const QString& reason) {
-        ::close(pending.parentFd);
-        pending.parentFd = -1;
+        pending.parent.reset();
         failure = failed(failure, errnum, reason);
         return false;
     };
+    if (item.path.isEmpty())
+        return refuse(ENOENT, QStringLiteral("the path is empty"));
+    TrashError error;
+    QByteArray parentPath;
+    if (!openParent(item, pending, parentPath, error))
+        return refuse(error.errnum, error.reason);
+    const int parentFd = pending.parent->get();
+
     struct stat status;
-    if (::fstatat(pending.parentFd, pending.name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(parentFd, pending.name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return refuse(errno, trashReasonFor(errno));
-    const QByteArray realParent = folderPath(pending.parentFd, parent);
+    pending.identity = identityOf(status);
+    if (item.expected.known() && pending.identity != item.expected)
+        return refuse(0, changedSinceSearchReason());
+
+    const QByteArray realParent = folderPath(parentFd, parentPath);
     const QByteArray canonicalPath = realParent.endsWith('/') ? realParent + pending.name
                                                               : realParent + '/' + pending.name;
-
     if (S_ISDIR(status.st_mode)) {
         struct stat parentStatus;
-        if ((::fstat(pending.parentFd, &parentStatus) == 0 && parentStatus.st_dev != status.st_dev)
+        if ((::fstat(parentFd, &parentStatus) == 0 && parentStatus.st_dev != status.st_dev)
             || m_folders.isMountPoint(canonicalPath))
             return refuse(EBUSY, QStringLiteral("it is a mount point"));
+        return refuse(EISDIR, QStringLiteral("it is a folder"));
     }
     if (m_folders.isInsideTrash(canonicalPath))
         return refuse(EINVAL, QStringLiteral("it is in a Trash folder"));
-    if (S_ISDIR(status.st_mode) && m_folders.holdsTrash(canonicalPath))
-        return refuse(EINVAL, QStringLiteral("the Trash is inside it"));
 
-    TrashError error;
+    // The trash is the one of the drive that holds what was opened.
     pending.trash = m_folders.folderFor(canonicalPath, status, error);
     if (!pending.trash)
         return refuse(error.errnum, error.reason);
@@ -231,6 +264,7 @@ bool Mover::prepare(const QByteArray& given, Pending& pending, TrashOutcome& fai
 TrashOutcome Mover::complete(Pending& pending)
 {
     TrashFolder& trash = *pending.trash;
+    const int parentFd = pending.parent->get();
     TrashOutcome outcome = pending.outcome;
     for (;;) {
         // The record must be complete on the disk before the file moves, so
@@ -243,19 +277,31 @@ TrashOutcome Mover::complete(Pending& pending)
             errnum = errno;
         }
         pending.infoFd = -1;
-        if (flushed && renameNoReplace(pending.parentFd, pending.name.constData(), trash.filesFd(),
-                                       pending.candidate.constData())
-                == 0) {
+        if (!flushed) {
+            ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
+            outcome = failed(outcome, errnum);
+            break;
+        }
+        // The last look before the move: the name must still hold the file
+        // that was checked (records may have waited for the disk meanwhile).
+        struct stat status;
+        const bool looked = ::fstatat(parentFd, pending.name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        errnum = errno;
+        if (!looked || identityOf(status) != pending.identity) {
+            ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
+            outcome = looked ? failed(outcome, 0, changedSinceSearchReason()) : failed(outcome, errnum);
+            break;
+        }
+        if (renameNoReplace(parentFd, pending.name.constData(), trash.filesFd(), pending.candidate.constData()) == 0) {
             trash.rememberTaken(pending.name, pending.attempt + 1);
             outcome.status = TrashStatus::Moved;
             outcome.trashedPath = QFile::decodeName(trash.root() + "/files/" + pending.candidate);
             outcome.infoPath = QFile::decodeName(trash.root() + "/info/" + pending.infoName);
             break;
         }
-        if (flushed)
-            errnum = errno;
+        errnum = errno;
         ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
-        if (!flushed || errnum != EEXIST) {
+        if (errnum != EEXIST) {
             outcome = failed(outcome, errnum);
             break;
         }
@@ -268,8 +314,7 @@ TrashOutcome Mover::complete(Pending& pending)
             break;
         }
     }
-    ::close(pending.parentFd);
-    pending.parentFd = -1;
+    pending.parent.reset();
     return outcome;
 }
 
@@ -279,26 +324,30 @@ void Mover::abandon(Pending& pending)
         ::close(pending.infoFd);
         ::unlinkat(pending.trash->infoFd(), pending.infoName.constData(), 0);
     }
-    if (pending.parentFd >= 0)
-        ::close(pending.parentFd);
-    pending.infoFd = pending.parentFd = -1;
+    pending.infoFd = -1;
+    pending.parent.reset();
 }
 
-TrashOutcome Mover::move(const QByteArray& path)
+TrashOutcome Mover::move(const TrashItem& item)
 {
     Pending pending;
     TrashOutcome failure;
-    if (!prepare(path, pending, failure))
+    if (!prepare(item, pending, failure))
         return failure;
     return complete(pending);
 }
 
 } // namespace
 
+QString changedSinceSearchReason()
+{
+    return QStringLiteral("it changed since the search");
+}
+
 TrashOutcome trashFile(const QString& path)
 {
     Mover mover;
-    TrashOutcome outcome = mover.move(QFile::encodeName(path));
+    TrashOutcome outcome = mover.move(TrashItem{path, {}, {}, 0});
     mover.finish();
     return outcome;
 }
@@ -319,14 +368,30 @@ QStringList pathsFromPathList(const QByteArray& pathList)
     return paths;
 }
 
+TrashRequest::TrashRequest(std::vector<TrashItem> items)
+    : m_items(std::move(items))
+{
+}
+
 TrashRequest::TrashRequest(const QByteArray& pathList)
-    : m_paths(pathsFromPathList(pathList))
+    : TrashRequest(pathsFromPathList(pathList))
 {
 }
 
 TrashRequest::TrashRequest(const QStringList& paths)
-    : m_paths(paths)
 {
+    m_items.reserve(size_t(paths.size()));
+    for (const QString& path : paths)
+        m_items.push_back({path, {}, {}, 0});
+}
+
+QStringList TrashRequest::paths() const
+{
+    QStringList paths;
+    paths.reserve(qsizetype(m_items.size()));
+    for (const TrashItem& item : m_items)
+        paths << item.path;
+    return paths;
 }
 
 void TrashRequest::setProgress(Progress progress, int intervalMs)
@@ -338,10 +403,10 @@ void TrashRequest::setProgress(Progress progress, int intervalMs)
 std::vector<TrashOutcome> TrashRequest::run()
 {
     using Clock = std::chrono::steady_clock;
-    const qsizetype total = m_paths.size();
+    const qsizetype total = qsizetype(m_items.size());
     std::vector<TrashOutcome> outcomes{static_cast<size_t>(total)};
     for (qsizetype i = 0; i < total; ++i)
-        outcomes[size_t(i)].path = m_paths[i];
+        outcomes[size_t(i)].path = m_items[size_t(i)].path;
 
     Mover mover;
     auto lastReport = Clock::now();
@@ -353,13 +418,15 @@ std::vector<TrashOutcome> TrashRequest::run()
         batch.clear();
         for (qsizetype i = done; i < end; ++i) {
             Pending pending;
-            if (mover.prepare(QFile::encodeName(m_paths[i]), pending, outcomes[size_t(i)]))
+            if (mover.prepare(m_items[size_t(i)], pending, outcomes[size_t(i)]))
                 batch.emplace_back(i, std::move(pending));
         }
+        if (m_beforeMoves)
+            m_beforeMoves(done, end);
         if (isCancelled()) {
             for (auto& [index, pending] : batch) {
                 mover.abandon(pending);
-                outcomes[size_t(index)] = TrashOutcome{m_paths[index], TrashStatus::NotAttempted, {}, {}, 0, {}};
+                outcomes[size_t(index)] = TrashOutcome{m_items[size_t(index)].path, TrashStatus::NotAttempted, {}, {}, 0, {}};
             }
             break;
         }
@@ -391,16 +458,12 @@ std::vector<TrashOutcome> TrashRequest::run()
     return outcomes;
 }
 
-TrashSummary summarizeTrash(const QStringList& paths)
+TrashSummary summarizeTrash(const std::vector<TrashItem>& items)
 {
     TrashSummary summary;
-    summary.fileCount = int(paths.size());
-    for (const QString& path : paths) {
-        struct stat status;
-        if (::lstat(QFile::encodeName(path).constData(), &status) == 0
-            && (S_ISREG(status.st_mode) || S_ISLNK(status.st_mode)))
-            summary.totalBytes += status.st_size;
-    }
+    summary.fileCount = int(items.size());
+    for (const TrashItem& item : items)
+        summary.totalBytes += item.size;
     return summary;
 }
 

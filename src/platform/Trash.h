@@ -9,8 +9,20 @@
 // file goes through trashFile(); many go through a TrashRequest, which reports
 // progress, can be cancelled from another thread and gives one outcome per
 // file. Both are safe to run off the window thread.
+//
+// Only the very file that was listed moves. An item names the listed folder
+// it was found below and what identified it then (device, inode, type). Its
+// folder is reached from the listed folder by bare names without following a
+// link (FolderChain), and right before the rename the name is looked at once
+// more: it must still be the same file, or it stays with the reason "it
+// changed since the search". A folder is never moved. What remains is the
+// moment between that last look and the rename itself, which no system call
+// closes: a process that may write in the folder can swap the name in that
+// moment, and what it put there goes to the Trash instead (recoverable, never
+// deleted).
 
 #include "platform/Dialogs.h"
+#include "platform/FileIdentity.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,7 +53,22 @@ struct TrashOutcome {
     bool moved() const { return status == TrashStatus::Moved; }
 };
 
-/** Moves the file, folder or link at `path` to its drive's trash; the outcome says where, or why not. */
+/** One file of a request, with what the scan recorded of it. */
+struct TrashItem {
+    /** The full path as listed. */
+    QString path;
+    /** The listed folder (ending in "/") the file was found below; empty when unknown. */
+    QString listedFolder;
+    /** What the file was when listed; unknown: whatever file stands at the path when the request reaches it. */
+    FileIdentity expected;
+    /** Its size in bytes when listed. */
+    qint64 size = 0;
+};
+
+/** The reason given for a file that is no longer the one that was listed. */
+QString changedSinceSearchReason();
+
+/** Moves the file or link at `path` (never a folder) to its drive's trash; the outcome says where, or why not. */
 TrashOutcome trashFile(const QString& path);
 
 /** A request to move many files to the Trash, run once on any thread. */
@@ -50,15 +77,29 @@ public:
     /** Gets the count of files done and the total; runs on the request's thread. */
     using Progress = std::function<void(qsizetype done, qsizetype total)>;
 
+    /** Runs on the request's thread with the items [first, end) of a batch; see setBeforeMoves(). */
+    using BatchHook = std::function<void(qsizetype first, qsizetype end)>;
+
+    /** A request for `items`, in that order. */
+    explicit TrashRequest(std::vector<TrashItem> items);
     /** A request for the paths of `pathList`: each path followed by a NUL, and one more NUL at the end. */
     explicit TrashRequest(const QByteArray& pathList);
     explicit TrashRequest(const QStringList& paths);
 
+    /** The items of the request, in order. */
+    const std::vector<TrashItem>& items() const { return m_items; }
     /** The paths of the request, in order. */
-    const QStringList& paths() const { return m_paths; }
+    QStringList paths() const;
 
     /** Progress is reported at most every `interval` ms, and always after the last file. */
     void setProgress(Progress progress, int intervalMs = 100);
+
+    /**
+     * `hook` runs once a batch of files has been checked and its records
+     * written, right before they are flushed and moved. Tests change files
+     * there to reach the last look before each rename.
+     */
+    void setBeforeMoves(BatchHook hook) { m_beforeMoves = std::move(hook); }
 
     /** Asks a running request to stop before its next file; safe from any thread. */
     void cancel() { m_cancelled.store(true); }
@@ -71,8 +112,9 @@ public:
     std::vector<TrashOutcome> run();
 
 private:
-    QStringList m_paths;
+    std::vector<TrashItem> m_items;
     Progress m_progress;
+    BatchHook m_beforeMoves;
     int m_intervalMs = 100;
     std::atomic<bool> m_cancelled{false};
 };
@@ -80,8 +122,8 @@ private:
 /** The paths of a NUL-separated path list that ends with an empty entry (a second NUL). */
 QStringList pathsFromPathList(const QByteArray& pathList);
 
-/** How many files `paths` name and their total size (links counted as links; missing files as 0). */
-TrashSummary summarizeTrash(const QStringList& paths);
+/** How many files `items` name and their total size as the scan recorded it; no file is looked at. */
+TrashSummary summarizeTrash(const std::vector<TrashItem>& items);
 
 /** The question before a request: "Move 3 files (12.4 KB) to the Trash?". */
 QString trashQuestionText(const TrashSummary& summary);

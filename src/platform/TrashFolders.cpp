@@ -75,12 +75,23 @@ int openSubfolder(int parent, const char* name, int extraFlags)
     return ::openat(parent, name, kOpenFolder | extraFlags);
 }
 
-// True when the open folder is a real folder of ours with mode 0700.
-bool isPrivateFolder(int fd)
+// True when the open folder is a real folder of ours that nobody else may
+// write to. Its read bits are the owner's choice: GIO and trash-cli use a
+// trash of mode 0755 as well.
+bool isOwnTrashFolder(int fd)
 {
     struct stat status;
     return ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == getuid()
-        && (status.st_mode & 07777) == 0700;
+        && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// True when the home folder the Trash would be made in is a folder that exists.
+bool homeFolderExists()
+{
+    if (qgetenv("XDG_DATA_HOME").startsWith('/'))
+        return true;
+    struct stat status;
+    return ::stat(homeFolder().constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // Opens the folder `name` below `parent` without following a link, creating
@@ -223,7 +234,9 @@ void TrashFolders::openHomeTrash()
 {
     m_homeTried = true;
     m_homePath = homeTrashPath();
-    if (m_homePath.isEmpty()) {
+    // A home folder that does not exist is never created: the Trash would
+    // land wherever $HOME happens to point, and as root anywhere at all.
+    if (m_homePath.isEmpty() || !homeFolderExists()) {
         m_homeError = {0, QStringLiteral("there is no home folder for the Trash")};
         return;
     }
@@ -317,14 +330,6 @@ bool TrashFolders::isInsideTrash(const QByteArray& canonicalPath)
     return false;
 }
 
-bool TrashFolders::holdsTrash(const QByteArray& canonicalPath)
-{
-    if (!m_homeTried)
-        openHomeTrash();
-    return (m_home && isBelow(m_home->root(), canonicalPath))
-        || (!m_homePath.isEmpty() && isBelow(m_homePath, canonicalPath));
-}
-
 TrashFolder* TrashFolders::folderFor(const QByteArray& canonicalPath, const struct stat& status, TrashError& error)
 {
     if (!m_homeTried)
@@ -365,7 +370,7 @@ std::unique_ptr<TrashFolder> TrashFolders::openDriveTrash(const QByteArray& top,
         struct stat shared;
         if (::fstat(sharedFd, &shared) == 0 && (shared.st_mode & S_ISVTX)) {
             trashFd = openOrCreatePrivate(sharedFd, uid.constData());
-            if (trashFd >= 0 && !isPrivateFolder(trashFd)) {
+            if (trashFd >= 0 && !isOwnTrashFolder(trashFd)) {
                 ::close(trashFd);
                 trashFd = -1;
             }
@@ -379,7 +384,7 @@ std::unique_ptr<TrashFolder> TrashFolders::openDriveTrash(const QByteArray& top,
         const QByteArray name = ".Trash-" + uid;
         trashFd = openOrCreatePrivate(topFd, name.constData());
         const int openErrno = errno;
-        if (trashFd >= 0 && !isPrivateFolder(trashFd)) {
+        if (trashFd >= 0 && !isOwnTrashFolder(trashFd)) {
             ::close(trashFd);
             trashFd = -1;
         } else if (trashFd < 0 && (openErrno == ENOSPC || openErrno == EDQUOT || openErrno == EROFS)) {

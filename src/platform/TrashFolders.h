@@ -2,12 +2,13 @@
 // Which trash folder takes a file, found and checked for one request.
 //
 // The home trash ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash) takes every
-// file on its own device and is created with its parents when missing. A file
-// on another drive goes to that drive's trash below its mount root (read from
-// /proc/self/mountinfo): "$topdir/.Trash/$uid" where ".Trash" is a real folder
-// with the sticky bit, else "$topdir/.Trash-$uid"; each must be a real folder
-// of ours with mode 0700. A drive with neither is refused; nothing else is
-// ever tried. Each trash is looked up once per request and keeps its files/
+// file on its own device and is created with its parents when missing, but
+// never in a home folder that does not exist. A file on another drive goes to
+// that drive's trash below its mount root (read from /proc/self/mountinfo):
+// "$topdir/.Trash/$uid" where ".Trash" is a real folder with the sticky bit,
+// else "$topdir/.Trash-$uid"; each must be a real folder of ours that nobody
+// else may write to (made with mode 0700). A drive with neither is refused;
+// nothing else is ever tried. Each trash is looked up once per request and keeps its files/
 // and info/ folders open until the request ends.
 
 #include <QByteArray>
@@ -90,8 +91,6 @@ public:
     bool isMountPoint(const QByteArray& canonicalPath);
     /** True when `canonicalPath` lies inside a trash folder or is one. */
     bool isInsideTrash(const QByteArray& canonicalPath);
-    /** True when a trash folder lies below `canonicalPath`. */
-    bool holdsTrash(const QByteArray& canonicalPath);
 
     /** Flushes every trash used so far; false when any flush failed. */
     bool syncAll();

@@ -1,7 +1,8 @@
 #include "platform/TrashInfo.h"
 
+#include "platform/FileSystem.h"
+
 #include <climits>
-#include <random>
 
 namespace platform {
 
@@ -45,16 +46,6 @@ QByteArray cutStem(const QByteArray& stem, qsizetype limit)
     return stem.left(end);
 }
 
-QByteArray randomSuffix()
-{
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 generator{std::random_device{}()};
-    std::uniform_int_distribution<int> pick(0, int(sizeof(alphabet)) - 2);
-    QByteArray suffix(8, '\0');
-    for (char& c : suffix)
-        c = alphabet[pick(generator)];
-    return suffix;
-}
 
 } // namespace
 
@@ -114,7 +105,7 @@ QByteArray trashCandidateName(const QByteArray& name, int attempt)
         const qsizetype start = extensionStart(name);
         stem = name.left(start);
         extension = name.mid(start);
-        marker = '.' + (attempt < kLastNumberedName ? QByteArray::number(attempt + 1) : randomSuffix());
+        marker = '.' + (attempt < kLastNumberedName ? QByteArray::number(attempt + 1) : randomName(8));
     }
     // The record is "<name>.trashinfo", and both must fit in one component.
     const qsizetype room = NAME_MAX - qsizetype(sizeof kTrashInfoSuffix - 1) - marker.size() - extension.size();

@@ -4,9 +4,11 @@
 //
 // The Trash request and the writing of a saved list run on a worker thread
 // while the window keeps repainting. Neither reads the list there: the request
-// holds its own copy of the paths and the save writes text made beforehand on
-// the window thread, so the list may change meanwhile without harm. A second
-// press of the same button while its work runs does nothing.
+// holds its own copy of each file's path and identity and the save writes text
+// made beforehand on the window thread, so the list may change meanwhile
+// without harm. Afterwards a row leaves the list only when it still shows a
+// file the request reports moved. A second press of the same button while its
+// work runs does nothing.
 
 #include "results/Form2.h"
 
@@ -24,13 +26,45 @@
 #include <QScopedValueRollback>
 #include <QTreeView>
 
+#include <algorithm>
+
+namespace {
+
+// The found-file table index of each checked row, in list order; -1 for a row
+// the table no longer holds.
+std::vector<qsizetype> checkedTableIndices(const ResultStore& store)
+{
+    std::vector<qsizetype> indices;
+    for (const int row : store.checkedRows())
+        indices.push_back(store.isValidRow(row) ? store.tableIndex(row) : -1);
+    return indices;
+}
+
+// The rows (ascending) that show one of the `moved` files: the same table
+// index and the same path, so a list refilled meanwhile loses nothing else.
+std::vector<int> rowsShowing(const ResultStore& store, const std::vector<std::pair<qsizetype, QString>>& moved)
+{
+    std::vector<int> rows;
+    for (int row = 0; row < store.rowCount(); ++row) {
+        if (!store.isValidRow(row))
+            continue;
+        const auto found = std::lower_bound(moved.begin(), moved.end(), store.tableIndex(row),
+                                            [](const auto& file, qsizetype index) { return file.first < index; });
+        if (found != moved.end() && found->first == store.tableIndex(row) && found->second == store.path(row))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace
+
 std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashRequest& request)
 {
     // The progress window appears only when the move takes long; its Cancel
     // stops the request before its next file, and the files already moved
     // stay moved.
     const std::unique_ptr<platform::ProgressWindow> progress = m_services.progressWindows.open(
-        this, QStringLiteral("Moving files to the Trash..."), request.paths().size(), [&request] { request.cancel(); });
+        this, QStringLiteral("Moving files to the Trash..."), qsizetype(request.items().size()), [&request] { request.cancel(); });
     m_trashProgress = progress.get();
     request.setProgress([this](qsizetype done, qsizetype) {
         // Progress reaches the window thread as posted calls; one that arrives
@@ -58,18 +92,22 @@ void Form2::PushButton3_Click()
     const QScopedValueRollback<bool> running(m_trashRunning, true);
     GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));
 
-    QStringList paths;
-    guard.step(100, [&] { paths = checkedPaths(ResultStoreRows(m_model->store())); });
+    std::vector<qsizetype> indices;
+    std::vector<platform::TrashItem> items;
+    guard.step(100, [&] {
+        indices = checkedTableIndices(m_model->store());
+        items = trashItems(m_model->store().table(), indices);
+    });
     // Nothing checked: nothing to ask about and nothing to move.
-    if (guard.test(102, [&] { return !paths.isEmpty(); })) {
-        // One question for the whole request, with the count and the size.
+    if (guard.test(102, [&] { return !items.empty(); })) {
+        // One question for the whole request, with the count and the size the scan recorded.
         bool confirmed = false;
-        guard.step(104, [&] { confirmed = m_services.dialogs.confirmTrash(platform::summarizeTrash(paths)); });
+        guard.step(104, [&] { confirmed = m_services.dialogs.confirmTrash(platform::summarizeTrash(items)); });
         if (guard.test(106, [&] { return confirmed; })) {
             std::vector<platform::TrashOutcome> outcomes;
             guard.step(108, [&] { m_pointer->setState(PointerState::Busy); });
             guard.step(110, [&] {
-                const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(paths);
+                const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(std::move(items));
                 outcomes = runTrashRequest(*request);
             });
             guard.step(112, [&] { m_pointer->setState(PointerState::Default); });
@@ -78,14 +116,9 @@ void Form2::PushButton3_Click()
                 if (!summary.isEmpty())
                     m_services.dialogs.message(summary);
             });
-            // Exactly the checked rows whose files are gone leave the list; a
-            // file that stayed keeps its row and its check mark.
-            guard.step(116, [&] {
-                std::vector<int> rows;
-                for (const qsizetype row : checkedRowsToRemove(ResultStoreRows(m_model->store())))
-                    rows.push_back(int(row));
-                m_model->removeRowsAt(rows);
-            });
+            // Exactly the rows whose files the request moved leave the list;
+            // a file that stayed keeps its row and its check mark.
+            guard.step(116, [&] { m_model->removeRowsAt(rowsShowing(m_model->store(), movedFiles(indices, outcomes))); });
         }
     }
     guard.step(118, [&] { m_list->viewport()->update(); });

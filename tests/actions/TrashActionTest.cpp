@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 class TrashActionTest : public ::testing::Test {
@@ -15,50 +17,91 @@ protected:
 
 } // namespace
 
-TEST_F(TrashActionTest, ThreeCheckedRowsOfTenTravelInOnePathListInListOrder)
+TEST(TrashItems, CarryWhatTheScanRecordedInRequestOrderAndTheQuestionAddsTheRecordedSizes)
 {
-    ResultRowList rows;
-    for (int i = 0; i < 10; ++i)
-        rows.rows().push_back({QStringLiteral("/f/%1.txt").arg(i), QStringLiteral("date"), i == 1 || i == 4 || i == 9});
+    FoundFileTable table;
+    table.beginListedFolder("/listed/");
+    table.beginFolder("/listed/a/", 7);
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray name = "f" + QByteArray::number(i);
+        table.appendFile(name.constData(), 2, 0, {quint64(100 + i), qint64(1000 * (i + 1)), platform::FileType::Regular});
+    }
+    table.beginFolder("/listed/a/b/", 8);
+    table.appendFile("link", 4, 0, {200, 12, platform::FileType::Link});
 
-    const QStringList paths = checkedPaths(rows);
-    EXPECT_EQ(paths, (QStringList{"/f/1.txt", "/f/4.txt", "/f/9.txt"}));
-    const QByteArray list = recycleBinPathList(paths);
-    EXPECT_EQ(list, QByteArray("/f/1.txt\0/f/4.txt\0/f/9.txt\0\0", 28));
-    EXPECT_EQ(makeRecycleBinRequest(paths)->paths(), paths);
-    EXPECT_EQ(recycleBinPathList({"/é"}), QByteArray("/\xC3\xA9\0\0", 5));
+    const std::vector<platform::TrashItem> items = trashItems(table, {3, 0, 2, 99});
+
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].path, "/listed/a/b/link");
+    EXPECT_EQ(items[0].listedFolder, "/listed/");
+    EXPECT_EQ(items[0].expected, (platform::FileIdentity{8, 200, platform::FileType::Link}));
+    EXPECT_EQ(items[1].path, "/listed/a/f0");
+    EXPECT_EQ(items[1].expected, (platform::FileIdentity{7, 100, platform::FileType::Regular}));
+    EXPECT_EQ(items[2].size, 3000);
+    EXPECT_TRUE(items[3].path.isEmpty()) << "a row the table no longer holds";
+
+    // None of these files exists: the question needs no look at the disk.
+    const platform::TrashSummary summary = platform::summarizeTrash(items);
+    EXPECT_EQ(summary.fileCount, 4);
+    EXPECT_EQ(summary.totalBytes, 12 + 1000 + 3000);
 }
 
-TEST_F(TrashActionTest, OnlyTheRowsOfFilesThatMovedLeaveTheList)
+TEST_F(TrashActionTest, OnlyFilesTheRequestMovedCountAsMoved)
 {
-    // Regression, issue 5: the topmost checked file alone used to decide for every checked row.
+    // Issue 8: a file someone else moved away meanwhile was counted as moved
+    // by a look at its path afterwards.
+    const QString listed = tree.root() + "/";
+    FoundFileTable table;
+    const QString refused = tree.file("data/Trash/files/inside.txt");
     const QString first = tree.file("one.txt");
-    const QString refused = tree.path("data/Trash");   // the Trash itself cannot go to the Trash
-    tree.dir("data/Trash");
-    const QString third = tree.file("three.txt");
-    const QString unchecked = tree.file("four.txt");
-    ResultRowList rows({{refused, "", true}, {first, "", true}, {unchecked, "", false}, {third, "", true}});
+    const QString movedAway = tree.file("two.txt");
+    const QString last = tree.file("three.txt");
+    for (const QString& path : {refused, first, movedAway, last})
+        appendListedFile(table, listed, path);
+    ASSERT_EQ(std::rename(QFile::encodeName(movedAway).constData(), QFile::encodeName(tree.path("away.txt")).constData()), 0);
 
-    const std::vector<platform::TrashOutcome> outcomes = SendToRecycleBin(checkedPaths(rows));
+    const std::vector<qsizetype> indices{0, 1, 2, 3};
+    const std::vector<platform::TrashOutcome> outcomes = SendToRecycleBin(trashItems(table, indices));
 
-    ASSERT_EQ(outcomes.size(), 3u);
-    EXPECT_EQ(outcomes[0].status, platform::TrashStatus::Failed);
-    EXPECT_TRUE(outcomes[1].moved() && outcomes[2].moved());
-    EXPECT_EQ(checkedRowsToRemove(rows), (std::vector<qsizetype>{1, 3}));
-
-    const QString summary = trashFailureSummary(outcomes);
-    EXPECT_EQ(summary, "This file could not be moved to the Trash:\n\n" + refused + ": " + outcomes[0].reason);
+    ASSERT_EQ(outcomes.size(), 4u);
+    EXPECT_EQ(outcomes[0].reason, "it is in a Trash folder");
+    EXPECT_EQ(outcomes[2].reason, "the file is no longer there");
+    EXPECT_EQ(movedFiles({3, 2, 1, 0}, outcomes), (std::vector<std::pair<qsizetype, QString>>{{0, last}, {2, first}}))
+        << "sorted by table index, whatever the request order";
+    EXPECT_EQ(movedFiles(indices, outcomes), (std::vector<std::pair<qsizetype, QString>>{{1, first}, {3, last}}));
+    for (const platform::TrashOutcome& outcome : {outcomes[1], outcomes[3]}) {
+        EXPECT_TRUE(existsNoFollow(outcome.trashedPath));
+        EXPECT_TRUE(existsNoFollow(outcome.infoPath));
+    }
+    EXPECT_EQ(trashFailureSummary(outcomes),
+              "These 2 files could not be moved to the Trash:\n\n" + refused + ": it is in a Trash folder\n" + movedAway
+                  + ": the file is no longer there");
 }
 
-TEST_F(TrashActionTest, AnUncheckedRowOrAFileStillInPlaceIsNeverRemoved)
+TEST_F(TrashActionTest, AFileBehindAFolderWeMayNotSearchStaysAndIsNotCountedAsMoved)
 {
-    const QString kept = tree.file("kept.txt");
-    ResultRowList rows({{tree.path("gone-unchecked"), "", false}, {kept, "", true}, {tree.path("gone"), "", true}});
-    EXPECT_EQ(checkedRowsToRemove(rows), (std::vector<qsizetype>{2}));
-    // A dangling link is still a file at that path.
-    tree.symlink("dangling", tree.path("nowhere"));
-    ResultRowList links({{tree.path("dangling"), "", true}});
-    EXPECT_TRUE(checkedRowsToRemove(links).empty());
+    SKIP_UNLESS_ROOT("run the request as another, unprivileged user");
+    const QString listed = tree.root() + "/";
+    const QString hidden = tree.file("locked/hidden.txt", "stays");
+    const QString open = tree.file("open.txt");
+    tree.dir("data");
+    for (const QString& folder : {tree.root(), tree.path("data")})
+        ::chmod(QFile::encodeName(folder).constData(), 0777);
+    ::chmod(QFile::encodeName(tree.path("locked")).constData(), 0700);
+    ::chmod(QFile::encodeName(open).constData(), 0666);
+    FoundFileTable table;
+    appendListedFile(table, listed, hidden);
+    appendListedFile(table, listed, open);
+
+    const int exitCode = runAsNobody([&] {
+        const std::vector<platform::TrashOutcome> outcomes = SendToRecycleBin(trashItems(table, {0, 1}));
+        return outcomes[0].reason == "permission denied" && outcomes[1].moved()
+            && movedFiles({0, 1}, outcomes) == std::vector<std::pair<qsizetype, QString>>{{1, open}};
+    });
+
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(bytesOf(hidden), "stays");
+    EXPECT_FALSE(existsNoFollow(open));
 }
 
 TEST(TrashFailureSummary, ListsFailuresThenCountsTheRestAndTheCancelled)

@@ -91,9 +91,12 @@ TEST_F(TrashDriveTest, ADriveWithoutAUsableTrashRefusesAndTheFileStays)
     EXPECT_EQ(trashFile(file).reason, "this drive has no Trash the program may use");
     EXPECT_TRUE(entriesOf(tree.path("elsewhere")).isEmpty()) << "a link is never followed";
 
+    // Ours but open to writes by others.
     QFile::remove(trash);
     tree.dir("drive/.Trash-" + uid());
-    ::chmod(QFile::encodeName(trash).constData(), 0755);
+    ::chmod(QFile::encodeName(trash).constData(), 0775);
+    EXPECT_EQ(trashFile(file).reason, "this drive has no Trash the program may use");
+    ::chmod(QFile::encodeName(trash).constData(), 0757);
     EXPECT_EQ(trashFile(file).reason, "this drive has no Trash the program may use");
 
     EXPECT_EQ(bytesOf(file), "here");
@@ -157,4 +160,40 @@ TEST_F(TrashDriveTest, AReadOnlyDriveIsRefusedWithItsReason)
     const TrashOutcome outcome = trashFile(file);
     EXPECT_EQ(outcome.reason, "the drive is read-only");
     EXPECT_TRUE(existsNoFollow(file));
+}
+
+TEST_F(TrashDriveTest, AnOwnTrashFolderThatOnlyWeMayWriteIsUsedWhateverItsReadBits)
+{
+    // Issue 8: a .Trash-<uid> of mode 0755, as other tools create it, used to be refused.
+    MOUNT_TMPFS_OR_SKIP(mount, drive, "size=1m");
+    const QString trash = tree.dir("drive/.Trash-" + uid());
+    ::chmod(QFile::encodeName(trash).constData(), 0755);
+
+    const TrashOutcome outcome = trashFile(tree.file("drive/moved.txt"));
+
+    ASSERT_TRUE(outcome.moved()) << outcome.reason.toStdString();
+    EXPECT_EQ(outcome.trashedPath, trash + "/files/moved.txt");
+    EXPECT_EQ(lstatOf(trash).st_mode & 07777, 0755u) << "an existing trash keeps its mode";
+}
+
+TEST_F(TrashDriveTest, AFileInsideADrivesTrashIsRefused)
+{
+    // Issue 8: scanning the top of a removable drive lists what is already in its trash.
+    MOUNT_TMPFS_OR_SKIP(mount, drive, "size=1m");
+    tree.dir("drive/.Trash");
+    ::chmod(QFile::encodeName(drive + "/.Trash").constData(), 01777);
+    const QStringList inside{tree.file("drive/.Trash-" + uid() + "/files/own.txt", "own"),
+                             tree.file("drive/.Trash-" + uid() + "/info/own.txt.trashinfo", "record"),
+                             tree.file("drive/.Trash/" + uid() + "/files/shared.txt", "shared"),
+                             tree.file("drive/.Trash/" + uid() + "/files/deeper/in.txt", "deeper")};
+    ::chmod(QFile::encodeName(drive + "/.Trash-" + uid()).constData(), 0700);
+    ::chmod(QFile::encodeName(drive + "/.Trash/" + uid()).constData(), 0700);
+
+    for (const QString& path : inside) {
+        const TrashOutcome outcome = trashFile(path);
+        EXPECT_EQ(outcome.status, TrashStatus::Failed) << path.toStdString();
+        EXPECT_EQ(outcome.reason, "it is in a Trash folder") << path.toStdString();
+        EXPECT_TRUE(existsNoFollow(path)) << path.toStdString();
+    }
+    EXPECT_EQ(recordsBelow(drive), QStringList{inside[1]});
 }

@@ -177,6 +177,28 @@ TEST_F(TrashTest, WithoutAnAbsoluteHomeNothingMovesAndNothingIsCreated)
     EXPECT_TRUE(entriesOf(work.root()).isEmpty());
 }
 
+TEST_F(TrashTest, AHomeFolderThatDoesNotExistIsNeverCreated)
+{
+    // Issue 8: HOME=/nonexistent/home used to make the program create that tree.
+    TempTree work;
+    WorkingFolderGuard inWork(work.root());
+    EnvironmentGuard noData("XDG_DATA_HOME", QByteArray());
+    EnvironmentGuard missingHome("HOME", QFile::encodeName(tree.path("nonexistent/home")));
+    const QString here = tree.file("stays.txt");
+    const QString elsewhere = work.file("stays too.txt");
+
+    TrashRequest request(QStringList{here, elsewhere});
+    const std::vector<TrashOutcome> outcomes = request.run();
+
+    for (const TrashOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.status, TrashStatus::Failed);
+        EXPECT_EQ(outcome.reason, "there is no home folder for the Trash");
+    }
+    EXPECT_FALSE(existsNoFollow(tree.path("nonexistent")));
+    EXPECT_TRUE(existsNoFollow(here) && existsNoFollow(elsewhere));
+    EXPECT_EQ(entriesOf(work.root()), QStringList{"stays too.txt"});
+}
+
 TEST_F(TrashTest, ARequestComesFromItsPathListAndStopsWhenCancelled)
 {
     const QString a = tree.file("a"), b = tree.file("b");
@@ -211,14 +233,8 @@ TEST_F(TrashTest, ARequestComesFromItsPathListAndStopsWhenCancelled)
     EXPECT_EQ(reports.back(), std::make_pair(moved, qsizetype(100)));
 }
 
-TEST_F(TrashTest, SummaryCountsFilesAndTheirSizes)
+TEST(TrashQuestion, CountsFilesAndSizes)
 {
-    const QString big = tree.file("big", QByteArray(3000, 'x'));
-    const QString small = tree.file("small", "12345");
-    const TrashSummary summary = summarizeTrash({big, small, tree.path("gone")});
-    EXPECT_EQ(summary.fileCount, 3);
-    EXPECT_EQ(summary.totalBytes, 3005);
-    EXPECT_TRUE(trashQuestionText(summary).startsWith("Move 3 files ("));
-    EXPECT_TRUE(trashQuestionText({1, 10}).startsWith("Move 1 file ("));
-    EXPECT_TRUE(trashQuestionText(summary).endsWith(") to the Trash?"));
+    EXPECT_EQ(trashQuestionText({3, 3005}), "Move 3 files (" + QLocale::system().formattedDataSize(3005) + ") to the Trash?");
+    EXPECT_EQ(trashQuestionText({1, 10}), "Move 1 file (" + QLocale::system().formattedDataSize(10) + ") to the Trash?");
 }

@@ -2,6 +2,12 @@
 // Helpers for tests that move files to the Trash: environment and working
 // folder guards, a tmpfs mounted for the life of a test, file bytes.
 
+#include "QtPrinting.h"
+
+#include "platform/FileIdentity.h"
+#include "platform/Trash.h"
+#include "scan/FoundFileTable.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -12,15 +18,12 @@
 #include <cerrno>
 #include <ostream>
 #include <cstring>
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-/** Lets GoogleTest print texts readably. */
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 /** Sets (or with a null value unsets) an environment variable and restores it afterwards. */
 class EnvironmentGuard {
@@ -143,3 +146,56 @@ inline void fillInodes(const QString& folder)
             return;
     }
 }
+
+/** What identifies the file at `path` now (a link as the link). */
+inline platform::FileIdentity identityOf(const QString& path)
+{
+    const struct stat status = lstatOf(path);
+    return {quint64(status.st_dev), quint64(status.st_ino), platform::fileTypeOfMode(status.st_mode)};
+}
+
+/** A request item for the file at `path` as the scan lists it now, found below `listedFolder` (ending in "/"). */
+inline platform::TrashItem listedItem(const QString& listedFolder, const QString& path)
+{
+    return {path, listedFolder, identityOf(path), qint64(lstatOf(path).st_size)};
+}
+
+/** Appends the file at `path` to `table` as the scan lists it: below `listedFolder` (ending in "/"), with its identity and size. */
+inline void appendListedFile(FoundFileTable& table, const QString& listedFolder, const QString& path,
+                             qint64 localSeconds = 0)
+{
+    if (table.isEmpty() || table.listedFolder(table.size() - 1) != listedFolder)
+        table.beginListedFolder(listedFolder);
+    const struct stat status = lstatOf(path);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    table.beginFolder(path.left(slash + 1), quint64(status.st_dev));
+    const QByteArray name = path.mid(slash + 1).toUtf8();
+    table.appendFile(name.constData(), size_t(name.size()), localSeconds,
+                     {quint64(status.st_ino), qint64(status.st_size), platform::fileTypeOfMode(status.st_mode)});
+}
+
+/** The user and group id of "nobody", whom the tests that need an unprivileged user become. */
+inline constexpr uid_t kNobody = 65534;
+
+/**
+ * Runs `work` in a child process as the unprivileged user "nobody" (no
+ * supplementary groups); returns the child's exit code: 0 when `work` gave
+ * true, 1 when false, 99 when the user could not be changed, -1 on a crash.
+ */
+template <typename Work>
+int runAsNobody(Work&& work)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(99);
+        ::_exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#define SKIP_UNLESS_ROOT(what)                                                                            \
+    if (::geteuid() != 0)                                                                                 \
+    GTEST_SKIP() << "needs root to " what

@@ -4,6 +4,7 @@
 #include "Form2Fixture.h"
 #include "QtPrinting.h"
 #include "TempTree.h"
+#include "../platform/TrashTestSupport.h"
 
 #include "app/WindowPointer.h"
 #include "results/ResultTableModel.h"
@@ -25,13 +26,13 @@ protected:
     }
     void TearDown() override { qputenv("XDG_DATA_HOME", m_savedDataHome); }
 
-    /** Lists `count` real files (f0.txt ...) in the result list; returns their paths. */
+    /** Lists `count` real files (f0.txt ...) in the result list as a scan of "r/" would; returns their paths. */
     QStringList listFiles(int count)
     {
         QStringList paths;
         for (int i = 0; i < count; ++i) {
             paths << files.file(QStringLiteral("r/f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
-            table.append(paths.last(), at(2024, 5, 1 + i % 20, 10));
+            appendListedFile(table, files.path("r/"), paths.last(), at(2024, 5, 1 + i % 20, 10));
         }
         Form2& window = arrive();
         window.chooseOption(2);
@@ -158,6 +159,37 @@ TEST_F(Form2Actions, AFileThatCannotMoveKeepsItsCheckedRowAndIsNamedInOneSummary
     EXPECT_TRUE(dialogs.errorReports().isEmpty());
 }
 
+TEST_F(Form2Actions, ARowStaysWhenTheRequestDidNotMoveItsFileWhateverIsAtItsPathNow)
+{
+    // Issue 8: rows left the list when a look at their paths found nothing,
+    // so a file moved away by someone else lost its row, and a folder swapped
+    // for a link let another folder's file go in its place.
+    const QStringList paths = listFiles(3);
+    const QString inFolder = files.file("r/sub/g.txt", "listed");
+    appendListedFile(table, files.path("r/"), inFolder, at(2024, 5, 1, 10));
+    form->PushButton1_Click();
+    ASSERT_EQ(listedPaths(), paths + QStringList{inFolder});
+    form->resultModel().setAllChecked(true);
+    files.file("other/g.txt", "another folder's file");
+    dialogs.answers << true;
+    dialogs.onAsked = [&](const AskedDialog& dialog) {
+        if (dialog.kind != AskedDialog::Kind::ConfirmTrash)
+            return;
+        QDir(files.root()).rename("r/f0.txt", "away.txt");
+        QDir(files.root()).rename("r/sub", "sub.old");
+        files.symlink("r/sub", files.path("other"));
+    };
+    form->PushButton3_Click();
+
+    EXPECT_EQ(listedPaths(), (QStringList{paths[0], inFolder}));
+    EXPECT_TRUE(form->resultStore().isChecked(0) && form->resultStore().isChecked(1));
+    EXPECT_EQ(read(files.path("other/g.txt")), "another folder's file");
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages()[0], "These 2 files could not be moved to the Trash:\n\n" + paths[0]
+                                         + ": the file is no longer there\n" + inFolder + ": it changed since the search");
+    EXPECT_FALSE(QFile::exists(paths[1]) || QFile::exists(paths[2]));
+}
+
 TEST_F(Form2Actions, CancelLeavesTheFilesAndTheirCheckedRowsAndSaysSo)
 {
     const QStringList paths = listFiles(3);
@@ -245,6 +277,25 @@ TEST_F(Form2Actions, ASaveThatFailsHalfWayLeavesTheOldFileAsItWas)
     EXPECT_EQ(form->pointer().state(), PointerState::Default);
     EXPECT_EQ(read(target), "old bytes");
     EXPECT_EQ(QDir(files.path("out")).entryList(QDir::Files | QDir::Hidden), QStringList{"list.txt"});
+}
+
+TEST_F(Form2Actions, AReadOnlyFileIsReportedAtTheWritingStepAndKeptByteForByte)
+{
+    // Issue 8: a file without write bits was replaced without a word.
+    listFiles(2);
+    const QString target = files.file("locked.txt", "old bytes");
+    ::chmod(QFile::encodeName(target).constData(), 0444);
+    dialogs.saveNames << target;
+    dialogs.answers << true;
+    form->PushButton6_Click();
+
+    EXPECT_EQ(dialogs.questions(), QStringList{"Are you sure you wish to overwrite " + target + " ?"});
+    ASSERT_EQ(dialogs.errorReports().size(), 1);
+    EXPECT_TRUE(dialogs.errorReports()[0].startsWith(
+        target + ": Permission denied\r\nin Chronopurge2021/08/31.Form2.PushButton6_Click at line 112\r\r"))
+        << dialogs.errorReports()[0].toStdString();
+    EXPECT_EQ(read(target), "old bytes");
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
 }
 
 TEST_F(Form2Actions, CopyPadsThePathColumnOverAllRowsAndConfirmsEvenForAnEmptyList)

@@ -1,0 +1,31 @@
+#pragma once
+// Writing a whole file the user named, without ever losing what was there.
+//
+// The name is followed through links at every level to the file it stands
+// for; a dangling link gets its target created and stays a link. The folder
+// of that file is opened once and everything else happens relative to it: a
+// new file or a replacement is written to a temporary file made there with
+// O_EXCL, flushed, and renamed onto the name (without replacing anything that
+// appeared meanwhile when the name was free). An existing name must be a
+// regular file we may write: anything else (a folder, a named pipe, a device,
+// a socket, a file without write bits, another user's file we may not write)
+// is refused and left as it is. A file we may write but not replace (its
+// folder takes no new file, or it is another user's and must stay theirs) is
+// rewritten in place, after room for the whole new content has been reserved,
+// so a full drive stops the save before anything changed.
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace platform {
+
+/**
+ * Makes the file named `fileName` hold exactly `content`. Returns
+ * std::nullopt on success, else one line naming the file and what went wrong;
+ * a failed save leaves the old file as it was and no temporary file behind.
+ */
+std::optional<QString> saveFile(const QString& fileName, const QByteArray& content);
+
+} // namespace platform
