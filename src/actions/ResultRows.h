@@ -4,6 +4,7 @@
 // check mark. The window adapts its own store to this interface; the command
 // line and the tests use ResultRowList.
 
+#include <QByteArray>
 #include <QString>
 
 #include <vector>
@@ -20,6 +21,16 @@ public:
     virtual QString text(qsizetype row, int column) const = 0;
     /** True when the row's check box is set. */
     virtual bool isChecked(qsizetype row) const = 0;
+
+    /** The length of text(row, column) in UTF-16 code units, the unit the clipboard's columns are measured in. */
+    virtual qsizetype textLength(qsizetype row, int column) const { return text(row, column).size(); }
+    /** Appends text(row, column) to `out` as UTF-8; returns its length as textLength() does. */
+    virtual qsizetype appendUtf8(qsizetype row, int column, QByteArray& out) const
+    {
+        const QString cell = text(row, column);
+        out += cell.toUtf8();
+        return cell.size();
+    }
 
     QString path(qsizetype row) const { return text(row, 0); }
 };

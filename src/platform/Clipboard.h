@@ -3,6 +3,7 @@
 // be tested with a fake. SystemClipboard (in the widget library) places plain
 // text through Qt's clipboard.
 
+#include <QByteArray>
 #include <QString>
 
 namespace platform {
@@ -16,13 +17,24 @@ public:
 
     /** Places `text` in `format` (0: plain text); false when the clipboard refused. */
     virtual bool setText(const QString& text, int format) = 0;
+
+    /**
+     * Places text already encoded as UTF-8, as setText() does. A big text is
+     * best handed over this way: the desktop takes the bytes as they are.
+     */
+    virtual bool setUtf8Text(const QByteArray& utf8, int format) { return setText(QString::fromUtf8(utf8), format); }
 };
 
-/** The desktop's clipboard. Only plain text (format 0) can be placed; other formats are refused. */
+/**
+ * The desktop's clipboard. Only plain text (format 0) can be placed; other
+ * formats are refused. The text is kept as UTF-8 bytes, which is what other
+ * programs ask for, so serving a paste converts nothing.
+ */
 class SystemClipboard final : public Clipboard {
 public:
     bool clear() override;
     bool setText(const QString& text, int format) override;
+    bool setUtf8Text(const QByteArray& utf8, int format) override;
 };
 
 } // namespace platform
