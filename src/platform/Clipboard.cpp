@@ -1,13 +1,23 @@
 #include "platform/Clipboard.h"
 
+#include "platform/XcbClipboardOwner.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 
 namespace platform {
 
+SystemClipboard::SystemClipboard()
+    : m_x11(std::make_unique<XcbClipboardOwner>())
+{
+}
+
+SystemClipboard::~SystemClipboard() = default;
+
 bool SystemClipboard::clear()
 {
+    m_x11->release();
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)
         return false;
@@ -26,6 +36,8 @@ bool SystemClipboard::setUtf8Text(const QByteArray& utf8, int format)
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard || format != 0)
         return false;
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && m_x11->offer(utf8))
+        return true;
     // QClipboard::setText would keep a QString and encode it again for every
     // program that pastes, on the window thread: about half a second for a
     // million rows. Bytes under "text/plain" are handed out as they are; Qt

@@ -6,7 +6,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 namespace platform {
+
+class XcbClipboardOwner;
 
 class Clipboard {
 public:
@@ -28,13 +32,21 @@ public:
 /**
  * The desktop's clipboard. Only plain text (format 0) can be placed; other
  * formats are refused. The text is kept as UTF-8 bytes, which is what other
- * programs ask for, so serving a paste converts nothing.
+ * programs ask for, so serving a paste converts nothing. On X11 the text is
+ * served from a thread of its own (XcbClipboardOwner), so that pasting a big
+ * text elsewhere never holds up the windows; elsewhere Qt's clipboard serves it.
  */
 class SystemClipboard final : public Clipboard {
 public:
+    SystemClipboard();
+    ~SystemClipboard() override;
+
     bool clear() override;
     bool setText(const QString& text, int format) override;
     bool setUtf8Text(const QByteArray& utf8, int format) override;
+
+private:
+    std::unique_ptr<XcbClipboardOwner> m_x11;
 };
 
 } // namespace platform
