@@ -114,10 +114,21 @@ bool ClipboardSetUtf8Text(platform::Clipboard& clipboard, const QByteArray& utf8
     return retried([&] { return clipboard.setUtf8Text(utf8, format); });
 }
 
+bool ClipboardSetPendingUtf8Text(platform::Clipboard& clipboard, const std::shared_future<QByteArray>& utf8, int format)
+{
+    return retried([&] { return clipboard.setPendingUtf8Text(utf8, format); });
+}
+
 void placeOnClipboard(platform::Clipboard& clipboard, const QByteArray& utf8)
 {
     ClipboardClear(clipboard);
     ClipboardSetUtf8Text(clipboard, utf8, 0);
+}
+
+void placeOnClipboard(platform::Clipboard& clipboard, const std::shared_future<QByteArray>& utf8)
+{
+    ClipboardClear(clipboard);
+    ClipboardSetPendingUtf8Text(clipboard, utf8, 0);
 }
 
 void CopyCheckedToClipboard(const ResultRows& rows, platform::Clipboard& clipboard)

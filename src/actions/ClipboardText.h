@@ -8,9 +8,10 @@
 // clipboard and places the text; both steps retry a refusing clipboard up to
 // kClipboardAttempts times, at once and silently.
 //
-// The window does the two halves apart: checkedRowsForClipboard (the layout,
-// the slow half with many rows) off the window thread, then placeOnClipboard
-// on it.
+// The window does the two halves apart: it places a pending text on the
+// clipboard at once and lays it out (checkedRowsForClipboard, the slow half
+// with many rows) on a worker thread; a program that pastes meanwhile waits
+// for it.
 
 #include "actions/ResultRows.h"
 #include "platform/Clipboard.h"
@@ -18,6 +19,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <future>
 #include <optional>
 #include <vector>
 
@@ -45,8 +47,13 @@ bool ClipboardSetText(platform::Clipboard& clipboard, const QString& text, int f
 /** Places the UTF-8 text `utf8` as ClipboardSetText does. */
 bool ClipboardSetUtf8Text(platform::Clipboard& clipboard, const QByteArray& utf8, int format = 0);
 
-/** Clears the clipboard, then places `utf8` as plain text; the result is not examined. */
+/** Places the pending UTF-8 text `utf8` as ClipboardSetText does. */
+bool ClipboardSetPendingUtf8Text(platform::Clipboard& clipboard, const std::shared_future<QByteArray>& utf8,
+                                 int format = 0);
+
+/** Clears the clipboard, then places `utf8` (ready or pending) as plain text; the result is not examined. */
 void placeOnClipboard(platform::Clipboard& clipboard, const QByteArray& utf8);
+void placeOnClipboard(platform::Clipboard& clipboard, const std::shared_future<QByteArray>& utf8);
 
 /** Lays out the checked rows and places them on the clipboard; does nothing when the list has no rows. */
 void CopyCheckedToClipboard(const ResultRows& rows, platform::Clipboard& clipboard);

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <future>
 #include <memory>
 
 namespace platform {
@@ -27,14 +28,28 @@ public:
      * best handed over this way: the desktop takes the bytes as they are.
      */
     virtual bool setUtf8Text(const QByteArray& utf8, int format) { return setText(QString::fromUtf8(utf8), format); }
+
+    /**
+     * Takes the clipboard for a UTF-8 text still being made: a program that
+     * pastes before `utf8` is ready waits for it, and one that pastes after a
+     * failure gets nothing. This one waits here and places it.
+     */
+    virtual bool setPendingUtf8Text(const std::shared_future<QByteArray>& utf8, int format)
+    {
+        return setUtf8Text(utf8.get(), format);
+    }
 };
+
+/** `utf8`, ready: a pending text that needs no waiting. */
+std::shared_future<QByteArray> readyText(const QByteArray& utf8);
 
 /**
  * The desktop's clipboard. Only plain text (format 0) can be placed; other
  * formats are refused. The text is kept as UTF-8 bytes, which is what other
  * programs ask for, so serving a paste converts nothing. On X11 the text is
- * served from a thread of its own (XcbClipboardOwner), so that pasting a big
- * text elsewhere never holds up the windows; elsewhere Qt's clipboard serves it.
+ * served from a thread of its own (XcbClipboardOwner), so that neither a
+ * pending text nor pasting a big one elsewhere holds up the windows;
+ * elsewhere Qt's clipboard serves it, on the window thread.
  */
 class SystemClipboard final : public Clipboard {
 public:
@@ -44,6 +59,7 @@ public:
     bool clear() override;
     bool setText(const QString& text, int format) override;
     bool setUtf8Text(const QByteArray& utf8, int format) override;
+    bool setPendingUtf8Text(const std::shared_future<QByteArray>& utf8, int format) override;
 
 private:
     std::unique_ptr<XcbClipboardOwner> m_x11;

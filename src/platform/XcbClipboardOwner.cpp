@@ -1,5 +1,7 @@
 #include "platform/XcbClipboardOwner.h"
 
+#include "platform/Clipboard.h"
+
 #include <QString>
 
 #include <xcb/xcb.h>
@@ -23,7 +25,7 @@ namespace {
 
 // The atoms the owner needs, interned once per connection.
 enum Atom {
-    Clipboard,
+    ClipboardAtom,
     Targets,
     Timestamp,
     Multiple,
@@ -62,7 +64,7 @@ public:
                 ::close(fd);
     }
 
-    static std::unique_ptr<Session> start(const QByteArray& utf8, const QByteArray& display)
+    static std::unique_ptr<Session> start(const std::shared_future<QByteArray>& utf8, const QByteArray& display)
     {
         std::unique_ptr<Session> session(new Session(utf8));
         return session->connect(display) && session->takeSelection() && session->startThread() ? std::move(session)
@@ -82,7 +84,7 @@ public:
         if (disown && m_owner.exchange(false)) {
             // Our own timestamp: should another program have taken the
             // clipboard meanwhile, the server ignores this.
-            xcb_set_selection_owner(m_connection, XCB_NONE, m_atoms[Clipboard], m_time);
+            xcb_set_selection_owner(m_connection, XCB_NONE, m_atoms[ClipboardAtom], m_time);
             xcb_flush(m_connection);
         }
         m_owner = false;
@@ -99,9 +101,19 @@ private:
         std::chrono::steady_clock::time_point lastAsked;
     };
 
-    explicit Session(const QByteArray& utf8)
-        : m_utf8(utf8)
+    explicit Session(std::shared_future<QByteArray> utf8)
+        : m_utf8(std::move(utf8))
     {
+    }
+
+    /** The text, once it is ready; nullptr when making it failed. */
+    const QByteArray* text() const
+    {
+        try {
+            return &m_utf8.get();
+        } catch (...) {
+            return nullptr;
+        }
     }
 
     bool connect(const QByteArray& display)
@@ -159,9 +171,9 @@ private:
         }
         if (m_time == XCB_CURRENT_TIME)
             return false;
-        xcb_set_selection_owner(m_connection, m_window, m_atoms[Clipboard], m_time);
+        xcb_set_selection_owner(m_connection, m_window, m_atoms[ClipboardAtom], m_time);
         const ReplyPointer<xcb_get_selection_owner_reply_t> owner(
-            xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, m_atoms[Clipboard]),
+            xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, m_atoms[ClipboardAtom]),
                                           nullptr),
             &std::free);
         m_owner = owner && owner->owner == m_window;
@@ -201,7 +213,7 @@ private:
             break;
         case XCB_SELECTION_CLEAR: {
             const auto& clear = reinterpret_cast<const xcb_selection_clear_event_t&>(event);
-            if (clear.owner == m_window && clear.selection == m_atoms[Clipboard])
+            if (clear.owner == m_window && clear.selection == m_atoms[ClipboardAtom])
                 m_owner = false;
             break;
         }
@@ -224,7 +236,7 @@ private:
         notify.property = XCB_NONE; // refused unless set below
         // Old clients name no property: the target's name is used then.
         const xcb_atom_t property = request.property == XCB_NONE ? request.target : request.property;
-        const bool ours = request.selection == m_atoms[Clipboard] && request.owner == m_window
+        const bool ours = request.selection == m_atoms[ClipboardAtom] && request.owner == m_window
             && (request.time == XCB_CURRENT_TIME || request.time >= m_time);
         const xcb_atom_t target = request.target;
         if (!ours) {
@@ -239,16 +251,25 @@ private:
             xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_INTEGER,
                                 32, 1, &m_time);
             notify.property = property;
-        } else if (target == m_atoms[Utf8String] || target == m_atoms[TextPlainUtf8] || target == m_atoms[TextPlain]) {
-            // Plain "text/plain" names no charset; like Qt we give UTF-8.
-            send(request.requestor, property, target, m_utf8);
-            notify.property = property;
-        } else if (target == XCB_ATOM_STRING || target == m_atoms[Text]) {
-            // The ICCCM's STRING is Latin-1; a character outside it becomes "?".
-            if (m_latin1.isNull())
-                m_latin1 = QString::fromUtf8(m_utf8).toLatin1();
-            send(request.requestor, property, XCB_ATOM_STRING, m_latin1);
-            notify.property = property;
+        } else if (target == m_atoms[Utf8String] || target == m_atoms[TextPlainUtf8] || target == m_atoms[TextPlain]
+                   || target == XCB_ATOM_STRING || target == m_atoms[Text]) {
+            // Waits here, off the window thread, while the text is being made.
+            if (const QByteArray* utf8 = text()) {
+                if (target == XCB_ATOM_STRING || target == m_atoms[Text]) {
+                    // The ICCCM's STRING is Latin-1; a character outside it becomes "?".
+                    if (m_latin1.isNull())
+                        m_latin1 = QString::fromUtf8(*utf8).toLatin1();
+                    send(request.requestor, property, XCB_ATOM_STRING, m_latin1);
+                } else {
+                    // Plain "text/plain" names no charset; like Qt we give UTF-8.
+                    send(request.requestor, property, target, *utf8);
+                }
+                notify.property = property;
+            } else {
+                // The text will never come: the clipboard is given up.
+                xcb_set_selection_owner(m_connection, XCB_NONE, m_atoms[ClipboardAtom], m_time);
+                m_owner = false;
+            }
         }
         xcb_send_event(m_connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
                        reinterpret_cast<const char*>(&notify));
@@ -313,7 +334,7 @@ private:
         return next;
     }
 
-    QByteArray m_utf8;
+    std::shared_future<QByteArray> m_utf8;
     QByteArray m_latin1;
     xcb_connection_t* m_connection = nullptr;
     xcb_window_t m_window = XCB_NONE;
@@ -331,6 +352,11 @@ XcbClipboardOwner::XcbClipboardOwner() = default;
 XcbClipboardOwner::~XcbClipboardOwner() = default;
 
 bool XcbClipboardOwner::offer(const QByteArray& utf8, const QByteArray& display)
+{
+    return offer(readyText(utf8), display);
+}
+
+bool XcbClipboardOwner::offer(const std::shared_future<QByteArray>& utf8, const QByteArray& display)
 {
     // The new session takes the selection before the old one stops, so the
     // clipboard is never empty in between; the old one only stops serving.

@@ -11,13 +11,17 @@
 //
 //   offer()     connects, takes the selection, starts the thread; the thread
 //               serves TARGETS, TIMESTAMP, UTF8_STRING, text/plain (UTF-8),
-//               text/plain;charset=utf-8, and STRING and TEXT as Latin-1
+//               text/plain;charset=utf-8, and STRING and TEXT as Latin-1.
+//               The text may still be in the making: a request for it then
+//               waits on the thread until it is ready, and a text that
+//               failed gives the clipboard up.
 //   release()   gives the selection up and stops the thread
 //
 // The thread also stops when another program takes the clipboard.
 
 #include <QByteArray>
 
+#include <future>
 #include <memory>
 
 namespace platform {
@@ -34,6 +38,7 @@ public:
      * `utf8` as its text, replacing what this owner offered before. False when
      * the server cannot be reached or did not give the selection.
      */
+    bool offer(const std::shared_future<QByteArray>& utf8, const QByteArray& display = {});
     bool offer(const QByteArray& utf8, const QByteArray& display = {});
 
     /** Gives the clipboard up (it is then empty) and stops serving; nothing when not serving. */

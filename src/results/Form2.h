@@ -21,6 +21,7 @@
 #include "platform/Trash.h"
 #include "results/RangeFilter.h"
 #include "results/ResultTableModel.h"
+#include "results/TableReaders.h"
 #include "scan/FoundFileTable.h"
 
 #include <QWidget>
@@ -126,8 +127,6 @@ private:
     void findSingle(GuardedProcedure& guard, int firstStep, int pickerNumber, RangeMode mode,
                     std::vector<qsizetype>& rows);
     void findBetween(GuardedProcedure& guard, std::vector<qsizetype>& rows);
-    /** Runs `work`, which reads the found-file table, off the window thread; a reset of the list meanwhile waits for it. */
-    void runReadingFoundFiles(const std::function<void()>& work);
     /** Runs a Trash request off the window thread, with a progress window and Cancel when it takes long. */
     std::vector<platform::TrashOutcome> runTrashRequest(platform::TrashRequest& request);
     QStringList startFindingExtraLines() const;
@@ -147,8 +146,8 @@ private:
     /** Set while "Send Checked To Recycle Bin" runs, and while "Save Results As Text File" runs. */
     bool m_trashRunning = false;
     bool m_saveRunning = false;
-    /** Set while "Copy Results To Clipboard" lays out its text. */
-    bool m_copyRunning = false;
+    /** The copies' layouts still reading the found-file table. */
+    TableReaders m_tableReaders;
     /** The progress window of the running Trash request; null when none runs. */
     platform::ProgressWindow* m_trashProgress = nullptr;
 

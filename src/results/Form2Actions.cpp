@@ -5,11 +5,13 @@
 // The Trash request and the writing of a saved list run on a worker thread
 // while the window keeps repainting. Neither reads the list there: the request
 // holds its own copy of the paths and the save writes text made beforehand on
-// the window thread, so the list may change meanwhile without harm. The copy
-// lays its text out on a worker thread from a copy of the rows, reading the
-// found-file table (runReadingFoundFiles keeps the table as it is until the
-// worker is done), and places it on the clipboard back on the window thread.
-// A second press of the same button while its work runs does nothing.
+// the window thread, so the list may change meanwhile without harm. A second
+// press of the same button while its work runs does nothing.
+//
+// The copy takes the clipboard at once and lays its text out on a thread of
+// its own, from a copy of the rows, reading the found-file table: the list's
+// resets wait for it meanwhile (TableReaders), so the table cannot change
+// under it.
 
 #include "results/Form2.h"
 
@@ -24,11 +26,8 @@
 #include "results/ResultStoreRows.h"
 #include "results/ResultTableModel.h"
 
-#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTreeView>
-
-#include <future>
 
 std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashRequest& request)
 {
@@ -130,41 +129,35 @@ void Form2::PushButton6_Click()
 
 void Form2::PushButton7_Click()
 {
-    if (m_copyRunning)
-        return;
-    const QScopedValueRollback<bool> running(m_copyRunning, true);
     GuardedProcedure guard(m_services.dialogs, location("PushButton7_Click"));
     bool copied = false;
     guard.step(100, [&] {
-        // The rows and check marks as they are at the click; the lines are
-        // laid out from them off the window thread, which reads the
-        // found-file table meanwhile.
-        const ResultStore rows = m_model->store();
-        std::optional<QByteArray> text;
-        runReadingFoundFiles([&] { text = checkedRowsForClipboard(ResultStoreRows(rows)); });
-        if (text)
-            placeOnClipboard(m_services.clipboard, *text);
+        // An empty list leaves the clipboard as it is.
+        if (!m_model->store().isEmpty()) {
+            // The text is laid out on a thread of its own from the rows and
+            // check marks as they are now (9 bytes a row), and the clipboard
+            // is taken at once: a program that pastes before the text is
+            // ready waits for it, the window never does.
+            m_tableReaders.watch(m_model);
+            const std::shared_future<QByteArray> text =
+                m_tableReaders.start([this, rows = m_model->store()]() -> QByteArray {
+                    try {
+                        return clipboardTextUtf8(ResultStoreRows(rows));
+                    } catch (...) {
+                        // Reported as this step's failure, on the window thread;
+                        // the clipboard then gives up the text.
+                        const QString description = describeCurrentException();
+                        postTo(this, [this, description] {
+                            ShowErrorReport(m_services.dialogs, description, location("PushButton7_Click"), 100);
+                        });
+                        throw;
+                    }
+                });
+            placeOnClipboard(m_services.clipboard, text);
+        }
         copied = true;
     });
     // A failure while reading the list is reported and the confirmation is not shown.
     if (copied)
         guard.step(102, [&] { m_services.dialogs.message(clipboardConfirmationText()); });
-}
-
-void Form2::runReadingFoundFiles(const std::function<void()>& work)
-{
-    // The found-file table changes only after the list was emptied ("Next >"
-    // clears this window's list before it clears the table), and "Start
-    // Finding" also resets the list. Either may be pressed while `work` runs:
-    // the reset then waits here until `work` is done, so the table never
-    // changes under it. The wait is at most the rest of `work`.
-    std::promise<void> done;
-    const std::shared_future<void> finished = done.get_future().share();
-    const QMetaObject::Connection waitForWork =
-        connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [finished] { finished.wait(); });
-    const auto disconnectWait = qScopeGuard([&] { disconnect(waitForWork); });
-    runKeepingWindowsResponsive([&] {
-        const auto markDone = qScopeGuard([&] { done.set_value(); });
-        work();
-    });
 }

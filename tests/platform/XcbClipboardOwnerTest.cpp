@@ -10,6 +10,9 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <future>
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -102,4 +105,24 @@ TEST_F(XcbClipboardOwnerTest, StopsWhenAnotherOwnerTakesTheClipboardAndReleasesI
     second.release();
     EXPECT_FALSE(second.isOwner());
     EXPECT_EQ(paste(), "<failed>");
+}
+
+TEST_F(XcbClipboardOwnerTest, APendingTextIsServedWhenReadyAndAFailedOneGivesTheClipboardUp)
+{
+    platform::XcbClipboardOwner owner;
+    std::promise<QByteArray> making;
+    ASSERT_TRUE(owner.offer(making.get_future().share(), display()));
+    EXPECT_EQ(paste("TARGETS").contains("UTF8_STRING"), true); // answered while the text is still being made
+    QProcess early;
+    early.start("xclip", {"-display", QString::fromUtf8(display()), "-o", "-selection", "clipboard"});
+    ASSERT_TRUE(early.waitForStarted());
+    making.set_value("ready now");
+    ASSERT_TRUE(early.waitForFinished(30000));
+    EXPECT_EQ(early.readAllStandardOutput(), "ready now");
+
+    std::promise<QByteArray> failing;
+    ASSERT_TRUE(owner.offer(failing.get_future().share(), display()));
+    failing.set_exception(std::make_exception_ptr(std::runtime_error("out of memory")));
+    EXPECT_EQ(paste(), "<failed>");
+    EXPECT_FALSE(owner.isOwner());
 }
