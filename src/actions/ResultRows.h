@@ -35,6 +35,21 @@ public:
     QString path(qsizetype row) const { return text(row, 0); }
 };
 
+/** Another list's rows read through their texts alone, without its shortcuts: the reference they must agree with. */
+class TextOnlyRows final : public ResultRows {
+public:
+    explicit TextOnlyRows(const ResultRows& rows)
+        : m_rows(rows)
+    {
+    }
+    qsizetype rowCount() const override { return m_rows.rowCount(); }
+    QString text(qsizetype row, int column) const override { return m_rows.text(row, column); }
+    bool isChecked(qsizetype row) const override { return m_rows.isChecked(row); }
+
+private:
+    const ResultRows& m_rows;
+};
+
 /** One row of a ResultRowList. */
 struct ResultRow {
     QString path;

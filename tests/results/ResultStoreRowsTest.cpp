@@ -11,25 +11,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-/** The same rows read only through text(), as any other list would be. */
-class PlainRows final : public ResultRows {
-public:
-    explicit PlainRows(const ResultRows& rows)
-        : m_rows(rows)
-    {
-    }
-    qsizetype rowCount() const override { return m_rows.rowCount(); }
-    QString text(qsizetype row, int column) const override { return m_rows.text(row, column); }
-    bool isChecked(qsizetype row) const override { return m_rows.isChecked(row); }
-
-private:
-    const ResultRows& m_rows;
-};
-
-} // namespace
-
 TEST(ResultStoreRows, LengthsAndUtf8AgreeWithTheTextsForEveryKindOfNameAndDate)
 {
     const TimeZoneGuard zone("Europe/Berlin");
@@ -67,6 +48,6 @@ TEST(ResultStoreRows, LengthsAndUtf8AgreeWithTheTextsForEveryKindOfNameAndDate)
     EXPECT_EQ(rows.text(1, 1), QLocale::system().toString(QDate(2024, 3, 31), generalDateFormat(QLocale::system())));
 
     // The whole layout, through the shortcuts and through the texts alone.
-    EXPECT_EQ(clipboardTextUtf8(rows), clipboardTextUtf8(PlainRows(rows)));
-    EXPECT_EQ(clipboardText(rows), clipboardText(PlainRows(rows)));
+    EXPECT_EQ(clipboardTextUtf8(rows), clipboardTextUtf8(TextOnlyRows(rows)));
+    EXPECT_EQ(clipboardText(rows), clipboardText(TextOnlyRows(rows)));
 }
