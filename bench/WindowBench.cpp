@@ -397,12 +397,16 @@ int main(int argc, char* argv[])
             spinFor(100);
         }
     }
+    // Each round's scan against the command line's median, and the best of each against each other.
     const double bestCli = *std::min_element(cliTimes.begin(), cliTimes.end());
+    const double medianCli = median(cliTimes);
     double bestNext = nextSamples.front().ms;
     for (const Sample& sample : nextSamples)
         bestNext = std::min(bestNext, sample.ms);
-    add(QStringLiteral("\"Next >\" to the second window painted"), nextSamples, 1.25 * bestCli,
-        QStringLiteral("target 1.25 x the command line's best, %1 ms").arg(bestCli, 0, 'f', 0));
+    add(QStringLiteral("\"Next >\" to the second window painted"), nextSamples, 1.25 * medianCli,
+        QStringLiteral("target 1.25 x the command line's median, %1 ms; its best %2 ms")
+            .arg(medianCli, 0, 'f', 0)
+            .arg(bestCli, 0, 'f', 0));
     figures.push_back({QStringLiteral("\"Next >\" / `chronopurge-cli --before 2020-01-01`, best of each"),
                        {{bestNext / bestCli, 0}}, 1.25, true, {}});
 
