@@ -194,12 +194,18 @@ private:
                 handle(*event);
             }
             xcb_flush(m_connection);
-            if (xcb_connection_has_error(m_connection) || !m_owner)
+            if (xcb_connection_has_error(m_connection) || !m_owner) {
+                // A lost connection serves nobody: the clipboard is no longer ours.
+                m_owner = false;
                 return;
+            }
             dropAbandonedTransfers();
             pollfd fds[2] = {{xcb_get_file_descriptor(m_connection), POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-            if (::poll(fds, 2, 1000) < 0 && errno != EINTR)
+            if (::poll(fds, 2, 1000) < 0 && errno != EINTR) {
+                m_owner = false;
                 return;
+            }
+            // Asked to stop: whether the selection is given up is stop()'s business.
             if (fds[1].revents != 0)
                 return;
         }
