@@ -3,9 +3,9 @@
 # building and testing ("test"). Idempotent: does nothing when all are there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev fonts-liberation)
+packages=(cmake ninja-build g++ qt6-base-dev libxcb1-dev fonts-liberation)
 if [ "${1:-build}" = test ]; then
-    packages+=(libgtest-dev xvfb xauth xdotool trash-cli)
+    packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli)
 fi
 
 missing=()

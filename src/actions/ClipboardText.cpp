@@ -18,14 +18,6 @@ bool retried(Attempt&& attempt)
     return false;
 }
 
-// A cell as it is laid out: a control character in a name shows as its sign
-// (one character for one), so a TAB or a line feed in a name cannot add a
-// column or a line.
-QString cellText(const ResultRows& rows, qsizetype row, int column)
-{
-    return visibleText(rows.text(row, column));
-}
-
 } // namespace
 
 std::vector<qsizetype> columnWidths(const ResultRows& rows)
@@ -36,38 +28,82 @@ std::vector<qsizetype> columnWidths(const ResultRows& rows)
     for (int column = 0; column < columns; ++column) {
         qsizetype widest = 0;
         for (qsizetype row = 0; row < count; ++row)
-            widest = std::max(widest, cellText(rows, row, column).size());
+            widest = std::max(widest, rows.textLength(row, column));
         widths.push_back(widest);
     }
     return widths;
 }
 
-QString clipboardText(const ResultRows& rows)
+namespace {
+
+// The most bytes one line can take: every column at its full width, a TAB
+// after each but the last, CR LF. A character beyond ASCII may take more
+// than one byte; the text then grows past this, which costs a reallocation.
+qsizetype longestLine(const std::vector<qsizetype>& widths)
+{
+    qsizetype length = 2;
+    for (const qsizetype width : widths)
+        length += width + 1;
+    return length;
+}
+
+qsizetype checkedCount(const ResultRows& rows)
+{
+    qsizetype count = 0;
+    for (qsizetype row = 0; row < rows.rowCount(); ++row)
+        count += rows.isChecked(row) ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+QByteArray clipboardTextUtf8(const ResultRows& rows)
 {
     const std::vector<qsizetype> widths = columnWidths(rows);
     const int columns = rows.columnCount();
     const qsizetype count = rows.rowCount();
-    QString text;
+    QByteArray text;
+    // Growing tens of megabytes by doubling would copy them again and again.
+    text.reserve(checkedCount(rows) * longestLine(widths));
     for (qsizetype row = 0; row < count; ++row) {
         if (!rows.isChecked(row))
             continue;
         for (int column = 0; column < columns; ++column) {
-            const QString cell = cellText(rows, row, column);
-            text += cell;
-            if (widths[size_t(column)] > cell.size())
-                text += QString(widths[size_t(column)] - cell.size(), QLatin1Char(' '));
-            text += QLatin1Char('\t');
+            // Widths and padding count UTF-16 code units, as the list's texts
+            // do. A control character in a name is laid out as its visible
+            // sign (one character for one, so the widths hold), so a TAB or a
+            // line feed in a name cannot add a column or a line.
+            const qsizetype start = text.size();
+            const qsizetype length = rows.appendUtf8(row, column, text);
+            showControlCharactersFrom(text, start);
+            if (widths[size_t(column)] > length)
+                text.append(widths[size_t(column)] - length, ' ');
+            text += '\t';
         }
         // The TAB after the last column goes, and with it every blank that
-        // ends the line; a TAB before an empty last column stays.
+        // ends the line; a TAB before an empty last column stays. No byte of
+        // a UTF-8 character beyond ASCII is a blank.
         text.chop(1);
-        qsizetype end = text.size();
-        while (end > 0 && text[end - 1] == QLatin1Char(' '))
-            --end;
-        text.truncate(end);
-        text += QLatin1String("\r\n");
+        qsizetype lineEnd = text.size();
+        while (lineEnd > 0 && text[lineEnd - 1] == ' ')
+            --lineEnd;
+        text.truncate(lineEnd);
+        text += "\r\n";
     }
+    text.squeeze();
     return text;
+}
+
+QString clipboardText(const ResultRows& rows)
+{
+    return QString::fromUtf8(clipboardTextUtf8(rows));
+}
+
+std::optional<QByteArray> checkedRowsForClipboard(const ResultRows& rows)
+{
+    if (rows.rowCount() == 0)
+        return std::nullopt;
+    return clipboardTextUtf8(rows);
 }
 
 void ClipboardClear(platform::Clipboard& clipboard)
@@ -80,13 +116,32 @@ bool ClipboardSetText(platform::Clipboard& clipboard, const QString& text, int f
     return retried([&] { return clipboard.setText(text, format); });
 }
 
+bool ClipboardSetUtf8Text(platform::Clipboard& clipboard, const QByteArray& utf8, int format)
+{
+    return retried([&] { return clipboard.setUtf8Text(utf8, format); });
+}
+
+bool ClipboardSetPendingUtf8Text(platform::Clipboard& clipboard, const std::shared_future<QByteArray>& utf8, int format)
+{
+    return retried([&] { return clipboard.setPendingUtf8Text(utf8, format); });
+}
+
+void placeOnClipboard(platform::Clipboard& clipboard, const QByteArray& utf8)
+{
+    ClipboardClear(clipboard);
+    ClipboardSetUtf8Text(clipboard, utf8, 0);
+}
+
+void placeOnClipboard(platform::Clipboard& clipboard, const std::shared_future<QByteArray>& utf8)
+{
+    ClipboardClear(clipboard);
+    ClipboardSetPendingUtf8Text(clipboard, utf8, 0);
+}
+
 void CopyCheckedToClipboard(const ResultRows& rows, platform::Clipboard& clipboard)
 {
-    if (rows.rowCount() == 0)
-        return;
-    const QString text = clipboardText(rows);
-    ClipboardClear(clipboard);
-    ClipboardSetText(clipboard, text, 0);
+    if (const std::optional<QByteArray> text = checkedRowsForClipboard(rows))
+        placeOnClipboard(clipboard, *text);
 }
 
 QString clipboardConfirmationText()

@@ -4,6 +4,7 @@
 // check mark. The window adapts its own store to this interface; the command
 // line and the tests use ResultRowList.
 
+#include <QByteArray>
 #include <QString>
 
 #include <vector>
@@ -21,7 +22,32 @@ public:
     /** True when the row's check box is set. */
     virtual bool isChecked(qsizetype row) const = 0;
 
+    /** The length of text(row, column) in UTF-16 code units, the unit the clipboard's columns are measured in. */
+    virtual qsizetype textLength(qsizetype row, int column) const { return text(row, column).size(); }
+    /** Appends text(row, column) to `out` as UTF-8; returns its length as textLength() does. */
+    virtual qsizetype appendUtf8(qsizetype row, int column, QByteArray& out) const
+    {
+        const QString cell = text(row, column);
+        out += cell.toUtf8();
+        return cell.size();
+    }
+
     QString path(qsizetype row) const { return text(row, 0); }
+};
+
+/** Another list's rows read through their texts alone, without its shortcuts: the reference they must agree with. */
+class TextOnlyRows final : public ResultRows {
+public:
+    explicit TextOnlyRows(const ResultRows& rows)
+        : m_rows(rows)
+    {
+    }
+    qsizetype rowCount() const override { return m_rows.rowCount(); }
+    QString text(qsizetype row, int column) const override { return m_rows.text(row, column); }
+    bool isChecked(qsizetype row) const override { return m_rows.isChecked(row); }
+
+private:
+    const ResultRows& m_rows;
 };
 
 /** One row of a ResultRowList. */

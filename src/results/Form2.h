@@ -21,6 +21,7 @@
 #include "platform/Trash.h"
 #include "results/RangeFilter.h"
 #include "results/ResultTableModel.h"
+#include "results/TableReaders.h"
 #include "scan/FoundFileTable.h"
 
 #include <QWidget>
@@ -145,6 +146,8 @@ private:
     /** Set while "Send Checked To Recycle Bin" runs, and while "Save Results As Text File" runs. */
     bool m_trashRunning = false;
     bool m_saveRunning = false;
+    /** The copies' layouts still reading the found-file table. */
+    TableReaders m_tableReaders;
     /** The progress window of the running Trash request; null when none runs. */
     platform::ProgressWindow* m_trashProgress = nullptr;
 

@@ -9,6 +9,11 @@
 // without harm. Afterwards a row leaves the list only when it still shows a
 // file the request reports moved. A second press of the same button while its
 // work runs does nothing.
+//
+// The copy takes the clipboard at once and lays its text out on a thread of
+// its own, from a copy of the rows, reading the found-file table: the list's
+// resets wait for it meanwhile (TableReaders), so the table cannot change
+// under it.
 
 #include "results/Form2.h"
 
@@ -160,7 +165,29 @@ void Form2::PushButton7_Click()
     GuardedProcedure guard(m_services.dialogs, location("PushButton7_Click"));
     bool copied = false;
     guard.step(100, [&] {
-        CopyCheckedToClipboard(ResultStoreRows(m_model->store()), m_services.clipboard);
+        // An empty list leaves the clipboard as it is.
+        if (!m_model->store().isEmpty()) {
+            // The text is laid out on a thread of its own from the rows and
+            // check marks as they are now (9 bytes a row), and the clipboard
+            // is taken at once: a program that pastes before the text is
+            // ready waits for it, the window never does.
+            m_tableReaders.watch(m_model);
+            const std::shared_future<QByteArray> text =
+                m_tableReaders.start([this, rows = m_model->store()]() -> QByteArray {
+                    try {
+                        return clipboardTextUtf8(ResultStoreRows(rows));
+                    } catch (...) {
+                        // Reported as this step's failure, on the window thread;
+                        // the clipboard then gives up the text.
+                        const QString description = describeCurrentException();
+                        postTo(this, [this, description] {
+                            ShowErrorReport(m_services.dialogs, description, location("PushButton7_Click"), 100);
+                        });
+                        throw;
+                    }
+                });
+            placeOnClipboard(m_services.clipboard, text);
+        }
         copied = true;
     });
     // A failure while reading the list is reported and the confirmation is not shown.

@@ -1,22 +1,48 @@
 #pragma once
+// The result list as the result actions read it: the path, the date text and
+// the check mark of each row.
+//
+// The clipboard lays out every row twice (once to measure, once to write), a
+// million rows in well under a second, so the lengths and the UTF-8 text of
+// a row come straight from the found-file table: a folder's path is encoded
+// once, a name is copied as the UTF-8 the table holds, and a date is put
+// together from one text per day and one per second of the day, each made
+// once. They agree with text(), which builds the row's texts as the list
+// shows them. Use one instance per thread.
 
 #include "actions/ResultRows.h"
 #include "results/ResultStore.h"
+#include "scan/DateText.h"
 
-/** The result list as the result actions read it: the path, the date text and the check mark of each row. */
+#include <QHash>
+
+#include <vector>
+
 class ResultStoreRows final : public ResultRows {
 public:
-    explicit ResultStoreRows(const ResultStore& store)
-        : m_store(store)
-    {
-    }
+    explicit ResultStoreRows(const ResultStore& store);
+
     qsizetype rowCount() const override { return m_store.rowCount(); }
-    QString text(qsizetype row, int column) const override
-    {
-        return column == 0 ? m_store.path(int(row)) : column == 1 ? m_store.dateText(int(row)) : QString();
-    }
+    QString text(qsizetype row, int column) const override;
     bool isChecked(qsizetype row) const override { return m_store.isChecked(int(row)); }
+    qsizetype textLength(qsizetype row, int column) const override;
+    qsizetype appendUtf8(qsizetype row, int column, QByteArray& out) const override;
 
 private:
+    /** A text as UTF-8 and its length in UTF-16 code units; an empty `utf8` marks one not made yet. */
+    struct Piece {
+        QByteArray utf8;
+        qsizetype length = 0;
+    };
+    const Piece& folderPiece(quint32 folder) const;
+    const Piece& timePiece(int second) const;
+    const Piece& dayPiece(qint64 day) const;
+    /** The name's length, or -1 when its bytes are not valid UTF-8 and text() must decide. */
+    static qsizetype nameLength(const char* utf8, size_t size);
+
     const ResultStore& m_store;
+    mutable DateTextCache m_dates;
+    mutable std::vector<Piece> m_folders;
+    mutable std::vector<Piece> m_times;
+    mutable QHash<qint64, Piece> m_days;
 };

@@ -68,3 +68,19 @@ void appendVisibleUtf8(QByteArray& out, const char* bytes, size_t length)
     }
     out.append(bytes + start, qsizetype(length - start));
 }
+
+void showControlCharactersFrom(QByteArray& utf8, qsizetype from)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(utf8.constData());
+    qsizetype i = from;
+    const qsizetype size = utf8.size();
+    // Nearly every cell holds none: look before copying anything.
+    while (i < size && data[i] >= 32 && data[i] != 127 && !(data[i] == 0xC2 && i + 1 < size && data[i + 1] <= 0x9F))
+        ++i;
+    if (i == size)
+        return;
+    QByteArray shown;
+    appendVisibleUtf8(shown, utf8.constData() + from, size_t(size - from));
+    utf8.truncate(from);
+    utf8 += shown;
+}

@@ -18,3 +18,6 @@ bool hasControlCharacters(QStringView text);
 
 /** Appends the UTF-8 `bytes` to `out` with each control character replaced by its sign (as UTF-8). */
 void appendVisibleUtf8(QByteArray& out, const char* bytes, size_t length);
+
+/** Replaces, in place, each control character of the UTF-8 text of `utf8` from byte `from` on by its sign. */
+void showControlCharactersFrom(QByteArray& utf8, qsizetype from);

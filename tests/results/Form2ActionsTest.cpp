@@ -401,3 +401,24 @@ TEST_F(Form2Actions, TheWindowKeepsHandlingEventsWhileFilesMoveOrAListIsWrittenA
     EXPECT_FALSE(QFile::exists(files.path("second.txt")));
     EXPECT_EQ(form->pointer().state(), PointerState::Default);
 }
+
+TEST_F(Form2Actions, Issue12_TheCopyConfirmsAtOnceAndLaysOutTheRowsAsTheyWereAtTheClickOffTheWindowThread)
+{
+    // A copy of a million rows froze the window for seconds. Now the
+    // clipboard takes a pending text and the confirmation comes at once;
+    // "Start Finding" right after (which unchecks every row) waits for the
+    // layout before it resets the list, and the text holds the row that was
+    // checked at the click.
+    listFiles(2);
+    check({1});
+    clipboard.holdPending = true;
+    form->PushButton7_Click();
+    EXPECT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(clipboard.clears, 1);
+    ASSERT_TRUE(clipboard.pending.valid());
+    form->PushButton1_Click();
+    EXPECT_EQ(clipboard.pending.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    EXPECT_EQ(QString::fromUtf8(clipboard.pending.get()), form->resultStore().path(1) + "\t" + table.dateText(1) + "\r\n");
+    EXPECT_EQ(form->resultStore().checkedCount(), 0);
+    EXPECT_TRUE(dialogs.errorReports().isEmpty());
+}

@@ -24,3 +24,16 @@ TEST(VisibleText, ControlCharactersBecomeVisibleSigns)
     appendVisibleUtf8(plain, "\xC2\xA9\xC2", 3); // "©" and a cut-off lead byte stay as they are
     EXPECT_EQ(plain, QByteArray("\xE2\x90\x81\xC2\xA9\xC2"));
 }
+
+TEST(VisibleText, ATailOfUtf8IsShownInPlace)
+{
+    QByteArray text("a\tb|");
+    const qsizetype start = text.size();
+    text += QStringLiteral("c\td\u0085é").toUtf8();
+    showControlCharactersFrom(text, start);
+    EXPECT_EQ(QString::fromUtf8(text), QStringLiteral("a\tb|c\u2409d\uFFFDé"));
+
+    QByteArray plain("x\tplain é");
+    showControlCharactersFrom(plain, 2);
+    EXPECT_EQ(plain, QByteArray("x\tplain é"));
+}

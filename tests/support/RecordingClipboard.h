@@ -8,6 +8,9 @@ public:
     QString text = QStringLiteral("held before");
     int format = -1;
     int clears = 0;
+    /** When set, a pending text is kept as it is, not waited for; `text` is then left alone. */
+    bool holdPending = false;
+    std::shared_future<QByteArray> pending;
 
     bool clear() override
     {
@@ -18,6 +21,14 @@ public:
     bool setText(const QString& newText, int newFormat) override
     {
         text = newText;
+        format = newFormat;
+        return true;
+    }
+    bool setPendingUtf8Text(const std::shared_future<QByteArray>& utf8, int newFormat) override
+    {
+        if (!holdPending)
+            return Clipboard::setPendingUtf8Text(utf8, newFormat);
+        pending = utf8;
         format = newFormat;
         return true;
     }
