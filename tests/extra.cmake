@@ -23,5 +23,5 @@ add_test(NAME Smoke.ProgramShowsItsWindowUnderXvfb
 set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
     SKIP_RETURN_CODE 77 LABELS smoke TIMEOUT 60)
 
-# The command-line driver's test runs the built program.
-add_dependencies(test_scan chronopurge-cli)
+# The command line's tests run the built program.
+add_dependencies(test_cli chronopurge-cli)
