@@ -292,7 +292,7 @@ QString helpText()
         "      --between FIRST..LAST  files dated from FIRST to LAST, both included\n"
         "      --older-than AGE       files dated before today less AGE\n"
         "      --newer-than AGE       files dated after today less AGE\n"
-        "      --all                  every file found (needed by --trash without a range)\n"
+        "      --all                  every file found (--trash needs this or a range)\n"
         "  -k, --kind KIND            the date that counts: modified (the default),\n"
         "                             created or accessed\n"
         "\n"
