@@ -19,6 +19,7 @@
 #include "cli/CommandLine.h"
 #include "cli/RowPrinter.h"
 #include "cli/UndoCommands.h"
+#include "platform/TrashJournal.h"
 #include "results/RangeFilter.h"
 #include "scan/ScanEngine.h"
 #include "scan/VisibleText.h"
@@ -169,6 +170,7 @@ int listSaveOrTrash(const CommandLine& line)
         for (const qsizetype row : rows)
             paths << table.path(row);
         const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(paths);
+        const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(*request);
         const std::vector<platform::TrashOutcome> outcomes = request->run();
         for (const platform::TrashOutcome& outcome : outcomes) {
             if (outcome.moved()) {
@@ -179,6 +181,9 @@ int listSaveOrTrash(const CommandLine& line)
                 status = 1;
             }
         }
+        if (!journal->error().isEmpty())
+            std::fprintf(stderr, "chronopurge-cli: the Trash journal could not be written, so --undo cannot put "
+                                 "these files back: %s\n", qPrintable(visibleText(journal->error())));
     }
     if (line.saveFile.isEmpty() && !line.trash) {
         for (const qsizetype row : rows)

@@ -194,6 +194,11 @@ bool Mover::prepare(const QByteArray& given, Pending& pending, TrashOutcome& fai
     struct stat status;
     if (::fstatat(pending.parentFd, pending.name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return refuse(errno, trashReasonFor(errno));
+    struct stat folderStatus;
+    if (::fstat(pending.parentFd, &folderStatus) != 0)
+        return refuse(errno, trashReasonFor(errno));
+    pending.outcome.identity = {quint64(status.st_dev), quint64(status.st_ino), fileTypeOfMode(status.st_mode)};
+    pending.outcome.folderIdentity = {quint64(folderStatus.st_dev), quint64(folderStatus.st_ino), FileType::Directory};
     const QByteArray realParent = folderPath(pending.parentFd, parent);
     const QByteArray canonicalPath = realParent.endsWith('/') ? realParent + pending.name
                                                               : realParent + '/' + pending.name;
@@ -377,8 +382,14 @@ std::vector<TrashOutcome> TrashRequest::run()
             }
             pending.flushed = true;
         }
-        for (auto& [index, pending] : batch)
+        std::vector<TrashOutcome> moved;
+        for (auto& [index, pending] : batch) {
             outcomes[size_t(index)] = mover.complete(pending);
+            if (m_batchMoved && outcomes[size_t(index)].moved())
+                moved.push_back(outcomes[size_t(index)]);
+        }
+        if (!moved.empty())
+            m_batchMoved(moved);
         done = end;
         if (m_progress && Clock::now() - lastReport >= std::chrono::milliseconds(m_intervalMs)) {
             lastReport = Clock::now();

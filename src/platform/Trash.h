@@ -11,6 +11,7 @@
 // file. Both are safe to run off the window thread.
 
 #include "platform/Dialogs.h"
+#include "platform/FileIdentity.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,6 +38,9 @@ struct TrashOutcome {
     int errnum = 0;
     /** A plain reason for a failure ("the drive is full"). */
     QString reason;
+    /** When moved: what the file was, and the folder it was moved from (to put it back only there). */
+    FileIdentity identity{};
+    FileIdentity folderIdentity{};
 
     bool moved() const { return status == TrashStatus::Moved; }
 };
@@ -60,6 +64,10 @@ public:
     /** Progress is reported at most every `interval` ms, and always after the last file. */
     void setProgress(Progress progress, int intervalMs = 100);
 
+    /** Gets the outcomes of the files each batch moved, right after their renames; runs on the request's thread. */
+    using BatchMoved = std::function<void(const std::vector<TrashOutcome>& moved)>;
+    void setBatchMoved(BatchMoved batchMoved) { m_batchMoved = std::move(batchMoved); }
+
     /** Asks a running request to stop before its next file; safe from any thread. */
     void cancel() { m_cancelled.store(true); }
     bool isCancelled() const { return m_cancelled.load(); }
@@ -73,6 +81,7 @@ public:
 private:
     QStringList m_paths;
     Progress m_progress;
+    BatchMoved m_batchMoved;
     int m_intervalMs = 100;
     std::atomic<bool> m_cancelled{false};
 };
