@@ -12,13 +12,6 @@ constexpr qsizetype kBlockSize = 1 << 20;
 
 } // namespace
 
-QString isoDateText(qint64 localSeconds)
-{
-    if (localSeconds == kNoDate)
-        return QString();
-    return dateTimeOf(localSeconds).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
 RowPrinter::RowPrinter(DateFormat format, bool print0)
     : m_format(format)
     , m_print0(print0)

@@ -13,9 +13,6 @@
 
 namespace cli {
 
-/** The text of local seconds as YYYY-MM-DD HH:MM:SS; empty for kNoDate. */
-QString isoDateText(qint64 localSeconds);
-
 class RowPrinter {
 public:
     RowPrinter(DateFormat format, bool print0);

@@ -27,9 +27,11 @@ struct CliResult {
 
 class CliRunner {
 public:
-    explicit CliRunner(const TempTree& tree)
+    /** A runner whose home folder is "home" below `tree`. */
+    explicit CliRunner(TempTree& tree)
         : m_tree(tree)
     {
+        tree.dir("home");
     }
 
     QString home() const { return m_tree.path("home"); }
