@@ -14,6 +14,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,22 @@ constexpr char kEnd[] = "end";
 QString systemMessage(int errnum)
 {
     return QString::fromLocal8Bit(std::strerror(errnum));
+}
+
+// $HOME, or the password entry's home when it is empty, as for the home Trash.
+QByteArray homeFolder()
+{
+    QByteArray home = qgetenv("HOME");
+    if (home.isEmpty()) {
+        struct passwd entry;
+        struct passwd* found = nullptr;
+        char buffer[4096];
+        if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+            home = found->pw_dir;
+    }
+    while (home.size() > 1 && home.endsWith('/'))
+        home.chop(1);
+    return home.startsWith('/') && home != "/" ? home : QByteArray();
 }
 
 bool isFolder(const QByteArray& path)
@@ -68,8 +85,8 @@ int openOrCreateBelow(const QByteArray& anchor, const QByteArray& path)
 // $XDG_STATE_HOME must not grow a tree from the root.
 QByteArray creationAnchor(const QByteArray& folder)
 {
-    const QByteArray home = QFile::encodeName(QDir::homePath());
-    if (home.startsWith('/') && folder.startsWith(home + "/.local/state/"))
+    const QByteArray home = homeFolder();
+    if (!home.isEmpty() && folder.startsWith(home + "/.local/state/"))
         return home;
     QByteArray stateHome = folder;
     constexpr char kBelowStateHome[] = "/chronopurge/trash-journal";
@@ -225,10 +242,8 @@ QByteArray trashJournalFolder()
     const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
     if (stateHome.startsWith('/'))
         return QDir::cleanPath(QFile::decodeName(stateHome)).toUtf8() + "/chronopurge/trash-journal";
-    const QString home = QDir::homePath();
-    if (!home.startsWith(QLatin1Char('/')) || home == QLatin1String("/"))
-        return {};
-    return QFile::encodeName(home) + "/.local/state/chronopurge/trash-journal";
+    const QByteArray home = homeFolder();
+    return home.isEmpty() ? QByteArray() : home + "/.local/state/chronopurge/trash-journal";
 }
 
 TrashJournal::TrashJournal(QByteArray folder)
