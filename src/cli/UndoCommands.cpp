@@ -56,10 +56,14 @@ int undoTrashRequest(const CommandLine& line)
         const QString shown = visibleText(outcome.path);
         if (outcome.putBack()) {
             printer.printPath(outcome.path);
-            if (!outcome.reason.isEmpty())
+            if (!outcome.reason.isEmpty()) {
+                printer.flush();
                 std::fprintf(stderr, "chronopurge-cli: %s was put back, but %s\n", qPrintable(shown),
                              qPrintable(outcome.reason));
+            }
         } else {
+            // What went back before it is printed first, so that a terminal shows both in order.
+            printer.flush();
             std::fprintf(stderr, "chronopurge-cli: %s was not put back: %s\n", qPrintable(shown),
                          qPrintable(outcome.reason));
             status = 1;

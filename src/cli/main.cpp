@@ -176,6 +176,8 @@ int listSaveOrTrash(const CommandLine& line)
             if (outcome.moved()) {
                 printer.printPath(outcome.path);
             } else {
+                // What moved before it is printed first, so that a terminal shows both in order.
+                printer.flush();
                 std::fprintf(stderr, "chronopurge-cli: %s was not moved to the Trash: %s\n",
                              qPrintable(visibleText(outcome.path)), qPrintable(outcome.reason));
                 status = 1;
