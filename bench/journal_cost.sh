@@ -4,7 +4,7 @@
 # folder made unusable, so nothing is written), alternately, five times each.
 #   bench/journal_cost.sh [folder] [program]
 #     folder: where the files, the home, the Trash and the journal go (default /var/tmp)
-#     program: a release chronopurge-cli (default build/bin/chronopurge-cli, made by ./run)
+#     program: a release chronopurge-cli (default build/bin/chronopurge-cli, see bench/README.md)
 set -euo pipefail
 folder=${1:-/var/tmp}
 cli=$(realpath "${2:-$(dirname "$0")/../build/bin/chronopurge-cli}")
