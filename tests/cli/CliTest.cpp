@@ -163,6 +163,33 @@ TEST_F(Cli, Print0GivesTheRawPathsForXargs)
     EXPECT_EQ(xargs.readAllStandardOutput(), "3\n6\n");
 }
 
+TEST_F(Cli, EachRangeAndEachDateKind)
+{
+    // Modified on the 4th, 5th and 6th of March; accessed a year later.
+    for (int day : {4, 5, 6})
+        tree.file(QStringLiteral("r/%1.txt").arg(day), utc(2024, 3, day, 23, 59), utc(2025, 3, day, 0, 0));
+    const auto listed = [&](const QStringList& arguments) {
+        const CliResult result = cli.run(arguments + QStringList{tree.path("r")});
+        EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+        QStringList names;
+        for (const QString& line : result.lines())
+            names << line.section('\t', 0, 0).section('/', -1);
+        names.sort();
+        return names;
+    };
+    EXPECT_EQ(listed({"--after", "2024-03-05"}), QStringList{"6.txt"});
+    EXPECT_EQ(listed({"--before", "2024-03-05"}), QStringList{"4.txt"});
+    EXPECT_EQ(listed({"--on", "2024-03-05"}), QStringList{"5.txt"});
+    EXPECT_EQ(listed({"--between", "2024-03-05..2024-03-06"}), (QStringList{"5.txt", "6.txt"}));
+    EXPECT_EQ(listed({"--between", "2024-03-06..2024-03-05"}), QStringList{});
+    EXPECT_EQ(listed({"-k", "accessed", "--on", "2025-03-05"}), QStringList{"5.txt"});
+    EXPECT_EQ(listed({"--kind=modified", "--on", "2025-03-05"}), QStringList{});
+    // A file's creation cannot be dated back: it was made just now (two days
+    // of margin for a run across midnight).
+    EXPECT_EQ(listed({"--kind", "created", "--newer-than", "2d"}), (QStringList{"4.txt", "5.txt", "6.txt"}));
+    EXPECT_EQ(listed({"--kind", "modified", "--newer-than", "2d"}), QStringList{});
+}
+
 TEST_F(Cli, RelativeRangesCountCalendarDaysWeeksMonthsAndYearsBackFromToday)
 {
     const QList<QDate> days = {QDate(2023, 2, 27), QDate(2023, 2, 28), QDate(2023, 3, 1), QDate(2024, 2, 25),
