@@ -142,8 +142,10 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
 {
     RestoreOutcome outcome;
     outcome.path = QFile::decodeName(file.originalPath);
+    // A drive's Trash is missing while its drive is not connected; its files
+    // are not gone for good, so they are tried again by a later undo.
     if (trash.errnum == ENOENT || trash.errnum == ENOTDIR)
-        return stays(outcome, noLongerInTrash(), true);
+        return stays(outcome, QStringLiteral("its Trash folder is missing (is its drive connected?)"));
     if (trash.errnum != 0)
         return stays(outcome, QStringLiteral("its Trash cannot be opened: %1").arg(trashReasonFor(trash.errnum)));
 

@@ -209,6 +209,22 @@ TEST_F(RestoreTest, ACancelOrAnUndoAlreadyRunningLeavesEverythingWhereItIs)
     EXPECT_EQ(reasonFor(undo(id), file), "<put back>");
 }
 
+TEST_F(RestoreTest, ATrashFolderThatIsNotThereLeavesItsFilesForALaterTry)
+{
+    // As when a drive's Trash is away with its drive.
+    const QString file = tree.file("r/a.txt", "a");
+    const quint64 id = trashJournaled({file});
+    ASSERT_TRUE(QDir().rename(trash(), tree.path("data/away")));
+
+    const std::vector<RestoreOutcome> outcomes = undo(id);
+    EXPECT_EQ(reasonFor(outcomes, file), "its Trash folder is missing (is its drive connected?)");
+    EXPECT_FALSE(outcomes[0].gone);
+
+    ASSERT_TRUE(QDir().rename(tree.path("data/away"), trash()));
+    EXPECT_EQ(reasonFor(undo(id), file), "<put back>");
+    EXPECT_EQ(bytesOf(file), "a");
+}
+
 TEST_F(RestoreTest, PutsBackFromADrivesOwnTrash)
 {
     // A drive's trash records paths below the drive's top folder.
