@@ -100,34 +100,141 @@ QStringList withoutNestedFolders(const QStringList& folders)
     return kept;
 }
 
+namespace {
+
+// Every option the program knows, by name, with the name of its value.
+struct Options {
+    static QCommandLineOption flag(const QString& name) { return QCommandLineOption(name); }
+    static QCommandLineOption valued(const QString& name, const QString& value)
+    {
+        return QCommandLineOption(name, QString(), value);
+    }
+
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version = flag(QStringLiteral("version"));
+    QCommandLineOption kind{QStringList{QStringLiteral("k"), QStringLiteral("kind")}, QString(), QStringLiteral("KIND")};
+    QCommandLineOption after = valued(QStringLiteral("after"), QStringLiteral("DATE"));
+    QCommandLineOption before = valued(QStringLiteral("before"), QStringLiteral("DATE"));
+    QCommandLineOption on = valued(QStringLiteral("on"), QStringLiteral("DATE"));
+    QCommandLineOption between = valued(QStringLiteral("between"), QStringLiteral("FIRST..LAST"));
+    QCommandLineOption olderThan = valued(QStringLiteral("older-than"), QStringLiteral("AGE"));
+    QCommandLineOption newerThan = valued(QStringLiteral("newer-than"), QStringLiteral("AGE"));
+    QCommandLineOption all = flag(QStringLiteral("all"));
+    QCommandLineOption dateFormat = valued(QStringLiteral("date-format"), QStringLiteral("FORMAT"));
+    QCommandLineOption print0{QStringList{QStringLiteral("0"), QStringLiteral("print0")}};
+    QCommandLineOption save = valued(QStringLiteral("save"), QStringLiteral("FILE"));
+    QCommandLineOption trash = flag(QStringLiteral("trash"));
+    QCommandLineOption stats = flag(QStringLiteral("stats"));
+    QCommandLineOption threads = valued(QStringLiteral("threads"), QStringLiteral("N"));
+    QCommandLineOption undo = flag(QStringLiteral("undo"));
+    QCommandLineOption undoList = flag(QStringLiteral("undo-list"));
+    // Tests fix "today" with this; it is in no help text.
+    QCommandLineOption fixedToday = valued(QStringLiteral("today"), QStringLiteral("DATE"));
+
+    QList<QCommandLineOption> list() const
+    {
+        return {help, version, kind, after, before, on, between, olderThan, newerThan, all, dateFormat, print0,
+                save, trash, stats, threads, undo, undoList, fixedToday};
+    }
+};
+
+/** The value of `option` looked up in `choices`; a usage error names the choices otherwise. */
+template <typename Value>
+Value choice(const QCommandLineParser& parser, const QCommandLineOption& option,
+             std::initializer_list<std::pair<const char*, Value>> choices)
+{
+    const QString value = parser.value(option);
+    QStringList names;
+    for (const auto& [name, result] : choices) {
+        if (value == QLatin1String(name))
+            return result;
+        names << QString::fromLatin1(name);
+    }
+    const QString last = names.takeLast();
+    refuse(QStringLiteral("%1: '%2' is not %3 or %4")
+               .arg(dashed(option.names().last()), value, names.join(QStringLiteral(", ")), last));
+}
+
+/** --undo [ID] or --undo-list, which take no other option but -0 (with --undo). */
+void readUndo(const QCommandLineParser& parser, const Options& options, CommandLine& line)
+{
+    const bool list = parser.isSet(options.undoList);
+    const QCommandLineOption& action = list ? options.undoList : options.undo;
+    for (const QString& name : parser.optionNames()) {
+        if (!action.names().contains(name) && (list || !options.print0.names().contains(name)))
+            refuse(QStringLiteral("%1 cannot be combined with %2").arg(dashed(action.names().first()), dashed(name)));
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (list) {
+        if (!positional.isEmpty())
+            refuse(QStringLiteral("--undo-list takes no folder or id"));
+        line.command = Command::UndoList;
+        return;
+    }
+    line.command = Command::Undo;
+    line.print0 = parser.isSet(options.print0);
+    if (positional.size() > 1)
+        refuse(QStringLiteral("--undo takes one request id at most"));
+    if (positional.size() == 1) {
+        bool ok = false;
+        const quint64 id = positional.first().toULongLong(&ok);
+        if (!ok || id == 0)
+            refuse(QStringLiteral("--undo: '%1' is not a request id (see --undo-list)").arg(positional.first()));
+        line.undoId = id;
+    }
+}
+
+/** The one range, if any, or --all. */
+void readRange(const QCommandLineParser& parser, const Options& options, QDate today, CommandLine& line)
+{
+    int ranges = 0;
+    for (const QCommandLineOption* option : {&options.after, &options.before, &options.on, &options.between,
+                                             &options.olderThan, &options.newerThan})
+        ranges += int(parser.values(*option).size());
+    if (ranges > 1)
+        refuse(QStringLiteral("only one range can be given (%1)").arg(QLatin1String(kRangeOptions)));
+    line.all = parser.isSet(options.all);
+    if (line.all && ranges > 0)
+        refuse(QStringLiteral("--all cannot be combined with a range"));
+
+    const struct {
+        const QCommandLineOption& option;
+        RangeMode mode;
+    } singleDays[] = {{options.after, RangeMode::After}, {options.before, RangeMode::Before}, {options.on, RangeMode::On}};
+    for (const auto& [option, mode] : singleDays) {
+        if (parser.isSet(option))
+            line.range = RangeChoice{mode, localSecondsOf(dateValue(dashed(option.names().first()), parser.value(option))), 0};
+    }
+    if (parser.isSet(options.between)) {
+        const QString value = parser.value(options.between);
+        const QStringList ends = value.split(QStringLiteral(".."));
+        if (ends.size() != 2)
+            refuse(QStringLiteral("--between: '%1' is not FIRST..LAST (two dates, YYYY-MM-DD..YYYY-MM-DD)").arg(value));
+        line.range = RangeChoice{RangeMode::Between, localSecondsOf(dateValue("--between", ends[0])),
+                                 localSecondsOf(dateValue("--between", ends[1]))};
+    }
+    // An age counts back from today: older than it is before that day, newer after it.
+    for (const QCommandLineOption* option : {&options.olderThan, &options.newerThan}) {
+        if (!parser.isSet(*option))
+            continue;
+        const std::optional<QDate> day = subtractAge(today, parser.value(*option));
+        if (!day)
+            refuse(QStringLiteral("%1: '%2' is not an age (a count and d, w, m or y, e.g. 30d)")
+                       .arg(dashed(option->names().first()), parser.value(*option)));
+        const RangeMode mode = option == &options.olderThan ? RangeMode::Before : RangeMode::After;
+        line.range = RangeChoice{mode, localSecondsOf(*day), 0};
+    }
+}
+
+} // namespace
+
 std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& arguments, const QString& workingFolder,
                                                        QDate today)
 {
+    const Options options;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption kind({QStringLiteral("k"), QStringLiteral("kind")}, QString(), QStringLiteral("KIND"));
-    const QCommandLineOption after(QStringLiteral("after"), QString(), QStringLiteral("DATE"));
-    const QCommandLineOption before(QStringLiteral("before"), QString(), QStringLiteral("DATE"));
-    const QCommandLineOption on(QStringLiteral("on"), QString(), QStringLiteral("DATE"));
-    const QCommandLineOption between(QStringLiteral("between"), QString(), QStringLiteral("FIRST..LAST"));
-    const QCommandLineOption olderThan(QStringLiteral("older-than"), QString(), QStringLiteral("AGE"));
-    const QCommandLineOption newerThan(QStringLiteral("newer-than"), QString(), QStringLiteral("AGE"));
-    const QCommandLineOption all(QStringLiteral("all"));
-    const QCommandLineOption dateFormat(QStringLiteral("date-format"), QString(), QStringLiteral("FORMAT"));
-    const QCommandLineOption print0(QStringList{QStringLiteral("0"), QStringLiteral("print0")});
-    const QCommandLineOption save(QStringLiteral("save"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption trash(QStringLiteral("trash"));
-    const QCommandLineOption stats(QStringLiteral("stats"));
-    const QCommandLineOption threads(QStringLiteral("threads"), QString(), QStringLiteral("N"));
-    const QCommandLineOption undo(QStringLiteral("undo"));
-    const QCommandLineOption undoList(QStringLiteral("undo-list"));
-    // Tests fix "today" with this; it is in no help text.
-    const QCommandLineOption fixedToday(QStringLiteral("today"), QString(), QStringLiteral("DATE"));
-    parser.addOptions({help, version, kind, after, before, on, between, olderThan, newerThan, all, dateFormat, print0,
-                       save, trash, stats, threads, undo, undoList, fixedToday});
-
+    parser.addOptions(options.list());
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty())
@@ -143,119 +250,49 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& argume
 
     CommandLine line;
     try {
-        if (parser.isSet(help)) {
+        if (parser.isSet(options.help)) {
             line.command = Command::Help;
             return line;
         }
-        if (parser.isSet(version)) {
+        if (parser.isSet(options.version)) {
             line.command = Command::Version;
             return line;
         }
-        if (parser.isSet(fixedToday))
-            today = dateValue(QStringLiteral("--today"), parser.value(fixedToday));
-
-        const QStringList positional = parser.positionalArguments();
-        if (parser.isSet(undo) || parser.isSet(undoList)) {
-            const QCommandLineOption& action = parser.isSet(undo) ? undo : undoList;
-            const QString actionName = dashed(action.names().first());
-            for (const QString& name : parser.optionNames()) {
-                const bool allowed = action.names().contains(name) || (&action == &undo && print0.names().contains(name));
-                if (!allowed)
-                    refuse(QStringLiteral("%1 cannot be combined with %2").arg(actionName, dashed(name)));
-            }
-            if (&action == &undoList) {
-                if (!positional.isEmpty())
-                    refuse(QStringLiteral("--undo-list takes no folder or id"));
-                line.command = Command::UndoList;
-                return line;
-            }
-            line.command = Command::Undo;
-            line.print0 = parser.isSet(print0);
-            if (positional.size() > 1)
-                refuse(QStringLiteral("--undo takes one request id at most"));
-            if (positional.size() == 1) {
-                bool ok = false;
-                const quint64 id = positional.first().toULongLong(&ok);
-                if (!ok || id == 0)
-                    refuse(QStringLiteral("--undo: '%1' is not a request id (see --undo-list)").arg(positional.first()));
-                line.undoId = id;
-            }
+        if (parser.isSet(options.undo) || parser.isSet(options.undoList)) {
+            readUndo(parser, options, line);
             return line;
         }
+        if (parser.isSet(options.fixedToday))
+            today = dateValue(QStringLiteral("--today"), parser.value(options.fixedToday));
+        readRange(parser, options, today, line);
 
-        if (parser.isSet(kind)) {
-            const QString value = parser.value(kind);
-            if (value == QLatin1String("modified"))
-                line.kind = DateKind::Modified;
-            else if (value == QLatin1String("created"))
-                line.kind = DateKind::Created;
-            else if (value == QLatin1String("accessed"))
-                line.kind = DateKind::Accessed;
-            else
-                refuse(QStringLiteral("--kind: '%1' is not modified, created or accessed").arg(value));
-        }
-
-        int ranges = 0;
-        for (const QCommandLineOption* option : {&after, &before, &on, &between, &olderThan, &newerThan})
-            ranges += int(parser.values(*option).size());
-        if (ranges > 1)
-            refuse(QStringLiteral("only one range can be given (%1)").arg(QLatin1String(kRangeOptions)));
-        line.all = parser.isSet(all);
-        if (line.all && ranges > 0)
-            refuse(QStringLiteral("--all cannot be combined with a range"));
-        if (parser.isSet(after))
-            line.range = RangeChoice{RangeMode::After, localSecondsOf(dateValue("--after", parser.value(after))), 0};
-        if (parser.isSet(before))
-            line.range = RangeChoice{RangeMode::Before, localSecondsOf(dateValue("--before", parser.value(before))), 0};
-        if (parser.isSet(on))
-            line.range = RangeChoice{RangeMode::On, localSecondsOf(dateValue("--on", parser.value(on))), 0};
-        if (parser.isSet(between)) {
-            const QStringList ends = parser.value(between).split(QStringLiteral(".."));
-            if (ends.size() != 2)
-                refuse(QStringLiteral("--between: '%1' is not FIRST..LAST (two dates, YYYY-MM-DD..YYYY-MM-DD)")
-                           .arg(parser.value(between)));
-            line.range = RangeChoice{RangeMode::Between, localSecondsOf(dateValue("--between", ends[0])),
-                                     localSecondsOf(dateValue("--between", ends[1]))};
-        }
-        for (const QCommandLineOption* option : {&olderThan, &newerThan}) {
-            if (!parser.isSet(*option))
-                continue;
-            const QString name = dashed(option->names().first());
-            const std::optional<QDate> day = subtractAge(today, parser.value(*option));
-            if (!day)
-                refuse(QStringLiteral("%1: '%2' is not an age (a count and d, w, m or y, e.g. 30d)")
-                           .arg(name, parser.value(*option)));
-            line.range = RangeChoice{option == &olderThan ? RangeMode::Before : RangeMode::After, localSecondsOf(*day), 0};
-        }
-
-        if (parser.isSet(dateFormat)) {
-            const QString value = parser.value(dateFormat);
-            if (value == QLatin1String("iso"))
-                line.dateFormat = DateFormat::Iso;
-            else if (value == QLatin1String("locale"))
-                line.dateFormat = DateFormat::Locale;
-            else
-                refuse(QStringLiteral("--date-format: '%1' is not locale or iso").arg(value));
-        }
-        if (parser.isSet(threads)) {
+        if (parser.isSet(options.kind))
+            line.kind = choice(parser, options.kind, {std::pair{"modified", DateKind::Modified},
+                                                      std::pair{"created", DateKind::Created},
+                                                      std::pair{"accessed", DateKind::Accessed}});
+        if (parser.isSet(options.dateFormat))
+            line.dateFormat = choice(parser, options.dateFormat,
+                                     {std::pair{"locale", DateFormat::Locale}, std::pair{"iso", DateFormat::Iso}});
+        if (parser.isSet(options.threads)) {
             bool ok = false;
-            line.threads = parser.value(threads).toInt(&ok);
+            line.threads = parser.value(options.threads).toInt(&ok);
             if (!ok || line.threads < 1 || line.threads > 256)
-                refuse(QStringLiteral("--threads: '%1' is not a number from 1 to 256").arg(parser.value(threads)));
+                refuse(QStringLiteral("--threads: '%1' is not a number from 1 to 256").arg(parser.value(options.threads)));
         }
-        line.print0 = parser.isSet(print0);
-        line.stats = parser.isSet(stats);
-        line.trash = parser.isSet(trash);
-        if (parser.isSet(save)) {
-            if (parser.value(save).isEmpty())
+        line.print0 = parser.isSet(options.print0);
+        line.stats = parser.isSet(options.stats);
+        line.trash = parser.isSet(options.trash);
+        if (parser.isSet(options.save)) {
+            if (parser.value(options.save).isEmpty())
                 refuse(QStringLiteral("--save needs a file name"));
-            line.saveFile = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(parser.value(save)));
+            line.saveFile = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(parser.value(options.save)));
         }
         // The flag is the consent to move files, so it must say which: a
         // forgotten range would otherwise send every file to the Trash.
         if (line.trash && !line.range && !line.all)
             refuse(QStringLiteral("--trash needs a range (%1) or --all").arg(QLatin1String(kRangeOptions)));
 
+        const QStringList positional = parser.positionalArguments();
         if (positional.isEmpty())
             refuse(QStringLiteral("no folder given"));
         for (const QString& folder : positional) {
