@@ -2,8 +2,8 @@
 // back after one question, with the progress window and one summary, and the
 // list stays as it was.
 
+#include "../platform/TrashTestSupport.h"
 #include "Form2Fixture.h"
-#include "QtPrinting.h"
 #include "TempTree.h"
 
 #include "app/WindowPointer.h"
@@ -17,17 +17,11 @@ namespace {
 
 class Form2Undo : public Form2Test {
 protected:
-    void SetUp() override
-    {
-        m_saved = {qgetenv("XDG_DATA_HOME"), qgetenv("XDG_STATE_HOME")};
-        qputenv("XDG_DATA_HOME", QFile::encodeName(files.dir("data")));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(files.dir("state")));
-    }
-    void TearDown() override
-    {
-        qputenv("XDG_DATA_HOME", m_saved.first);
-        qputenv("XDG_STATE_HOME", m_saved.second);
-    }
+    TempTree files;
+    EnvironmentGuard dataHome{"XDG_DATA_HOME", QFile::encodeName(files.path("data"))};
+    EnvironmentGuard stateHome{"XDG_STATE_HOME", QFile::encodeName(files.path("state"))};
+
+    QString trash() const { return files.path("data/Trash"); }
 
     /** Lists `count` files (f0.txt ...), checks them all and sends them to the Trash from the window. */
     QStringList trashFromTheWindow(int count)
@@ -59,18 +53,6 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
         QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
     }
-
-    QByteArray read(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
-    TempTree files;
-    QString trash() const { return files.path("data/Trash"); }
-
-private:
-    std::pair<QByteArray, QByteArray> m_saved;
 };
 
 } // namespace
@@ -90,7 +72,7 @@ TEST_F(Form2Undo, CtrlZAsksThenPutsTheFilesBackAndLeavesTheListAsItWas)
     ASSERT_EQ(dialogs.asked.size(), 2);
     EXPECT_EQ(dialogs.asked[1].text, "Put back the 3 files of the last move to the Trash?");
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(read(paths[i]), QByteArray("content ") + QByteArray::number(i));
+        EXPECT_EQ(bytesOf(paths[i]), QByteArray("content ") + QByteArray::number(i));
     EXPECT_TRUE(QDir(trash() + "/info").isEmpty());
     EXPECT_TRUE(listedPaths().isEmpty()) << "the list is not changed";
     EXPECT_EQ(form->pointer().state(), PointerState::Default);
@@ -116,10 +98,10 @@ TEST_F(Form2Undo, OneSummaryNamesWhatStayedAndAFileAnotherToolPutBackIsNotDuplic
     EXPECT_EQ(dialogs.messages(),
               QStringList{"These 2 files could not be put back:\n\n" + paths[0] + ": its place is taken\n" + paths[1]
                           + ": it is no longer in the Trash (it is back in its place already)"});
-    EXPECT_EQ(read(paths[0]), "a new f0");
-    EXPECT_EQ(read(paths[1]), "content 1");
-    EXPECT_EQ(read(paths[2]), "content 2");
-    EXPECT_EQ(read(trash() + "/files/f0.txt"), "content 0");
+    EXPECT_EQ(bytesOf(paths[0]), "a new f0");
+    EXPECT_EQ(bytesOf(paths[1]), "content 1");
+    EXPECT_EQ(bytesOf(paths[2]), "content 2");
+    EXPECT_EQ(bytesOf(trash() + "/files/f0.txt"), "content 0");
 }
 
 TEST_F(Form2Undo, CancelLeavesEverythingInTheTrashAndCtrlZLeavesOtherProgramsMovesAlone)
@@ -142,7 +124,7 @@ TEST_F(Form2Undo, CancelLeavesEverythingInTheTrashAndCtrlZLeavesOtherProgramsMov
     dialogs.answers << true;
     form->undoLastTrash();
     EXPECT_EQ(dialogs.questions().last(), "Put back the 2 files of the last move to the Trash?");
-    EXPECT_EQ(read(paths[0]), "content 0");
-    EXPECT_EQ(read(paths[1]), "content 1");
+    EXPECT_EQ(bytesOf(paths[0]), "content 0");
+    EXPECT_EQ(bytesOf(paths[1]), "content 1");
     EXPECT_FALSE(QFile::exists(other));
 }
