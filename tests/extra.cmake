@@ -24,5 +24,10 @@ add_test(NAME Smoke.ProgramShowsItsWindowUnderXvfb
 set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
     SKIP_RETURN_CODE 77 LABELS smoke TIMEOUT 240)
 
-# The command-line driver's test runs the built program.
-add_dependencies(test_scan chronopurge-cli)
+# The command line's tests run the built program.
+add_dependencies(test_cli chronopurge-cli)
+
+# The shell completions of chronopurge-cli: bash runs them, zsh checks their syntax where installed.
+add_test(NAME Cli.ShellCompletion
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/cli/completion_test.sh ${CMAKE_SOURCE_DIR}/src/cli/completion ${CHRONOPURGE_PROGRAM_DIR})
+set_tests_properties(Cli.ShellCompletion PROPERTIES LABELS cli TIMEOUT 60)

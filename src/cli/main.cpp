@@ -1,121 +1,52 @@
 // chronopurge-cli: the scan engine and the range filter from a terminal, for
-// scripts, benchmarks and tests. It walks the folders given, as "Next >" does,
-// and prints one line per row, the path, a TAB and the date text, in table
-// order; with a range, only the rows "Start Finding" would list. --save
-// writes those rows as "Save Results As Text File" does, and --trash moves
-// their files to the Trash (the flag is the consent: nothing is asked).
+// scripts, schedules and benchmarks. It walks the folders given, as "Next >"
+// does, and prints one line per row, the path, a TAB and the date text, in
+// table order; with a range, only the rows "Start Finding" would list.
+// --save writes those rows as "Save Results As Text File" does, and --trash
+// moves their files to the Trash (the flag is the consent: nothing is asked).
+// --undo puts the files of a Trash request back (UndoCommands.cpp).
+//
+//   CommandLine   what the arguments ask for, or the usage error
+//   RowPrinter    the rows on standard output, as lines or NUL-separated
+//   main          checks the folders, scans, filters and acts
+//
+// Exit status: 0 all done, 1 some file could not be moved, put back or
+// saved, 2 bad usage or bad input.
 
 #include "actions/ResultRows.h"
 #include "actions/TextExport.h"
 #include "actions/TrashAction.h"
+#include "cli/CommandLine.h"
+#include "cli/RowPrinter.h"
+#include "cli/UndoCommands.h"
+#include "platform/TrashJournal.h"
 #include "results/RangeFilter.h"
-#include "scan/DateText.h"
 #include "scan/ScanEngine.h"
+#include "scan/VisibleText.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
+#include <QFile>
+#include <QUtf8StringView>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef CHRONOPURGE_VERSION
+#define CHRONOPURGE_VERSION "unknown"
+#endif
+
+using namespace cli;
 
 namespace {
-
-constexpr char kUsage[] =
-    "Usage: chronopurge-cli [options] FOLDER...\n"
-    "Lists the files below each FOLDER with their dates, in the order the program finds them.\n"
-    "  --kind modified|created|accessed   which date counts (default: modified)\n"
-    "  --after DATE | --before DATE | --on DATE | --between DATE DATE\n"
-    "                                     only the files in that range, each path once (DATE: YYYY-MM-DD)\n"
-    "  --save FILE                        write the rows' paths to FILE, one a line (CR LF), instead of listing them\n"
-    "  --trash                            move the rows' files to the Trash and print each path moved;\n"
-    "                                     failures go to stderr and make the exit status 1\n"
-    "  --threads N                        folder-reading threads (default: chosen for this machine)\n"
-    "  --stats                            folders, files, rows, time and peak memory on stderr\n";
-
-struct Arguments {
-    QStringList folders;
-    DateKind kind = DateKind::Modified;
-    std::optional<RangeChoice> range;
-    int threads = 0;
-    bool stats = false;
-    QString saveFile;
-    bool trash = false;
-};
-
-[[noreturn]] void usageError(const char* message, const char* detail = "")
-{
-    std::fprintf(stderr, "chronopurge-cli: %s%s\n%s", message, detail, kUsage);
-    std::exit(2);
-}
-
-qint64 parseDay(const char* text)
-{
-    const QDate date = QDate::fromString(QString::fromLocal8Bit(text), Qt::ISODate);
-    if (!date.isValid())
-        usageError("not a date (YYYY-MM-DD): ", text);
-    return localSecondsOf(date);
-}
-
-Arguments parseArguments(int argc, char* argv[])
-{
-    Arguments arguments;
-    const auto value = [&](int& i) -> const char* {
-        if (i + 1 >= argc)
-            usageError("missing value after ", argv[i]);
-        return argv[++i];
-    };
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (std::strcmp(argument, "--help") == 0) {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else if (std::strcmp(argument, "--kind") == 0) {
-            const char* kind = value(i);
-            if (std::strcmp(kind, "modified") == 0)
-                arguments.kind = DateKind::Modified;
-            else if (std::strcmp(kind, "created") == 0)
-                arguments.kind = DateKind::Created;
-            else if (std::strcmp(kind, "accessed") == 0)
-                arguments.kind = DateKind::Accessed;
-            else
-                usageError("unknown date kind: ", kind);
-        } else if (std::strcmp(argument, "--after") == 0) {
-            arguments.range = RangeChoice{RangeMode::After, parseDay(value(i)), 0};
-        } else if (std::strcmp(argument, "--before") == 0) {
-            arguments.range = RangeChoice{RangeMode::Before, parseDay(value(i)), 0};
-        } else if (std::strcmp(argument, "--on") == 0) {
-            arguments.range = RangeChoice{RangeMode::On, parseDay(value(i)), 0};
-        } else if (std::strcmp(argument, "--between") == 0) {
-            const qint64 start = parseDay(value(i));
-            arguments.range = RangeChoice{RangeMode::Between, start, parseDay(value(i))};
-        } else if (std::strcmp(argument, "--threads") == 0) {
-            arguments.threads = std::atoi(value(i));
-            if (arguments.threads < 1)
-                usageError("--threads needs a number from 1");
-        } else if (std::strcmp(argument, "--save") == 0) {
-            arguments.saveFile = QFileInfo(QString::fromLocal8Bit(value(i))).absoluteFilePath();
-        } else if (std::strcmp(argument, "--trash") == 0) {
-            arguments.trash = true;
-        } else if (std::strcmp(argument, "--stats") == 0) {
-            arguments.stats = true;
-        } else if (argument[0] == '-' && argument[1] == '-') {
-            usageError("unknown option: ", argument);
-        } else {
-            // Folders are listed as the first window lists them: absolute, ending in "/".
-            QString folder = QFileInfo(QString::fromLocal8Bit(argument)).absoluteFilePath();
-            if (!folder.endsWith(QLatin1Char('/')))
-                folder += QLatin1Char('/');
-            arguments.folders << folder;
-        }
-    }
-    if (arguments.folders.isEmpty())
-        usageError("no folder given");
-    return arguments;
-}
 
 // The rows of the table that the command line acts on, as the actions read a result list.
 class TableRows final : public ResultRows {
@@ -138,49 +69,87 @@ private:
     const std::vector<qsizetype>& m_rows;
 };
 
-class Output {
-public:
-    ~Output() { flush(); }
-    void append(const char* bytes, size_t length)
-    {
-        m_buffer.append(bytes, qsizetype(length));
-        if (m_buffer.size() >= (1 << 20))
-            flush();
-    }
-    void append(const QByteArray& bytes) { append(bytes.constData(), size_t(bytes.size())); }
-    void append(char c) { m_buffer.append(c); }
-    void flush()
-    {
-        std::fwrite(m_buffer.constData(), 1, size_t(m_buffer.size()), stdout);
-        m_buffer.clear();
-    }
-
-private:
-    QByteArray m_buffer;
-};
-
-} // namespace
-
-int main(int argc, char* argv[])
+/** Why `folder` cannot be walked, or std::nullopt when it is a folder we may open. */
+std::optional<QString> folderProblem(const QString& folder)
 {
-    QCoreApplication application(argc, argv);
-    const Arguments arguments = parseArguments(argc, argv);
+    // Without the "/" this program added, so that a file is "not a folder".
+    QByteArray path = QFile::encodeName(folder);
+    if (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    struct stat status;
+    if (::stat(path.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("no such folder");
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!S_ISDIR(status.st_mode))
+        return QStringLiteral("not a folder");
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    ::close(fd);
+    return std::nullopt;
+}
+
+/** The folder as the user typed it, without the "/" this program added. */
+QString shownFolder(QString folder)
+{
+    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return visibleText(folder);
+}
+
+int usageError(const QString& message)
+{
+    std::fprintf(stderr, "chronopurge-cli: %s\n%s\n", qPrintable(message), qPrintable(usageHint()));
+    return 2;
+}
+
+void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elapsed)
+{
+    struct rusage usage;
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::fprintf(stderr,
+                 "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped (not valid UTF-8): %lld\n"
+                 "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %ld KiB\n",
+                 static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
+                 static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.unreadableFolders),
+                 double(elapsed.nsecsElapsed()) / 1e9, usage.ru_maxrss);
+}
+
+int listSaveOrTrash(const CommandLine& line)
+{
     QElapsedTimer elapsed;
     elapsed.start();
+
+    // Every folder is checked before anything is walked: a mistyped folder in
+    // a scheduled --trash must stop the whole run, not just its own part.
+    bool refused = false;
+    for (const QString& folder : line.folders) {
+        if (const std::optional<QString> problem = folderProblem(folder)) {
+            std::fprintf(stderr, "chronopurge-cli: %s: %s\n", qPrintable(shownFolder(folder)), qPrintable(*problem));
+            refused = true;
+        }
+    }
+    if (refused)
+        return 2;
 
     FoundFileTable table;
     std::atomic<bool> cancel = false;
     ScanFeedback feedback;
     feedback.failure = [](const QString& location, int step, const QString& description) {
-        std::fprintf(stderr, "chronopurge-cli: %s (in %s at line %d)\n", qPrintable(description), qPrintable(location), step);
+        std::fprintf(stderr, "chronopurge-cli: %s (in %s at line %d)\n", qPrintable(visibleText(description)),
+                     qPrintable(location), step);
     };
-    const ScanCounts counts
-        = ScanEngine(ScanOptions{arguments.kind, arguments.threads}).run(arguments.folders, table, feedback, cancel);
+    // A folder given twice, or below another one given, would list its files
+    // twice, and --trash would then find them gone on the second try.
+    const ScanCounts counts = ScanEngine(ScanOptions{line.kind, line.threads})
+                                  .run(withoutNestedFolders(line.folders), table, feedback, cancel);
 
     std::vector<qsizetype> rows;
-    if (arguments.range) {
+    if (line.range) {
         DayDifferences differences;
-        rows = filterFoundFiles(table, *arguments.range, differences);
+        rows = filterFoundFiles(table, *line.range, differences);
     } else {
         rows.resize(size_t(table.size()));
         for (qsizetype i = 0; i < table.size(); ++i)
@@ -188,48 +157,78 @@ int main(int argc, char* argv[])
     }
 
     int status = 0;
-    if (!arguments.saveFile.isEmpty()) {
-        if (const std::optional<QString> error = saveResultsText(arguments.saveFile, TableRows(table, rows))) {
-            std::fprintf(stderr, "chronopurge-cli: %s\n", qPrintable(*error));
+    RowPrinter printer(line.dateFormat, line.print0);
+    if (!line.saveFile.isEmpty()) {
+        if (const std::optional<QString> error = saveResultsText(line.saveFile, TableRows(table, rows))) {
+            std::fprintf(stderr, "chronopurge-cli: %s\n", qPrintable(visibleText(*error)));
             return 1;
         }
     }
-    if (arguments.trash) {
-        for (const platform::TrashOutcome& outcome : SendToRecycleBin(trashItems(table, rows))) {
+    if (line.trash) {
+        const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(trashItems(table, rows));
+        const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(*request);
+        const std::vector<platform::TrashOutcome> outcomes = request->run();
+        for (const platform::TrashOutcome& outcome : outcomes) {
             if (outcome.moved()) {
-                std::printf("%s\n", qPrintable(outcome.path));
+                printer.printPath(outcome.path);
             } else {
-                std::fprintf(stderr, "chronopurge-cli: %s was not moved to the Trash: %s\n", qPrintable(outcome.path),
-                             qPrintable(outcome.reason));
+                // What moved before it is printed first, so that a terminal shows both in order.
+                printer.flush();
+                std::fprintf(stderr, "chronopurge-cli: %s was not moved to the Trash: %s\n",
+                             qPrintable(visibleText(outcome.path)), qPrintable(outcome.reason));
                 status = 1;
             }
         }
+        if (!journal->error().isEmpty())
+            std::fprintf(stderr, "chronopurge-cli: the Trash journal could not be written, so --undo cannot put "
+                                 "these files back: %s\n", qPrintable(visibleText(journal->error())));
     }
-    if (arguments.saveFile.isEmpty() && !arguments.trash) {
-        Output out;
-        DateTextCache dates;
-        quint32 folder = quint32(-1);
-        QByteArray folderBytes;
-        for (const qsizetype row : rows) {
-            if (table.folderIndex(row) != folder) {
-                folder = table.folderIndex(row);
-                folderBytes = table.folderPath(folder).toUtf8();
-            }
-            out.append(folderBytes);
-            out.append(table.nameUtf8(row), table.nameLength(row));
-            out.append('\t');
-            out.append(dates.text(table.localSeconds(row)).toUtf8());
-            out.append('\n');
-        }
+    if (line.saveFile.isEmpty() && !line.trash) {
+        for (const qsizetype row : rows)
+            printer.printRow(table, row);
     }
-    std::fflush(stdout);
-
-    if (arguments.stats) {
-        struct rusage usage;
-        ::getrusage(RUSAGE_SELF, &usage);
-        std::fprintf(stderr, "folders: %lld\nfiles: %lld\nrows: %zu\nwall: %.3f s\npeak memory: %ld KiB\n",
-                     static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows.size(),
-                     double(elapsed.nsecsElapsed()) / 1e9, usage.ru_maxrss);
+    if (!printer.flush()) {
+        std::fprintf(stderr, "chronopurge-cli: standard output: %s\n", std::strerror(errno));
+        status = 1;
     }
+    if (line.stats)
+        printStats(counts, rows.size(), elapsed);
     return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+
+    // Names that are not UTF-8 cannot be turned into text and back unchanged.
+    for (int i = 1; i < argc; ++i) {
+        if (!QUtf8StringView(argv[i], qsizetype(std::strlen(argv[i]))).isValidUtf8())
+            return usageError(QStringLiteral("argument %1 is not valid UTF-8").arg(i));
+    }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromUtf8(argv[i]);
+
+    const auto parsed = parseCommandLine(arguments, QDir::currentPath(), QDate::currentDate());
+    if (const UsageError* error = std::get_if<UsageError>(&parsed))
+        return usageError(error->message);
+    const CommandLine& line = std::get<CommandLine>(parsed);
+
+    switch (line.command) {
+    case Command::Help:
+        std::fputs(qPrintable(helpText()), stdout);
+        return 0;
+    case Command::Version:
+        std::printf("chronopurge-cli %s\n", CHRONOPURGE_VERSION);
+        return 0;
+    case Command::Undo:
+        return undoTrashRequest(line);
+    case Command::UndoList:
+        return listTrashRequests();
+    case Command::List:
+        break;
+    }
+    return listSaveOrTrash(line);
 }

@@ -228,6 +228,13 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
     pending.identity = identityOf(status);
     if (item.expected.known() && pending.identity != item.expected)
         return refuse(0, changedSinceSearchReason());
+    // The undo journal keeps what the file and its folder were, to put the
+    // file back only into the very folder it came from.
+    struct stat folderStatus;
+    if (::fstat(parentFd, &folderStatus) != 0)
+        return refuse(errno, trashReasonFor(errno));
+    pending.outcome.identity = pending.identity;
+    pending.outcome.folderIdentity = {quint64(folderStatus.st_dev), quint64(folderStatus.st_ino), FileType::Directory};
 
     const QByteArray realParent = folderPath(parentFd, parentPath);
     const QByteArray canonicalPath = realParent.endsWith('/') ? realParent + pending.name
@@ -444,8 +451,14 @@ std::vector<TrashOutcome> TrashRequest::run()
             }
             pending.flushed = true;
         }
-        for (auto& [index, pending] : batch)
+        std::vector<TrashOutcome> moved;
+        for (auto& [index, pending] : batch) {
             outcomes[size_t(index)] = mover.complete(pending);
+            if (m_batchMoved && outcomes[size_t(index)].moved())
+                moved.push_back(outcomes[size_t(index)]);
+        }
+        if (!moved.empty())
+            m_batchMoved(moved);
         done = end;
         if (m_progress && Clock::now() - lastReport >= std::chrono::milliseconds(m_intervalMs)) {
             lastReport = Clock::now();

@@ -49,6 +49,9 @@ struct TrashOutcome {
     int errnum = 0;
     /** A plain reason for a failure ("the drive is full"). */
     QString reason;
+    /** When moved: what the file was, and the folder it was moved from (to put it back only there). */
+    FileIdentity identity{};
+    FileIdentity folderIdentity{};
 
     bool moved() const { return status == TrashStatus::Moved; }
 };
@@ -101,6 +104,10 @@ public:
      */
     void setBeforeMoves(BatchHook hook) { m_beforeMoves = std::move(hook); }
 
+    /** Gets the outcomes of the files each batch moved, right after their renames; runs on the request's thread. */
+    using BatchMoved = std::function<void(const std::vector<TrashOutcome>& moved)>;
+    void setBatchMoved(BatchMoved batchMoved) { m_batchMoved = std::move(batchMoved); }
+
     /** Asks a running request to stop before its next file; safe from any thread. */
     void cancel() { m_cancelled.store(true); }
     bool isCancelled() const { return m_cancelled.load(); }
@@ -115,6 +122,7 @@ private:
     std::vector<TrashItem> m_items;
     Progress m_progress;
     BatchHook m_beforeMoves;
+    BatchMoved m_batchMoved;
     int m_intervalMs = 100;
     std::atomic<bool> m_cancelled{false};
 };

@@ -67,6 +67,7 @@ Form2::Form2(AppServices& services, const FoundFileTable& table, QWidget* parent
     , m_pointer(new WindowPointer(this))
 {
     buildLayout();
+    installUndo();
 }
 
 Form2::~Form2() = default;

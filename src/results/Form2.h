@@ -9,6 +9,7 @@
 //   PushButton1_Click    "Start Finding": fills the list from the found-file table
 //   PushButton2/4/5      "< Back", "Select All", "Unselect All"
 //   PushButton3/6/7      the Trash, save and clipboard actions (served elsewhere)
+//   undoLastTrash        Ctrl+Z: puts back this window's last Trash request (Form2Undo.cpp)
 //
 // The list is a QTreeView over ResultTableModel: the rows are table indices
 // and check flags, so a million results cost a few megabytes and each command
@@ -19,6 +20,7 @@
 #include "folders/DateKind.h"
 #include "platform/ProgressWindow.h"
 #include "platform/Trash.h"
+#include "platform/TrashJournal.h"
 #include "results/RangeFilter.h"
 #include "results/ResultTableModel.h"
 #include "results/TableReaders.h"
@@ -112,6 +114,8 @@ public slots:
     void PushButton6_Click();
     /** "Copy Results To Clipboard". */
     void PushButton7_Click();
+    /** Ctrl+Z: asks, then puts back the files of this window's last Trash request that are still in the Trash. */
+    void undoLastTrash();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -130,6 +134,9 @@ private:
     /** Runs a Trash request off the window thread, with a progress window and Cancel when it takes long. */
     std::vector<platform::TrashOutcome> runTrashRequest(platform::TrashRequest& request);
     QStringList startFindingExtraLines() const;
+    void installUndo();
+    /** Keeps the journal id of a Trash request for Ctrl+Z, or says why it cannot be undone. */
+    void rememberTrashRequest(const platform::TrashJournalRecorder& journal);
 
     AppServices& m_services;
     const FoundFileTable& m_table;
@@ -150,6 +157,9 @@ private:
     TableReaders m_tableReaders;
     /** The progress window of the running Trash request; null when none runs. */
     platform::ProgressWindow* m_trashProgress = nullptr;
+    /** The journal ids of the Trash requests made here, oldest first, and whether an undo runs. */
+    std::vector<quint64> m_trashRequestIds;
+    bool m_undoRunning = false;
 
     std::array<QPushButton*, 7> m_buttons{};
     QGroupBox* m_frame = nullptr;

@@ -79,6 +79,7 @@ std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashReques
                 m_trashProgress->setValue(done);
         });
     });
+    const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(request);
     std::vector<platform::TrashOutcome> outcomes;
     try {
         runKeepingWindowsResponsive([&] { outcomes = request.run(); });
@@ -87,6 +88,7 @@ std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashReques
         throw;
     }
     m_trashProgress = nullptr;
+    rememberTrashRequest(*journal);
     return outcomes;
 }
 

@@ -1,0 +1,375 @@
+#include "cli/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QRegularExpression>
+
+namespace cli {
+
+namespace {
+
+// Ages further back than this are typing mistakes, not ranges.
+constexpr qint64 kLargestAgeCount = 100000;
+
+constexpr char kRangeOptions[] = "--after, --before, --on, --between, --older-than, --newer-than";
+
+QString dashed(const QString& name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+std::optional<QDate> parseDate(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    if (!form.match(text).hasMatch())
+        return std::nullopt;
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+// One usage error on its way out of the parser.
+struct Refusal {
+    QString message;
+};
+
+[[noreturn]] void refuse(const QString& message)
+{
+    throw Refusal{message};
+}
+
+QDate dateValue(const QString& option, const QString& text)
+{
+    const std::optional<QDate> date = parseDate(text);
+    if (!date)
+        refuse(QStringLiteral("%1: '%2' is not a date (YYYY-MM-DD)").arg(option, text));
+    return *date;
+}
+
+QString absoluteFolder(const QString& workingFolder, const QString& folder)
+{
+    const QString absolute = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(folder));
+    return absolute.endsWith(QLatin1Char('/')) ? absolute : absolute + QLatin1Char('/');
+}
+
+} // namespace
+
+std::optional<QDate> subtractAge(QDate today, const QString& age)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,12})([dwmy])$"));
+    const QRegularExpressionMatch match = form.match(age);
+    if (!match.hasMatch() || !today.isValid())
+        return std::nullopt;
+    const qint64 count = match.captured(1).toLongLong();
+    if (count > kLargestAgeCount)
+        return std::nullopt;
+    QDate date;
+    switch (match.captured(2).at(0).toLatin1()) {
+    case 'd':
+        date = today.addDays(-count);
+        break;
+    case 'w':
+        date = today.addDays(-7 * count);
+        break;
+    case 'm':
+        // Qt keeps the day of the month where it can and otherwise takes the
+        // month's last day: 31 March less a month is 28 or 29 February.
+        date = today.addMonths(-int(count));
+        break;
+    case 'y':
+        date = today.addYears(-int(count));
+        break;
+    }
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+QStringList withoutNestedFolders(const QStringList& folders)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        const QString& folder = folders[i];
+        bool covered = false;
+        for (qsizetype j = 0; j < folders.size() && !covered; ++j) {
+            if (i == j || !folder.startsWith(folders[j]))
+                continue;
+            // An equal folder covers only the ones after it, so that one stays.
+            covered = folders[j].size() < folder.size() || j < i;
+        }
+        if (!covered)
+            kept << folder;
+    }
+    return kept;
+}
+
+namespace {
+
+// Every option the program knows, by name, with the name of its value.
+struct Options {
+    static QCommandLineOption flag(const QString& name) { return QCommandLineOption(name); }
+    static QCommandLineOption valued(const QString& name, const QString& value)
+    {
+        return QCommandLineOption(name, QString(), value);
+    }
+
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version = flag(QStringLiteral("version"));
+    QCommandLineOption kind{QStringList{QStringLiteral("k"), QStringLiteral("kind")}, QString(), QStringLiteral("KIND")};
+    QCommandLineOption after = valued(QStringLiteral("after"), QStringLiteral("DATE"));
+    QCommandLineOption before = valued(QStringLiteral("before"), QStringLiteral("DATE"));
+    QCommandLineOption on = valued(QStringLiteral("on"), QStringLiteral("DATE"));
+    QCommandLineOption between = valued(QStringLiteral("between"), QStringLiteral("FIRST..LAST"));
+    QCommandLineOption olderThan = valued(QStringLiteral("older-than"), QStringLiteral("AGE"));
+    QCommandLineOption newerThan = valued(QStringLiteral("newer-than"), QStringLiteral("AGE"));
+    QCommandLineOption all = flag(QStringLiteral("all"));
+    QCommandLineOption dateFormat = valued(QStringLiteral("date-format"), QStringLiteral("FORMAT"));
+    QCommandLineOption print0{QStringList{QStringLiteral("0"), QStringLiteral("print0")}};
+    QCommandLineOption save = valued(QStringLiteral("save"), QStringLiteral("FILE"));
+    QCommandLineOption trash = flag(QStringLiteral("trash"));
+    QCommandLineOption stats = flag(QStringLiteral("stats"));
+    QCommandLineOption threads = valued(QStringLiteral("threads"), QStringLiteral("N"));
+    QCommandLineOption undo = flag(QStringLiteral("undo"));
+    QCommandLineOption undoList = flag(QStringLiteral("undo-list"));
+    // Tests fix "today" with this; it is in no help text.
+    QCommandLineOption fixedToday = valued(QStringLiteral("today"), QStringLiteral("DATE"));
+
+    QList<QCommandLineOption> list() const
+    {
+        return {help, version, kind, after, before, on, between, olderThan, newerThan, all, dateFormat, print0,
+                save, trash, stats, threads, undo, undoList, fixedToday};
+    }
+};
+
+/** The value of `option` looked up in `choices`; a usage error names the choices otherwise. */
+template <typename Value>
+Value choice(const QCommandLineParser& parser, const QCommandLineOption& option,
+             std::initializer_list<std::pair<const char*, Value>> choices)
+{
+    const QString value = parser.value(option);
+    QStringList names;
+    for (const auto& [name, result] : choices) {
+        if (value == QLatin1String(name))
+            return result;
+        names << QString::fromLatin1(name);
+    }
+    const QString last = names.takeLast();
+    refuse(QStringLiteral("%1: '%2' is not %3 or %4")
+               .arg(dashed(option.names().last()), value, names.join(QStringLiteral(", ")), last));
+}
+
+/** --undo [ID] or --undo-list, which take no other option but -0 (with --undo). */
+void readUndo(const QCommandLineParser& parser, const Options& options, CommandLine& line)
+{
+    const bool list = parser.isSet(options.undoList);
+    const QCommandLineOption& action = list ? options.undoList : options.undo;
+    for (const QString& name : parser.optionNames()) {
+        if (!action.names().contains(name) && (list || !options.print0.names().contains(name)))
+            refuse(QStringLiteral("%1 cannot be combined with %2").arg(dashed(action.names().first()), dashed(name)));
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (list) {
+        if (!positional.isEmpty())
+            refuse(QStringLiteral("--undo-list takes no folder or id"));
+        line.command = Command::UndoList;
+        return;
+    }
+    line.command = Command::Undo;
+    line.print0 = parser.isSet(options.print0);
+    if (positional.size() > 1)
+        refuse(QStringLiteral("--undo takes one request id at most"));
+    if (positional.size() == 1) {
+        bool ok = false;
+        const quint64 id = positional.first().toULongLong(&ok);
+        if (!ok || id == 0)
+            refuse(QStringLiteral("--undo: '%1' is not a request id (see --undo-list)").arg(positional.first()));
+        line.undoId = id;
+    }
+}
+
+/** The one range, if any, or --all. */
+void readRange(const QCommandLineParser& parser, const Options& options, QDate today, CommandLine& line)
+{
+    int ranges = 0;
+    for (const QCommandLineOption* option : {&options.after, &options.before, &options.on, &options.between,
+                                             &options.olderThan, &options.newerThan})
+        ranges += int(parser.values(*option).size());
+    if (ranges > 1)
+        refuse(QStringLiteral("only one range can be given (%1)").arg(QLatin1String(kRangeOptions)));
+    line.all = parser.isSet(options.all);
+    if (line.all && ranges > 0)
+        refuse(QStringLiteral("--all cannot be combined with a range"));
+
+    const struct {
+        const QCommandLineOption& option;
+        RangeMode mode;
+    } singleDays[] = {{options.after, RangeMode::After}, {options.before, RangeMode::Before}, {options.on, RangeMode::On}};
+    for (const auto& [option, mode] : singleDays) {
+        if (parser.isSet(option))
+            line.range = RangeChoice{mode, localSecondsOf(dateValue(dashed(option.names().first()), parser.value(option))), 0};
+    }
+    if (parser.isSet(options.between)) {
+        const QString value = parser.value(options.between);
+        const QStringList ends = value.split(QStringLiteral(".."));
+        if (ends.size() != 2)
+            refuse(QStringLiteral("--between: '%1' is not FIRST..LAST (two dates, YYYY-MM-DD..YYYY-MM-DD)").arg(value));
+        line.range = RangeChoice{RangeMode::Between, localSecondsOf(dateValue("--between", ends[0])),
+                                 localSecondsOf(dateValue("--between", ends[1]))};
+    }
+    // An age counts back from today: older than it is before that day, newer after it.
+    for (const QCommandLineOption* option : {&options.olderThan, &options.newerThan}) {
+        if (!parser.isSet(*option))
+            continue;
+        const std::optional<QDate> day = subtractAge(today, parser.value(*option));
+        if (!day)
+            refuse(QStringLiteral("%1: '%2' is not an age (a count and d, w, m or y, e.g. 30d)")
+                       .arg(dashed(option->names().first()), parser.value(*option)));
+        const RangeMode mode = option == &options.olderThan ? RangeMode::Before : RangeMode::After;
+        line.range = RangeChoice{mode, localSecondsOf(*day), 0};
+    }
+}
+
+} // namespace
+
+std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& arguments, const QString& workingFolder,
+                                                       QDate today)
+{
+    const Options options;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.addOptions(options.list());
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return UsageError{QStringLiteral("unknown option '%1'").arg(dashed(unknown.first()))};
+        // Qt's own sentence ("Missing value after '--after'."), as one of our lines.
+        QString message = parser.errorText();
+        if (message.endsWith(QLatin1Char('.')))
+            message.chop(1);
+        if (!message.isEmpty())
+            message[0] = message[0].toLower();
+        return UsageError{message};
+    }
+
+    CommandLine line;
+    try {
+        if (parser.isSet(options.help)) {
+            line.command = Command::Help;
+            return line;
+        }
+        if (parser.isSet(options.version)) {
+            line.command = Command::Version;
+            return line;
+        }
+        if (parser.isSet(options.undo) || parser.isSet(options.undoList)) {
+            readUndo(parser, options, line);
+            return line;
+        }
+        if (parser.isSet(options.fixedToday))
+            today = dateValue(QStringLiteral("--today"), parser.value(options.fixedToday));
+        readRange(parser, options, today, line);
+
+        if (parser.isSet(options.kind))
+            line.kind = choice(parser, options.kind, {std::pair{"modified", DateKind::Modified},
+                                                      std::pair{"created", DateKind::Created},
+                                                      std::pair{"accessed", DateKind::Accessed}});
+        if (parser.isSet(options.dateFormat))
+            line.dateFormat = choice(parser, options.dateFormat,
+                                     {std::pair{"locale", DateFormat::Locale}, std::pair{"iso", DateFormat::Iso}});
+        if (parser.isSet(options.threads)) {
+            bool ok = false;
+            line.threads = parser.value(options.threads).toInt(&ok);
+            if (!ok || line.threads < 1 || line.threads > 256)
+                refuse(QStringLiteral("--threads: '%1' is not a number from 1 to 256").arg(parser.value(options.threads)));
+        }
+        line.print0 = parser.isSet(options.print0);
+        line.stats = parser.isSet(options.stats);
+        line.trash = parser.isSet(options.trash);
+        if (parser.isSet(options.save)) {
+            if (parser.value(options.save).isEmpty())
+                refuse(QStringLiteral("--save needs a file name"));
+            line.saveFile = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(parser.value(options.save)));
+        }
+        // The flag is the consent to move files, so it must say which: a
+        // forgotten range would otherwise send every file to the Trash.
+        if (line.trash && !line.range && !line.all)
+            refuse(QStringLiteral("--trash needs a range (%1) or --all").arg(QLatin1String(kRangeOptions)));
+
+        const QStringList positional = parser.positionalArguments();
+        if (positional.isEmpty())
+            refuse(QStringLiteral("no folder given"));
+        for (const QString& folder : positional) {
+            if (folder.isEmpty())
+                refuse(QStringLiteral("a folder name is empty"));
+            line.folders << absoluteFolder(workingFolder, folder);
+        }
+    } catch (const Refusal& refusal) {
+        return UsageError{refusal.message};
+    }
+    return line;
+}
+
+QString usageHint()
+{
+    return QStringLiteral("Try 'chronopurge-cli --help' for more information.");
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: chronopurge-cli [OPTION]... FOLDER...\n"
+        "  or:  chronopurge-cli --undo [ID]\n"
+        "  or:  chronopurge-cli --undo-list\n"
+        "List the files below each FOLDER with their dates, in the order Chronopurge\n"
+        "finds them (each folder's own files, then its subfolders level by level), or\n"
+        "only those in a date range, and move them to the Trash if asked. Ranges\n"
+        "compare calendar days in local time.\n"
+        "\n"
+        "Range (at most one; without one every file is listed):\n"
+        "      --after DATE           files dated after DATE (DATE's day not included)\n"
+        "      --before DATE          files dated before DATE (DATE's day not included)\n"
+        "      --on DATE              files dated on DATE\n"
+        "      --between FIRST..LAST  files dated from FIRST to LAST, both included\n"
+        "      --older-than AGE       files dated before today less AGE\n"
+        "      --newer-than AGE       files dated after today less AGE\n"
+        "      --all                  every file found (--trash needs this or a range)\n"
+        "  -k, --kind KIND            the date that counts: modified (the default),\n"
+        "                             created or accessed\n"
+        "\n"
+        "Output:\n"
+        "      --date-format FORMAT   locale (the default: the locale's short date and\n"
+        "                             time) or iso (YYYY-MM-DD HH:MM:SS, local time)\n"
+        "  -0, --print0               print each path followed by a NUL and nothing else\n"
+        "      --save FILE            write the paths to FILE, one a line with CR LF,\n"
+        "                             instead of printing them\n"
+        "      --stats                print counts and the time taken on standard error\n"
+        "      --threads N            folder-reading threads (default: chosen for this\n"
+        "                             machine)\n"
+        "\n"
+        "Trash:\n"
+        "      --trash                move the files to the Trash without asking and\n"
+        "                             print each path moved\n"
+        "      --undo [ID]            put back the files of the last request not yet\n"
+        "                             undone, or of request ID\n"
+        "      --undo-list            list the Trash requests, the newest first\n"
+        "\n"
+        "  -h, --help                 show this help and exit\n"
+        "      --version              show the version and exit\n"
+        "\n"
+        "DATE is YYYY-MM-DD. AGE is a count and a unit: d (days), w (weeks), m (calendar\n"
+        "months) or y (calendar years), e.g. 30d, 6m, 2y; a month before 31 March is\n"
+        "the last day of February. Names are printed with control characters shown as\n"
+        "visible signs (a TAB as U+2409), unless -0 prints them as they are.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  all done\n"
+        "  1  some file could not be moved, put back or saved\n"
+        "  2  bad usage or bad input (an unknown option, a bad value, a missing folder)\n"
+        "\n"
+        "Examples:\n"
+        "  chronopurge-cli --older-than 90d ~/Downloads\n"
+        "  chronopurge-cli --older-than 30d --trash ~/Downloads\n"
+        "  chronopurge-cli --before 2020-01-01 -0 ~/Projects | xargs -0 ls -ld --\n"
+        "  chronopurge-cli --undo-list; chronopurge-cli --undo\n"
+        "\n"
+        "Full documentation: man chronopurge-cli\n");
+}
+
+} // namespace cli

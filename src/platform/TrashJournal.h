@@ -1,0 +1,162 @@
+#pragma once
+// The journal of Trash requests, from which a request can be undone.
+//
+// Every request that moves at least one file gets a file of its own in
+// $XDG_STATE_HOME/chronopurge/trash-journal/ (~/.local/state/... when the
+// variable is unset or relative), named by the request's id: 1, 2, 3 ...
+// Each batch of moved files is appended to it and flushed to the disk as the
+// batch moves, so a crash loses at most the batch in hand (whose files keep
+// their .trashinfo records). Only the last kKeptRequests requests are kept.
+//
+// The file is text, one record a line, fields separated by spaces, every
+// line ending in the field "end". Paths are percent-encoded from their raw
+// bytes (as in a .trashinfo record), so any name fits on one line:
+//
+//     chronopurge trash journal 1
+//     request <id> <unix time>
+//     moved <n> <device> <inode> <type> <folder device> <folder inode> <trash> <name in files/> <original path>
+//     put-back <n>                 (file n is back at its place)
+//     gone <n>                     (file n is no longer in the Trash)
+//     undone <unix time>           (an undo of the whole request ended)
+//
+// A line without its "end" (torn by a crash) or of an unknown kind is
+// ignored when read; the next append starts a new line after it.
+
+#include "platform/FileIdentity.h"
+#include "platform/Trash.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+/** How many requests the journal keeps; older ones are dropped when a new one starts. */
+inline constexpr int kKeptRequests = 100;
+
+/** What became of a journaled file since it was moved. */
+enum class JournalState { InTrash, PutBack, Gone };
+
+/** One file a request moved to the Trash. */
+struct JournalFile {
+    /** Its number within the request, from 0. */
+    qsizetype number = 0;
+    /** The trash folder (holding files/ and info/), canonical. */
+    QByteArray trash;
+    /** Its name in the trash's files/ folder. */
+    QByteArray trashName;
+    /** The absolute path it was moved from. */
+    QByteArray originalPath;
+    /** What it was when it moved, and the folder it was in. */
+    FileIdentity identity;
+    FileIdentity folderIdentity;
+    JournalState state = JournalState::InTrash;
+};
+
+/** One request as the journal holds it. */
+struct JournalRequest {
+    quint64 id = 0;
+    /** When the request began, in seconds since 1970 (UTC). */
+    qint64 time = 0;
+    std::vector<JournalFile> files;
+    /** True once an undo of the whole request ran to its end. */
+    bool undone = false;
+
+    /** The files still in the Trash as far as the journal knows. */
+    qsizetype inTrashCount() const;
+};
+
+/** A request in short, for a list of requests. */
+struct JournalSummary {
+    quint64 id = 0;
+    qint64 time = 0;
+    qsizetype fileCount = 0;
+    /** The files still in the Trash as far as the journal knows. */
+    qsizetype inTrashCount = 0;
+    /** The original path of the request's first file. */
+    QByteArray firstPath;
+    bool undone = false;
+};
+
+/** The journal folder; empty when there is no absolute home folder or state folder. */
+QByteArray trashJournalFolder();
+
+class TrashJournal {
+public:
+    /** The journal in `folder`; nothing is created until a request is recorded. */
+    explicit TrashJournal(QByteArray folder = trashJournalFolder());
+
+    const QByteArray& folder() const { return m_folder; }
+
+    /** The ids of the recorded requests, oldest first; empty when there are none. */
+    std::vector<quint64> requestIds() const;
+
+    /** Request `id` as recorded; std::nullopt when there is none (or it cannot be read). */
+    std::optional<JournalRequest> read(quint64 id) const;
+
+    /** Every request in short, oldest first. */
+    std::vector<JournalSummary> summaries() const;
+
+    /**
+     * The newest request that has not been undone and still has files in the
+     * Trash as far as the journal knows; std::nullopt when there is none.
+     */
+    std::optional<JournalRequest> lastNotUndone() const;
+
+    /**
+     * Appends `lines` (each a whole record without its "end") to request
+     * `id`'s file and flushes it; an error text when that failed.
+     */
+    std::optional<QString> append(quint64 id, const std::vector<QByteArray>& lines) const;
+
+    /** The record lines of what undo learned. */
+    static QByteArray putBackLine(qsizetype number);
+    static QByteArray goneLine(qsizetype number);
+    static QByteArray undoneLine(qint64 time);
+
+private:
+    QByteArray m_folder;
+};
+
+/**
+ * Records the files of one Trash request as its batches move: the request's
+ * file is created with the first moved batch, so a request that moves
+ * nothing leaves no trace. A journal that cannot be written does not stop
+ * the request; error() says why the request cannot be undone.
+ */
+class TrashJournalRecorder {
+public:
+    explicit TrashJournalRecorder(QByteArray folder = trashJournalFolder());
+    ~TrashJournalRecorder();
+    TrashJournalRecorder(const TrashJournalRecorder&) = delete;
+    TrashJournalRecorder& operator=(const TrashJournalRecorder&) = delete;
+
+    /** Appends the files of one moved batch and flushes them; false after a failure. */
+    bool record(const std::vector<TrashOutcome>& moved);
+
+    /** The request's id; 0 while nothing has been recorded. */
+    quint64 id() const { return m_id; }
+    /** Why the journal could not be written; empty when it could. */
+    const QString& error() const { return m_error; }
+
+private:
+    bool start();
+
+    QByteArray m_folder;
+    int m_fd = -1;
+    quint64 m_id = 0;
+    qsizetype m_count = 0;
+    QString m_error;
+};
+
+/**
+ * Records every file `request` moves in the journal; keep the recorder while
+ * the request runs and ask it afterwards for the id or the error.
+ */
+std::shared_ptr<TrashJournalRecorder> recordInTrashJournal(TrashRequest& request,
+                                                           QByteArray folder = trashJournalFolder());
+
+} // namespace platform

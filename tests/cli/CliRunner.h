@@ -1,0 +1,78 @@
+#pragma once
+// Runs the built chronopurge-cli on a temporary tree, the way a script would:
+// its own home, data and state folders below the tree, a fixed locale and
+// time zone, and everything it wrote kept for the test to compare whole.
+
+#include "QtPrinting.h"
+#include "TempTree.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+struct CliResult {
+    int exitCode = -1;
+    QByteArray out;
+    QString errors;
+
+    /** Standard output as lines (the last line's LF dropped). */
+    QStringList lines() const { return QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts); }
+    /** Standard error as lines. */
+    QStringList errorLines() const { return errors.split('\n', Qt::SkipEmptyParts); }
+};
+
+class CliRunner {
+public:
+    /** A runner whose home folder is "home" below `tree`. */
+    explicit CliRunner(TempTree& tree)
+        : m_tree(tree)
+    {
+        tree.dir("home");
+    }
+
+    QString home() const { return m_tree.path("home"); }
+    QString trash() const { return m_tree.path("home/.local/share/Trash"); }
+    QString journalFolder() const { return m_tree.path("home/.local/state/chronopurge/trash-journal"); }
+
+    /** Runs the program with `arguments`; `input` goes to its standard input. */
+    CliResult run(const QStringList& arguments, const QByteArray& input = {}) const
+    {
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home());
+        environment.remove("XDG_DATA_HOME");
+        environment.remove("XDG_STATE_HOME");
+        environment.insert("LC_ALL", "en_US.UTF-8");
+        environment.insert("TZ", "UTC0");
+        for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
+            environment.insert(it.key(), it.value());
+        cli.setProcessEnvironment(environment);
+        cli.start(program(), arguments);
+        cli.write(input);
+        cli.closeWriteChannel();
+        EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
+        CliResult result;
+        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+        result.out = cli.readAllStandardOutput();
+        result.errors = QString::fromUtf8(cli.readAllStandardError());
+        return result;
+    }
+
+    /** Sets an environment variable for every later run. */
+    void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
+
+    static QString program() { return qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + "/chronopurge-cli"; }
+
+private:
+    const TempTree& m_tree;
+    QHash<QString, QString> m_environment;
+};
+
+inline QDateTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::UTC);
+}

@@ -1,0 +1,335 @@
+// chronopurge-cli as a script sees it: the built program run on temporary
+// trees, its whole output and exit status compared.
+
+#include "CliRunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kHint = QStringLiteral("Try 'chronopurge-cli --help' for more information.");
+
+class Cli : public ::testing::Test {
+protected:
+    TempTree tree;
+    CliRunner cli{tree};
+
+    /** The lines `path<TAB>date` of `paths` (full paths made from tree-relative ones) with `dates`. */
+    QStringList rows(const QStringList& relative, const QStringList& dates) const
+    {
+        QStringList lines;
+        for (qsizetype i = 0; i < relative.size(); ++i)
+            lines << tree.path(relative[i]) + '\t' + dates[i];
+        return lines;
+    }
+};
+
+} // namespace
+
+TEST_F(Cli, HelpAndVersionGoToStandardOutputAndSucceed)
+{
+    for (const QString& option : {QStringLiteral("-h"), QStringLiteral("--help")}) {
+        const CliResult help = cli.run({option});
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_TRUE(help.errors.isEmpty()) << help.errors.toStdString();
+        EXPECT_TRUE(help.out.startsWith("Usage: chronopurge-cli [OPTION]... FOLDER...\n")) << help.out.toStdString();
+        for (const char* name : {"--kind", "--after", "--before", "--on", "--between", "--older-than", "--newer-than",
+                                 "--all", "--date-format", "--print0", "--save", "--trash", "--stats", "--threads",
+                                 "--undo", "--undo-list", "--version", "Exit status:"})
+            EXPECT_TRUE(help.out.contains(name)) << name;
+        EXPECT_FALSE(help.out.contains("--today")) << "the tests' own option stays out of the help";
+    }
+    const CliResult version = cli.run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "chronopurge-cli 1.0\n");
+}
+
+TEST_F(Cli, BadUsageIsOneLineAndAHintOnStandardErrorWithStatusTwo)
+{
+    const QString folder = tree.dir("r");
+    tree.file("r/a.txt", utc(2019, 3, 1));
+    const QList<QStringList> cases = {
+        {"--bogus", folder},
+        {"-x", folder},
+        {"--after", "yesterday", folder},
+        {"--after", "2021-02-30", folder},
+        {"--between", "2020-01-01", folder},
+        {"--kind", "sideways", folder},
+        {"--date-format", "rfc", folder},
+        {"--threads", "0", folder},
+        {"--older-than", "30", folder},
+        {"--older-than", "3x", folder},
+        {"--older-than", "-3d", folder},
+        {"--newer-than", "99999999999y", folder},
+        {"--older-than", "30d", "--before", "2020-01-01", folder},
+        {"--after", "2020-01-01", "--on", "2020-01-01", folder},
+        {"--all", "--before", "2020-01-01", folder},
+        {"--after"},
+        {},
+        {"--undo", folder},
+        {"--undo", "1", "2"},
+        {"--undo-list", "--trash"},
+        {"--undo", "--undo-list"},
+    };
+    for (const QStringList& arguments : cases) {
+        const CliResult result = cli.run(arguments);
+        const QString shown = arguments.join(' ');
+        EXPECT_EQ(result.exitCode, 2) << shown.toStdString();
+        EXPECT_TRUE(result.out.isEmpty()) << shown.toStdString();
+        const QStringList lines = result.errorLines();
+        ASSERT_EQ(lines.size(), 2) << shown.toStdString() << ": " << result.errors.toStdString();
+        EXPECT_TRUE(lines[0].startsWith("chronopurge-cli: ")) << lines[0].toStdString();
+        EXPECT_EQ(lines[1], kHint);
+    }
+    EXPECT_EQ(cli.run({"--bogus", folder}).errorLines().value(0), "chronopurge-cli: unknown option '--bogus'");
+    EXPECT_EQ(cli.run({"--older-than", "3x", folder}).errorLines().value(0),
+              "chronopurge-cli: --older-than: '3x' is not an age (a count and d, w, m or y, e.g. 30d)");
+}
+
+TEST_F(Cli, AFolderThatIsMissingOrNotAFolderIsNamedAndNothingIsScannedOrMoved)
+{
+    tree.file("r/old.txt", utc(2019, 3, 1));
+    const QString plainFile = tree.file("plain.txt", utc(2019, 3, 1));
+
+    const CliResult missing = cli.run({"--before", "2020-01-01", "--trash", tree.path("r"), "/nonexistent/folder"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(missing.out.isEmpty());
+    EXPECT_EQ(missing.errorLines(), QStringList{"chronopurge-cli: /nonexistent/folder: no such folder"});
+    EXPECT_TRUE(QFile::exists(tree.path("r/old.txt")));
+
+    const CliResult notFolder = cli.run({plainFile});
+    EXPECT_EQ(notFolder.exitCode, 2);
+    EXPECT_EQ(notFolder.errorLines(), QStringList{"chronopurge-cli: " + plainFile + ": not a folder"});
+    EXPECT_TRUE(notFolder.out.isEmpty());
+}
+
+TEST_F(Cli, DoubleDashEndsTheOptionsAndRelativeFoldersAreMadeAbsolute)
+{
+    tree.file("-h/a.txt", utc(2021, 8, 31));
+    QProcess shell;
+    shell.setWorkingDirectory(tree.root());
+    shell.setProcessEnvironment([] {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LC_ALL", "en_US.UTF-8");
+        environment.insert("TZ", "UTC0");
+        return environment;
+    }());
+    shell.start(CliRunner::program(), {"--", "-h"});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 0);
+    EXPECT_EQ(shell.readAllStandardOutput(), (tree.path("-h/a.txt") + "\t8/31/2021\n").toUtf8());
+}
+
+TEST_F(Cli, RowsShowControlCharactersVisiblyAndIsoDatesAlwaysWithTheTime)
+{
+    tree.file("r/old.txt", utc(2019, 3, 1, 14, 30, 5));
+    tree.file("r/tab\there.txt", utc(2021, 8, 31));
+    tree.file("r/line\nbreak.txt", utc(2021, 8, 31));
+
+    CliResult locale = cli.run({"--threads", "1", tree.path("r")});
+    EXPECT_EQ(locale.exitCode, 0);
+    QStringList lines = locale.lines();
+    lines.sort();
+    EXPECT_EQ(lines, rows({"r/line\u240Abreak.txt", "r/old.txt", "r/tab\u2409here.txt"},
+                          {"8/31/2021", "3/1/2019 2:30:05 PM", "8/31/2021"}));
+
+    CliResult iso = cli.run({"--date-format", "iso", tree.path("r")});
+    lines = iso.lines();
+    lines.sort();
+    EXPECT_EQ(lines, rows({"r/line\u240Abreak.txt", "r/old.txt", "r/tab\u2409here.txt"},
+                          {"2021-08-31 00:00:00", "2019-03-01 14:30:05", "2021-08-31 00:00:00"}));
+}
+
+TEST_F(Cli, Print0GivesTheRawPathsForXargs)
+{
+    const QString odd = tree.file("r/tab\there and\nnew line.txt", QByteArray("odd"));
+    const QString plain = tree.file("r/sub/plain.txt", QByteArray("plain!"));
+
+    const CliResult raw = cli.run({"-0", tree.path("r")});
+    EXPECT_EQ(raw.exitCode, 0);
+    EXPECT_EQ(raw.out, QFile::encodeName(odd) + '\0' + QFile::encodeName(plain) + '\0');
+
+    // The same through xargs -0: each path arrives whole, and names the file.
+    QProcess xargs;
+    xargs.start("xargs", {"-0", "stat", "--printf", "%s\\n"});
+    xargs.write(raw.out);
+    xargs.closeWriteChannel();
+    ASSERT_TRUE(xargs.waitForFinished(60000));
+    EXPECT_EQ(xargs.exitCode(), 0) << xargs.readAllStandardError().toStdString();
+    EXPECT_EQ(xargs.readAllStandardOutput(), "3\n6\n");
+}
+
+TEST_F(Cli, EachRangeAndEachDateKind)
+{
+    // Modified on the 4th, 5th and 6th of March; accessed a year later.
+    for (int day : {4, 5, 6})
+        tree.file(QStringLiteral("r/%1.txt").arg(day), utc(2024, 3, day, 23, 59), utc(2025, 3, day, 0, 0));
+    const auto listed = [&](const QStringList& arguments) {
+        const CliResult result = cli.run(arguments + QStringList{tree.path("r")});
+        EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+        QStringList names;
+        for (const QString& line : result.lines())
+            names << line.section('\t', 0, 0).section('/', -1);
+        names.sort();
+        return names;
+    };
+    EXPECT_EQ(listed({"--after", "2024-03-05"}), QStringList{"6.txt"});
+    EXPECT_EQ(listed({"--before", "2024-03-05"}), QStringList{"4.txt"});
+    EXPECT_EQ(listed({"--on", "2024-03-05"}), QStringList{"5.txt"});
+    EXPECT_EQ(listed({"--between", "2024-03-05..2024-03-06"}), (QStringList{"5.txt", "6.txt"}));
+    EXPECT_EQ(listed({"--between", "2024-03-06..2024-03-05"}), QStringList{});
+    EXPECT_EQ(listed({"-k", "accessed", "--on", "2025-03-05"}), QStringList{"5.txt"});
+    EXPECT_EQ(listed({"--kind=modified", "--on", "2025-03-05"}), QStringList{});
+    // A file's creation cannot be dated back: it was made just now (two days
+    // of margin for a run across midnight).
+    EXPECT_EQ(listed({"--kind", "created", "--newer-than", "2d"}), (QStringList{"4.txt", "5.txt", "6.txt"}));
+    EXPECT_EQ(listed({"--kind", "modified", "--newer-than", "2d"}), QStringList{});
+}
+
+TEST_F(Cli, RelativeRangesCountCalendarDaysWeeksMonthsAndYearsBackFromToday)
+{
+    const QList<QDate> days = {QDate(2023, 2, 27), QDate(2023, 2, 28), QDate(2023, 3, 1), QDate(2024, 2, 25),
+                               QDate(2024, 2, 26), QDate(2024, 2, 28), QDate(2024, 2, 29), QDate(2024, 3, 1),
+                               QDate(2024, 3, 30), QDate(2024, 3, 31)};
+    for (const QDate& day : days)
+        tree.file("r/" + day.toString(Qt::ISODate), QDateTime(day, QTime(12, 0), Qt::UTC));
+
+    const struct {
+        const char* today;
+        const char* option;
+        const char* age;
+        QStringList listed;
+    } cases[] = {
+        // 31 March less a month is the end of February, 29 days in a leap year.
+        {"2024-03-31", "--older-than", "1m", {"2023-02-27", "2023-02-28", "2023-03-01", "2024-02-25", "2024-02-26", "2024-02-28"}},
+        {"2024-03-31", "--newer-than", "1m", {"2024-03-01", "2024-03-30", "2024-03-31"}},
+        // ... and 28 in another.
+        {"2023-03-31", "--newer-than", "1m", {"2023-03-01", "2024-02-25", "2024-02-26", "2024-02-28", "2024-02-29", "2024-03-01", "2024-03-30", "2024-03-31"}},
+        // A year back from a leap day is 28 February.
+        {"2024-02-29", "--older-than", "1y", {"2023-02-27"}},
+        {"2024-02-29", "--newer-than", "1y", {"2023-03-01", "2024-02-25", "2024-02-26", "2024-02-28", "2024-02-29", "2024-03-01", "2024-03-30", "2024-03-31"}},
+        // Days and weeks cross the leap day.
+        {"2024-03-01", "--newer-than", "2d", {"2024-02-29", "2024-03-01", "2024-03-30", "2024-03-31"}},
+        {"2024-03-01", "--older-than", "1d", {"2023-02-27", "2023-02-28", "2023-03-01", "2024-02-25", "2024-02-26", "2024-02-28"}},
+        {"2024-03-03", "--newer-than", "1w", {"2024-02-26", "2024-02-28", "2024-02-29", "2024-03-01", "2024-03-30", "2024-03-31"}},
+        {"2024-03-31", "--older-than", "0d", {"2023-02-27", "2023-02-28", "2023-03-01", "2024-02-25", "2024-02-26", "2024-02-28", "2024-02-29", "2024-03-01", "2024-03-30"}},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = cli.run({"--today", c.today, c.option, c.age, "--date-format", "iso", tree.path("r")});
+        EXPECT_EQ(result.exitCode, 0) << result.errors.toStdString();
+        QStringList names;
+        for (const QString& line : result.lines())
+            names << line.section('\t', 0, 0).section('/', -1);
+        names.sort();
+        EXPECT_EQ(names, c.listed) << c.today << ' ' << c.option << ' ' << c.age;
+    }
+}
+
+TEST_F(Cli, TrashNeedsARangeOrAll)
+{
+    tree.file("r/a.txt", utc(2019, 3, 1));
+    tree.file("r/b.txt", utc(2024, 3, 1));
+
+    const CliResult refused = cli.run({"--trash", tree.path("r")});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_EQ(refused.errorLines().value(0),
+              "chronopurge-cli: --trash needs a range (--after, --before, --on, --between, --older-than, "
+              "--newer-than) or --all");
+    EXPECT_TRUE(QFile::exists(tree.path("r/a.txt")));
+    EXPECT_TRUE(QFile::exists(tree.path("r/b.txt")));
+    EXPECT_FALSE(QFile::exists(cli.trash()));
+
+    const CliResult all = cli.run({"--trash", "--all", tree.path("r")});
+    EXPECT_EQ(all.exitCode, 0) << all.errors.toStdString();
+    QStringList moved = all.lines();
+    moved.sort();
+    EXPECT_EQ(moved, (QStringList{tree.path("r/a.txt"), tree.path("r/b.txt")}));
+    EXPECT_EQ(QDir(cli.trash() + "/files").entryList(QDir::Files), (QStringList{"a.txt", "b.txt"}));
+}
+
+TEST_F(Cli, AFolderGivenTwiceOrWithItsSubfolderListsAndMovesEachFileOnce)
+{
+    // Issue 8: each file was listed twice and --trash reported the second
+    // attempt as "no longer there" with status 1.
+    tree.file("r/top.txt", utc(2019, 3, 1));
+    tree.file("r/sub/inner.txt", utc(2019, 3, 1));
+    tree.file("r/sub/deeper/deep.txt", utc(2019, 3, 1));
+    const QStringList expected = {tree.path("r/top.txt"), tree.path("r/sub/inner.txt"), tree.path("r/sub/deeper/deep.txt")};
+
+    for (const QStringList& folders : {QStringList{tree.path("r/sub"), tree.path("r")},
+                                       QStringList{tree.path("r"), tree.path("r/sub/")},
+                                       QStringList{tree.path("r"), tree.path("r/")},
+                                       QStringList{tree.path("r/sub/../sub"), tree.path("r/./")}}) {
+        QStringList paths;
+        for (const QString& line : cli.run(QStringList{"--threads", "1"} + folders).lines())
+            paths << line.section('\t', 0, 0);
+        EXPECT_EQ(paths, expected) << folders.join(' ').toStdString();
+    }
+
+    const CliResult trashed = cli.run({"--before", "2020-01-01", "--trash", tree.path("r"), tree.path("r/sub")});
+    EXPECT_EQ(trashed.exitCode, 0) << trashed.errors.toStdString();
+    EXPECT_TRUE(trashed.errors.isEmpty()) << trashed.errors.toStdString();
+    EXPECT_EQ(trashed.lines(), expected);
+}
+
+TEST_F(Cli, StatsCountTheWalkOnStandardError)
+{
+    tree.file("r/a.txt", utc(2019, 3, 1));
+    tree.file("r/sub/b.txt", utc(2024, 3, 1));
+    tree.file("r/sub/~c.txt", utc(2024, 3, 1));
+
+    const CliResult result = cli.run({"--stats", "--before", "2020-01-01", tree.path("r")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.lines().size(), 1);
+    const QStringList stats = result.errorLines();
+    ASSERT_EQ(stats.size(), 7) << result.errors.toStdString();
+    EXPECT_EQ(stats.mid(0, 5), (QStringList{"folders walked: 2", "files listed: 2", "rows: 1",
+                                            "names skipped (not valid UTF-8): 0", "folders that could not be read: 0"}));
+    EXPECT_TRUE(stats[5].startsWith("time: ") && stats[5].endsWith(" s")) << stats[5].toStdString();
+    EXPECT_TRUE(stats[6].startsWith("peak memory: ")) << stats[6].toStdString();
+}
+
+TEST_F(Cli, SavesTheRowsAndAFailedSaveExitsWithOne)
+{
+    tree.file("r/old one.txt", utc(2019, 3, 1));
+    tree.file("r/old two.txt", utc(2018, 3, 1));
+    tree.file("r/new.txt", utc(2024, 8, 31));
+
+    const CliResult saved = cli.run({"--before", "2020-01-01", "--save", tree.path("list.txt"), tree.path("r")});
+    EXPECT_EQ(saved.exitCode, 0);
+    EXPECT_TRUE(saved.out.isEmpty());
+    QFile list(tree.path("list.txt"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    const QByteArray text = list.readAll();
+    EXPECT_EQ(text.count("\r\n"), 2);
+    EXPECT_TRUE(text.contains(tree.path("r/old one.txt").toUtf8() + "\r\n"));
+
+    const CliResult failed = cli.run({"--all", "--save", tree.path("missing/list.txt"), tree.path("r")});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.errorLines().size(), 1) << failed.errors.toStdString();
+}
+
+TEST_F(Cli, TrashPrintsWhatMovedAndReportsWhatStayedWithStatusOne)
+{
+    // Files inside the Trash itself are refused; the others still move.
+    tree.file("r/old.txt", utc(2019, 3, 1));
+    tree.file("r/new.txt", utc(2024, 3, 1));
+    const QString refused = tree.file("home/.local/share/Trash/files/kept/old kept.txt", utc(2019, 3, 1));
+
+    const CliResult result = cli.run({"--before", "2020-01-01", "--trash", tree.path("r"), tree.path("home/.local/share/Trash/files/kept")});
+
+    EXPECT_EQ(result.lines(), QStringList{tree.path("r/old.txt")});
+    EXPECT_EQ(result.exitCode, 1);
+    ASSERT_EQ(result.errorLines().size(), 1) << result.errors.toStdString();
+    EXPECT_TRUE(result.errors.startsWith("chronopurge-cli: " + refused + " was not moved to the Trash: "))
+        << result.errors.toStdString();
+    EXPECT_TRUE(QFile::exists(refused));
+    EXPECT_FALSE(QFile::exists(tree.path("r/old.txt")));
+    EXPECT_TRUE(QFile::exists(cli.trash() + "/info/old.txt.trashinfo"));
+    EXPECT_TRUE(QFile::exists(tree.path("r/new.txt")));
+}

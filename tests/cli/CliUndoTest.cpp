@@ -1,0 +1,176 @@
+// chronopurge-cli --undo and --undo-list on real requests: files sent to the
+// Trash by --trash and put back, with the journal in the test's own home.
+
+#include "CliRunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class CliUndo : public ::testing::Test {
+protected:
+    TempTree tree;
+    CliRunner cli{tree};
+
+    /** The file at `relative`, with `content`, modified on `day` at noon. */
+    QString file(const QString& relative, const QByteArray& content, QDate day = QDate(2019, 3, 1))
+    {
+        const QString path = tree.file(relative, content);
+        tree.setTimes(relative, QDateTime(day, QTime(12, 0, 7), Qt::UTC));
+        return path;
+    }
+
+    static qint64 modifiedOf(const QString& path)
+    {
+        struct stat status {};
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        return status.st_mtim.tv_sec;
+    }
+
+    static QByteArray bytesOf(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    /** The lines of --undo-list with the time column replaced by "TIME". */
+    QStringList undoList() const
+    {
+        const CliResult list = cli.run({"--undo-list"});
+        EXPECT_EQ(list.exitCode, 0);
+        EXPECT_TRUE(list.errors.isEmpty()) << list.errors.toStdString();
+        QStringList lines = list.lines();
+        static const QRegularExpression time("\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\t");
+        for (QString& line : lines)
+            line.replace(time, "\tTIME\t");
+        return lines;
+    }
+};
+
+} // namespace
+
+TEST_F(CliUndo, PutsBackTheLastRequestByteForByteWithItsDatesAndNothingLeftInTheTrash)
+{
+    const QString a = file("r/a b.txt", "first file");
+    const QString b = file("r/sub/tab\there.txt", QByteArray(70000, 'b'), QDate(2018, 2, 28));
+    const QString newer = file("r/new.txt", "new", QDate(2024, 3, 1));
+
+    const CliResult trashed = cli.run({"--before", "2020-01-01", "--trash", tree.path("r")});
+    ASSERT_EQ(trashed.exitCode, 0) << trashed.errors.toStdString();
+    EXPECT_EQ(undoList(), QStringList{"1\tTIME\t2\tin the Trash\t" + a});
+
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    EXPECT_TRUE(undone.errors.isEmpty());
+    EXPECT_EQ(undone.lines(), (QStringList{a, tree.path("r/sub/tab\u2409here.txt")}));
+    EXPECT_EQ(bytesOf(a), "first file");
+    EXPECT_EQ(bytesOf(b), QByteArray(70000, 'b'));
+    EXPECT_EQ(modifiedOf(a), QDateTime(QDate(2019, 3, 1), QTime(12, 0, 7), Qt::UTC).toSecsSinceEpoch());
+    EXPECT_EQ(modifiedOf(b), QDateTime(QDate(2018, 2, 28), QTime(12, 0, 7), Qt::UTC).toSecsSinceEpoch());
+    EXPECT_EQ(bytesOf(newer), "new");
+    EXPECT_TRUE(QDir(cli.trash() + "/files").isEmpty());
+    EXPECT_TRUE(QDir(cli.trash() + "/info").isEmpty());
+    EXPECT_EQ(undoList(), QStringList{"1\tTIME\t2\tundone\t" + a});
+
+    const CliResult nothing = cli.run({"--undo"});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_EQ(nothing.errorLines(), QStringList{"chronopurge-cli: there is no move to the Trash left to undo"});
+    const CliResult unknown = cli.run({"--undo", "7"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.errorLines(), QStringList{"chronopurge-cli: there is no Trash request 7 (see --undo-list)"});
+}
+
+TEST_F(CliUndo, TwoRequestsAreUndoneNewestFirst)
+{
+    const QString first = file("r/one.txt", "one", QDate(2019, 1, 1));
+    const QString second = file("r/two.txt", "two", QDate(2021, 1, 1));
+    ASSERT_EQ(cli.run({"--on", "2019-01-01", "--trash", tree.path("r")}).exitCode, 0);
+    ASSERT_EQ(cli.run({"--on", "2021-01-01", "--trash", tree.path("r")}).exitCode, 0);
+    EXPECT_EQ(undoList(), (QStringList{"2\tTIME\t1\tin the Trash\t" + second, "1\tTIME\t1\tin the Trash\t" + first}));
+
+    CliResult undone = cli.run({"-0", "--undo"});
+    EXPECT_EQ(undone.exitCode, 0);
+    EXPECT_EQ(undone.out, QFile::encodeName(second) + '\0');
+    EXPECT_FALSE(QFile::exists(first));
+
+    undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0);
+    EXPECT_EQ(undone.lines(), QStringList{first});
+    EXPECT_EQ(bytesOf(first), "one");
+    EXPECT_EQ(bytesOf(second), "two");
+}
+
+TEST_F(CliUndo, WhatCannotGoBackIsReportedLeftInTheTrashAndTriedAgainByItsId)
+{
+    const QString taken = file("r/taken.txt", "mine");
+    const QString emptied = file("r/emptied.txt", "emptied");
+    const QString lonely = file("r/gone/lonely.txt", "lonely");
+    const QString fine = file("r/fine.txt", "fine");
+    ASSERT_EQ(cli.run({"--all", "--trash", "--threads", "1", tree.path("r")}).exitCode, 0);
+
+    tree.file("r/taken.txt", "a new file in its place");
+    ASSERT_TRUE(QFile::remove(cli.trash() + "/files/emptied.txt"));
+    ASSERT_TRUE(QFile::remove(cli.trash() + "/info/emptied.txt.trashinfo"));
+    ASSERT_TRUE(QDir().rmdir(tree.path("r/gone")));
+
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 1);
+    EXPECT_EQ(undone.lines(), QStringList{fine});
+    QStringList errors = undone.errorLines();
+    errors.sort();
+    EXPECT_EQ(errors, (QStringList{"chronopurge-cli: " + emptied + " was not put back: it is no longer in the Trash",
+                                   "chronopurge-cli: " + lonely + " was not put back: its folder is gone",
+                                   "chronopurge-cli: " + taken + " was not put back: its place is taken"}));
+    EXPECT_EQ(bytesOf(taken), "a new file in its place");
+    EXPECT_FALSE(QFile::exists(tree.path("r/gone")));
+    ASSERT_EQ(undoList().size(), 1);
+    EXPECT_TRUE(undoList()[0].startsWith("1\tTIME\t4\tundone, 2 still in the Trash\t" + tree.path("r/")));
+
+    // --undo goes to older requests; the id tries this one again.
+    EXPECT_EQ(cli.run({"--undo"}).exitCode, 1);
+    ASSERT_TRUE(QFile::rename(taken, tree.path("r/kept.txt")));
+    tree.dir("r/gone");
+    const CliResult again = cli.run({"--undo", "1"});
+    EXPECT_EQ(again.exitCode, 1) << "a new folder of the same name is not the folder it came from";
+    EXPECT_EQ(again.lines(), QStringList{taken});
+    EXPECT_EQ(again.errorLines(),
+              QStringList{"chronopurge-cli: " + lonely + " was not put back: its folder was replaced by another one"});
+    EXPECT_EQ(bytesOf(taken), "mine");
+    EXPECT_EQ(bytesOf(cli.trash() + "/files/lonely.txt"), "lonely");
+}
+
+TEST_F(CliUndo, AJournalWithATornLastLineStillUndoes)
+{
+    const QString a = file("r/a.txt", "a");
+    const QString b = file("r/b.txt", "b");
+    ASSERT_EQ(cli.run({"--all", "--trash", "--threads", "1", tree.path("r")}).exitCode, 0);
+
+    // A crash while the last file's line was written: that line is lost, its
+    // file stays in the Trash with its record, and the rest goes back.
+    QFile journal(cli.journalFolder() + "/1");
+    ASSERT_TRUE(journal.open(QIODevice::ReadWrite));
+    const QByteArray text = journal.readAll();
+    ASSERT_TRUE(journal.resize(text.size() - 9));
+    journal.close();
+    const bool aFirst = text.indexOf("/a.txt ") < text.indexOf("/b.txt ");
+    const QString back = aFirst ? a : b;
+    const QString lost = aFirst ? b : a;
+    const QString lostName = aFirst ? "b.txt" : "a.txt";
+
+    EXPECT_EQ(undoList(), QStringList{"1\tTIME\t1\tin the Trash\t" + back});
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    EXPECT_EQ(undone.lines(), QStringList{back});
+    EXPECT_EQ(bytesOf(back), QFileInfo(back).fileName().left(1).toUtf8());
+    EXPECT_FALSE(QFile::exists(lost));
+    EXPECT_EQ(bytesOf(cli.trash() + "/files/" + lostName), lostName.left(1).toUtf8());
+    EXPECT_TRUE(QFile::exists(cli.trash() + "/info/" + lostName + ".trashinfo"));
+    EXPECT_EQ(undoList(), QStringList{"1\tTIME\t1\tundone\t" + back});
+}

@@ -1,0 +1,197 @@
+// The journal of Trash requests: what a request records, when it reaches the
+// disk, how damage is read, how long it is kept and where it lives.
+
+#include "JournalTestSupport.h"
+
+#include "platform/TrashInfo.h"
+
+#include <QDir>
+
+#include <sys/stat.h>
+
+using namespace platform;
+
+namespace {
+
+TrashOutcome fakeMove(const QString& path, const QString& trashRoot, const QString& name)
+{
+    TrashOutcome outcome;
+    outcome.path = path;
+    outcome.status = TrashStatus::Moved;
+    outcome.trashedPath = trashRoot + "/files/" + name;
+    outcome.infoPath = trashRoot + "/info/" + name + ".trashinfo";
+    outcome.identity = {7, 42, FileType::Regular};
+    outcome.folderIdentity = {7, 2, FileType::Directory};
+    return outcome;
+}
+
+} // namespace
+
+TEST_F(JournalTest, EachMovedBatchIsOnTheDiskBeforeTheNextBatchMoves)
+{
+    // Names no line-based format survives unless it encodes them.
+    QStringList paths;
+    const QStringList names = {"plain.txt", "with space.txt", "100%.txt", "tab\there", "line\nbreak", "été ☃.txt"};
+    for (int i = 0; i < 40; ++i)
+        paths << tree.file(QStringLiteral("r/%1-%2").arg(i).arg(names[i % names.size()]), QByteArray::number(i));
+
+    TrashRequest request(paths);
+    const auto recorder = recordInTrashJournal(request, journalFolder);
+    // Seen from outside, after each batch: what the journal file holds then.
+    std::vector<qsizetype> journaledAtEachBatch;
+    request.setBatchMoved([&](const std::vector<TrashOutcome>& moved) {
+        recorder->record(moved);
+        journaledAtEachBatch.push_back(bytesOf(journalFile(recorder->id())).count("\nmoved "));
+    });
+    const std::vector<TrashOutcome> outcomes = request.run();
+
+    EXPECT_EQ(journaledAtEachBatch, (std::vector<qsizetype>{32, 40}));
+    ASSERT_EQ(recorder->id(), 1u);
+    const std::optional<JournalRequest> read = journal.read(1);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->files.size(), 40u);
+    for (size_t i = 0; i < 40; ++i) {
+        const JournalFile& file = read->files[i];
+        const struct stat moved = lstatOf(outcomes[i].trashedPath);
+        const struct stat folder = lstatOf(tree.path("r"));
+        EXPECT_EQ(file.number, qsizetype(i));
+        EXPECT_EQ(file.originalPath, QFile::encodeName(paths[qsizetype(i)]));
+        EXPECT_EQ(file.trash, QFile::encodeName(trash()));
+        EXPECT_EQ(QFile::decodeName(file.trash + "/files/" + file.trashName), outcomes[i].trashedPath);
+        EXPECT_EQ(file.identity, (FileIdentity{quint64(moved.st_dev), quint64(moved.st_ino), FileType::Regular}));
+        EXPECT_EQ(file.folderIdentity, (FileIdentity{quint64(folder.st_dev), quint64(folder.st_ino), FileType::Directory}));
+        EXPECT_EQ(file.state, JournalState::InTrash);
+    }
+    EXPECT_FALSE(read->undone);
+    EXPECT_LE(std::abs(read->time - QDateTime::currentSecsSinceEpoch()), 60);
+}
+
+TEST_F(JournalTest, ARequestThatMovesNothingLeavesNoTrace)
+{
+    const quint64 id = [&] {
+        TrashRequest request(QStringList{tree.path("missing.txt")});
+        const auto recorder = recordInTrashJournal(request, journalFolder);
+        request.run();
+        EXPECT_TRUE(recorder->error().isEmpty());
+        return recorder->id();
+    }();
+    EXPECT_EQ(id, 0u);
+    EXPECT_FALSE(QFile::exists(tree.path("state")));
+    EXPECT_TRUE(journal.requestIds().empty());
+    EXPECT_FALSE(journal.lastNotUndone());
+}
+
+TEST_F(JournalTest, ATornLineIsIgnoredAndWhatFollowsItIsStillRead)
+{
+    TrashJournalRecorder recorder(journalFolder);
+    const QString root = trash();
+    ASSERT_TRUE(recorder.record({fakeMove("/r/a", root, "a"), fakeMove("/r/b", root, "b")}));
+    ASSERT_TRUE(recorder.record({fakeMove("/r/c", root, "c")}));
+    const QString path = journalFile(recorder.id());
+
+    // A crash in the middle of the last line, then a stray line of some later
+    // version and a line without its end.
+    QByteArray text = bytesOf(path);
+    text.chop(20);
+    text.insert(text.lastIndexOf("moved 2"), "sideways 1 end\nput-back 0\n");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+
+    std::optional<JournalRequest> read = journal.read(recorder.id());
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->files.size(), 2u);
+    EXPECT_EQ(read->files[1].originalPath, "/r/b");
+    EXPECT_EQ(read->files[0].state, JournalState::InTrash) << "a line without its end is not read";
+
+    // The next append starts a line of its own, so it is read whole.
+    EXPECT_FALSE(journal.append(recorder.id(), {TrashJournal::putBackLine(1), TrashJournal::undoneLine(5)}));
+    read = journal.read(recorder.id());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->files[1].state, JournalState::PutBack);
+    EXPECT_TRUE(read->undone);
+
+    // A file of another format is not a request.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("chronopurge trash journal 2\nrequest 1 5 end\n");
+    file.close();
+    EXPECT_FALSE(journal.read(recorder.id()));
+}
+
+TEST_F(JournalTest, KeepsTheLastHundredRequests)
+{
+    for (int i = 0; i < kKeptRequests + 5; ++i) {
+        TrashJournalRecorder recorder(journalFolder);
+        ASSERT_TRUE(recorder.record({fakeMove(QStringLiteral("/r/%1").arg(i), trash(), "x")}));
+        ASSERT_EQ(recorder.id(), quint64(i + 1));
+    }
+    const std::vector<quint64> ids = journal.requestIds();
+    ASSERT_EQ(ids.size(), size_t(kKeptRequests));
+    EXPECT_EQ(ids.front(), 6u);
+    EXPECT_EQ(ids.back(), quint64(kKeptRequests + 5));
+    EXPECT_EQ(QDir(tree.path("state/chronopurge/trash-journal")).count(), uint(kKeptRequests + 2));
+}
+
+TEST_F(JournalTest, SummariesAndTheLastRequestToUndoFollowWhatUndoRecorded)
+{
+    const QString root = trash();
+    quint64 ids[3];
+    for (quint64& id : ids) {
+        TrashJournalRecorder recorder(journalFolder);
+        ASSERT_TRUE(recorder.record({fakeMove(QStringLiteral("/r/first%1").arg(&id - ids), root, "f"),
+                                     fakeMove("/r/second", root, "s")}));
+        id = recorder.id();
+    }
+    // The newest: one file back, one gone, undone. The middle one: partly undone, cut short.
+    journal.append(ids[2], {TrashJournal::putBackLine(0), TrashJournal::goneLine(1), TrashJournal::undoneLine(9)});
+    journal.append(ids[1], {TrashJournal::putBackLine(1)});
+
+    const std::vector<JournalSummary> summaries = journal.summaries();
+    ASSERT_EQ(summaries.size(), 3u);
+    EXPECT_EQ(summaries[0].firstPath, "/r/first0");
+    EXPECT_EQ(summaries[0].fileCount, 2);
+    EXPECT_EQ(summaries[0].inTrashCount, 2);
+    EXPECT_EQ(summaries[1].inTrashCount, 1);
+    EXPECT_FALSE(summaries[1].undone);
+    EXPECT_EQ(summaries[2].inTrashCount, 0);
+    EXPECT_TRUE(summaries[2].undone);
+
+    std::optional<JournalRequest> last = journal.lastNotUndone();
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->id, ids[1]);
+    EXPECT_EQ(last->inTrashCount(), 1);
+    journal.append(ids[1], {TrashJournal::undoneLine(10)});
+    last = journal.lastNotUndone();
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->id, ids[0]);
+}
+
+TEST_F(JournalTest, LivesInTheStateFolderAndNeverBuildsAHomeThatIsNotThere)
+{
+    {
+        EnvironmentGuard state("XDG_STATE_HOME", QFile::encodeName(tree.path("xdg-state")));
+        EXPECT_EQ(trashJournalFolder(), QFile::encodeName(tree.path("xdg-state/chronopurge/trash-journal")));
+    }
+    EnvironmentGuard home("HOME", QFile::encodeName(tree.path("home")));
+    for (const QByteArray& unusable : {QByteArray(), QByteArray("relative/state")}) {
+        EnvironmentGuard state("XDG_STATE_HOME", unusable);
+        EXPECT_EQ(trashJournalFolder(), QFile::encodeName(tree.path("home/.local/state/chronopurge/trash-journal")));
+    }
+
+    // The home folder exists: what is missing below it is made, private.
+    tree.dir("home");
+    EnvironmentGuard state("XDG_STATE_HOME", QByteArray());
+    TrashJournalRecorder recorder;
+    EXPECT_TRUE(recorder.record({fakeMove("/r/a", trash(), "a")})) << recorder.error().toStdString();
+    EXPECT_EQ(lstatOf(tree.path("home/.local/state/chronopurge/trash-journal")).st_mode & 0777, 0700u);
+    EXPECT_EQ(lstatOf(tree.path("home/.local/state/chronopurge/trash-journal/1")).st_mode & 0777, 0600u);
+
+    // A home that is not there is not made, and the recorder says so.
+    EnvironmentGuard missingHome("HOME", QFile::encodeName(tree.path("nowhere/home")));
+    TrashJournalRecorder lost;
+    EXPECT_FALSE(lost.record({fakeMove("/r/a", trash(), "a")}));
+    EXPECT_EQ(lost.id(), 0u);
+    EXPECT_TRUE(lost.error().contains("nowhere/home")) << lost.error().toStdString();
+    EXPECT_FALSE(QFile::exists(tree.path("nowhere")));
+}

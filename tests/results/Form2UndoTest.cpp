@@ -1,0 +1,130 @@
+// Ctrl+Z in the second window: the files of its last move to the Trash go
+// back after one question, with the progress window and one summary, and the
+// list stays as it was.
+
+#include "../platform/TrashTestSupport.h"
+#include "Form2Fixture.h"
+#include "TempTree.h"
+
+#include "app/WindowPointer.h"
+#include "platform/Trash.h"
+#include "platform/TrashJournal.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+class Form2Undo : public Form2Test {
+protected:
+    TempTree files;
+    EnvironmentGuard dataHome{"XDG_DATA_HOME", QFile::encodeName(files.path("data"))};
+    EnvironmentGuard stateHome{"XDG_STATE_HOME", QFile::encodeName(files.path("state"))};
+
+    QString trash() const { return files.path("data/Trash"); }
+
+    /** Lists `count` files (f0.txt ...), checks them all and sends them to the Trash from the window. */
+    QStringList trashFromTheWindow(int count)
+    {
+        QStringList paths;
+        for (int i = 0; i < count; ++i) {
+            paths << files.file(QStringLiteral("r/f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
+            table.append(paths.last(), at(2024, 5, 1, 10));
+        }
+        Form2& window = arrive();
+        window.chooseOption(2);
+        window.setPickerSeconds(2, at(2030, 1, 1));
+        window.PushButton1_Click();
+        window.PushButton4_Click();
+        dialogs.answers << true;
+        window.PushButton3_Click();
+        for (const QString& path : paths)
+            EXPECT_FALSE(QFile::exists(path));
+        dialogs.asked.clear();
+        progressWindows.opened->clear();
+        return paths;
+    }
+
+    /** Presses Ctrl+Z in the shown, active window. */
+    void pressUndo()
+    {
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    }
+};
+
+} // namespace
+
+TEST_F(Form2Undo, CtrlZAsksThenPutsTheFilesBackAndLeavesTheListAsItWas)
+{
+    const QStringList paths = trashFromTheWindow(3);
+    ASSERT_TRUE(listedPaths().isEmpty());
+
+    // No: nothing moves, and the question comes again next time.
+    pressUndo();
+    EXPECT_EQ(dialogs.questions(), QStringList{"Put back the 3 files of the last move to the Trash?"});
+    EXPECT_FALSE(QFile::exists(paths[0]));
+
+    dialogs.answers << true;
+    pressUndo();
+    ASSERT_EQ(dialogs.asked.size(), 2);
+    EXPECT_EQ(dialogs.asked[1].text, "Put back the 3 files of the last move to the Trash?");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(bytesOf(paths[i]), QByteArray("content ") + QByteArray::number(i));
+    EXPECT_TRUE(QDir(trash() + "/info").isEmpty());
+    EXPECT_TRUE(listedPaths().isEmpty()) << "the list is not changed";
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
+    ASSERT_EQ(progressWindows.opened->size(), 1);
+    EXPECT_EQ(progressWindows.opened->first().text, "Putting files back from the Trash...");
+    EXPECT_EQ(progressWindows.opened->first().total, 3);
+    EXPECT_TRUE(progressWindows.opened->first().closed);
+
+    // Nothing of this window's moves is left to put back: nothing is asked.
+    pressUndo();
+    EXPECT_EQ(dialogs.asked.size(), 2);
+}
+
+TEST_F(Form2Undo, OneSummaryNamesWhatStayedAndAFileAnotherToolPutBackIsNotDuplicated)
+{
+    const QStringList paths = trashFromTheWindow(3);
+    files.file("r/f0.txt", "a new f0");
+    ASSERT_TRUE(QFile::rename(trash() + "/files/f1.txt", paths[1]));
+    ASSERT_TRUE(QFile::remove(trash() + "/info/f1.txt.trashinfo"));
+
+    dialogs.answers << true;
+    form->undoLastTrash();
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{"These 2 files could not be put back:\n\n" + paths[0] + ": its place is taken\n" + paths[1]
+                          + ": it is no longer in the Trash (it is back in its place already)"});
+    EXPECT_EQ(bytesOf(paths[0]), "a new f0");
+    EXPECT_EQ(bytesOf(paths[1]), "content 1");
+    EXPECT_EQ(bytesOf(paths[2]), "content 2");
+    EXPECT_EQ(bytesOf(trash() + "/files/f0.txt"), "content 0");
+}
+
+TEST_F(Form2Undo, CancelLeavesEverythingInTheTrashAndCtrlZLeavesOtherProgramsMovesAlone)
+{
+    const QStringList paths = trashFromTheWindow(2);
+    // A later request made elsewhere (a scheduled chronopurge-cli, say).
+    const QString other = files.file("elsewhere/other.txt", "other");
+    platform::TrashRequest request(QStringList{other});
+    const auto recorder = platform::recordInTrashJournal(request);
+    ASSERT_TRUE(request.run().front().moved());
+    ASSERT_EQ(recorder->id(), 2u);
+
+    progressWindows.pressCancel = true;
+    dialogs.answers << true;
+    form->undoLastTrash();
+    EXPECT_EQ(dialogs.messages(), QStringList{"The undo was cancelled; 2 files were left in the Trash."});
+    EXPECT_FALSE(QFile::exists(paths[0]));
+
+    progressWindows.pressCancel = false;
+    dialogs.answers << true;
+    form->undoLastTrash();
+    EXPECT_EQ(dialogs.questions().last(), "Put back the 2 files of the last move to the Trash?");
+    EXPECT_EQ(bytesOf(paths[0]), "content 0");
+    EXPECT_EQ(bytesOf(paths[1]), "content 1");
+    EXPECT_FALSE(QFile::exists(other));
+}
