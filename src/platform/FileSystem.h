@@ -18,7 +18,16 @@ bool fileExists(const QString& path);
  */
 bool writeAll(int fd, const char* data, qsizetype size);
 
-/** The folder of the running program, without a trailing separator (except at "/"). */
+/**
+ * The program folder of an executable that lives in `executableFolder`: that
+ * folder when the program's own files are beside the executable (a build
+ * tree), else `installedDataFolder` (relative to the executable's folder) when
+ * it exists, else the executable's folder. Without a trailing separator
+ * (except at "/").
+ */
+QString programFolderFor(const QString& executableFolder, const QString& installedDataFolder);
+
+/** The program folder of the running program: where its cursor, samples and translations are looked up. */
 QString programFolder();
 
 } // namespace platform
