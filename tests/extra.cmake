@@ -25,3 +25,14 @@ set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
 
 # The command-line driver's test runs the built program.
 add_dependencies(test_scan chronopurge-cli)
+
+# The command line's test runs the built program.
+add_dependencies(test_app chronopurge)
+
+# `cmake --install` into a temporary prefix, the validators on what it installs,
+# and the installed program started from there.
+add_test(NAME Install.IntoATemporaryPrefix
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/check_install.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+set_tests_properties(Install.IntoATemporaryPrefix PROPERTIES LABELS install TIMEOUT 120)
+# Two xvfb-run -a started at once can pick the same display.
+set_tests_properties(Install.IntoATemporaryPrefix Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES RESOURCE_LOCK xvfb)

@@ -4,6 +4,7 @@
 #include "app/ApplicationIcon.h"
 #include "app/ErrorReport.h"
 #include "app/Failure.h"
+#include "app/KeyboardAccess.h"
 #include "app/Settings.h"
 #include "folders/FolderPath.h"
 #include "platform/CursorFile.h"
@@ -43,10 +44,17 @@ QFont arialBold(qreal points)
     return font;
 }
 
-void setBackground(QWidget* widget, const QColor& colour)
+// Fixes a control's background and, to match it, the colour of its text, so
+// that the text reads the same whatever the user's theme; the disabled text
+// is half way between the two.
+void setColours(QWidget* widget, const QColor& background, const QColor& text)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                     QColor((background.red() + text.red()) / 2, (background.green() + text.green()) / 2,
+                            (background.blue() + text.blue()) / 2));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -75,7 +83,9 @@ void Form1::buildLayout()
 {
     setFont(arialBold(9));
     setFixedSize(twips(8040), twips(4965));
-    setBackground(this, Qt::white);
+    // The design's white background, which the frame and the option buttons
+    // take from the window, with dark text on it in any theme.
+    setColours(this, Qt::white, Qt::black);
 
     m_listView1 = new QTreeWidget(this);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
@@ -121,13 +131,59 @@ void Form1::buildLayout()
     m_option1 = makeOption("Option1", "Date Modified (Recommended)", twipsRect(240, 300, 3015, 255));
     m_option2 = makeOption("Option2", "Date Created", twipsRect(3480, 300, 1575, 255));
     m_option3 = makeOption("Option3", "Date Accessed", twipsRect(5280, 300, 1695, 255));
+    // The option buttons' circles are drawn like fields: white with a dark mark, as on the white design.
+    for (QRadioButton* option : {m_option1, m_option2, m_option3}) {
+        QPalette palette = option->palette();
+        palette.setColor(QPalette::Base, Qt::white);
+        palette.setColor(QPalette::Text, Qt::black);
+        option->setPalette(palette);
+    }
 
     m_pushButton6 = makeButton("PushButton6", "Next >", twipsRect(120, 4455, 7800, 405));
+
+    followTheme();
 
     connect(m_pushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(m_pushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(m_pushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(m_pushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+
+    // Screen readers name every control by its caption, and the list by its header.
+    m_listView1->setAccessibleName(QStringLiteral("Folder/s To Search"));
+    for (QAbstractButton* control : std::initializer_list<QAbstractButton*>{
+             m_pushButton1, m_pushButton2, m_pushButton3, m_pushButton6, m_option1, m_option2, m_option3})
+        control->setAccessibleName(control->text());
+    m_frame2->setAccessibleName(m_frame2->title());
+
+    // Keys that reach the commands without a mouse; they add no control.
+    for (QPushButton* button : {m_pushButton1, m_pushButton2, m_pushButton3, m_pushButton6})
+        pressOnReturn(button);
+    addShortcut(this, QKeySequence(Qt::Key_Insert), this, &Form1::PushButton1_Click);
+    addShortcut(this, QKeySequence(Qt::Key_F1), this, &Form1::PushButton2_Click);
+
+    // Folders dropped from a file manager onto the list are added as "Add Folder" adds them.
+    m_listView1->viewport()->setAcceptDrops(true);
+}
+
+void Form1::followTheme()
+{
+    const QPalette theme = QApplication::palette();
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_listView1, m_pushButton1, m_pushButton2, m_pushButton3,
+                                                          m_pushButton6}) {
+        QPalette palette = widget->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            palette.setColor(group, QPalette::Window, theme.color(group, QPalette::Window));
+            palette.setColor(group, QPalette::WindowText, theme.color(group, QPalette::WindowText));
+        }
+        widget->setPalette(palette);
+    }
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        followTheme();
+    QWidget::changeEvent(event);
 }
 
 void Form1::setHoverRules()
@@ -171,11 +227,12 @@ void Form1::ApplySkin()
     if (!skin.isFile() || skin.isHidden())
         return;
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-    setBackground(this, buttonFace);
+    const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
+    setColours(this, buttonFace, buttonText);
     for (QWidget* child : findChildren<QWidget*>()) {
         if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) || qobject_cast<QGroupBox*>(child)
             || qobject_cast<QLabel*>(child))
-            setBackground(child, buttonFace);
+            setColours(child, buttonFace, buttonText);
     }
     // There is no skin engine here: the skin file itself is not applied.
 }
@@ -279,6 +336,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
             removeSelectedRow();
             return true;
         }
+    } else if (watched == m_listView1->viewport() && isDropEvent(event)) {
+        dropOnList(event);
+        return true;
     } else if (watched == m_listView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         // The row that is selected goes, not necessarily the one under the pointer.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

@@ -177,6 +177,8 @@ void Form2::buildLayout()
     for (QDateTimeEdit* picker : m_pickers)
         hover(picker, PointerState::Default);
     hover(m_list, PointerState::Default);
+
+    setKeyboardAccess();
 }
 
 void Form2::Form_Load()
@@ -187,9 +189,12 @@ void Form2::Form_Load()
     GuardedProcedure guard(m_services.dialogs, location("Form_Load"));
 
     guard.step(100, [&] {
-        // The window, its frame, options and label take the colour of button faces.
+        // The window, its frame, options and label take the colour of button
+        // faces, and so the text colour that goes with it.
         QPalette colours = palette();
         colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            colours.setColor(group, QPalette::WindowText, colours.color(group, QPalette::ButtonText));
         setPalette(colours);
         setAutoFillBackground(true);
         for (QWidget* widget : std::initializer_list<QWidget*>{m_frame, m_label, m_options[0], m_options[1],
