@@ -9,11 +9,12 @@ set(CPACK_PACKAGE_VENDOR Brindlewick)
 set(CPACK_PACKAGE_CONTACT "Brindlewick <chronopurge@brindlewick.example>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find old files by date and send them to the Trash")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Chronopurge finds files by date in the folders you choose and sends the ones you check to the Trash. "
-    "Pick folders and the date that counts (modified, created or accessed), pick a range, tick the files "
-    "to act on, and send them to the Trash, save the list as text or copy it to the clipboard. Nothing "
-    "is ever deleted for good. chronopurge-cli runs the same search from a terminal.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Chronopurge finds files by date in the folders you choose and sends the ones\n"
+    "you check to the Trash. Pick folders and the date that counts (modified,\n"
+    "created or accessed), pick a range, tick the files to act on, and send them\n"
+    "to the Trash, save the list as text or copy it to the clipboard. Nothing is\n"
+    "ever deleted for good. chronopurge-cli runs the same search from a terminal.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

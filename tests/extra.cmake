@@ -36,3 +36,6 @@ add_test(NAME Install.IntoATemporaryPrefix
 set_tests_properties(Install.IntoATemporaryPrefix PROPERTIES LABELS install TIMEOUT 120)
 # Two xvfb-run -a started at once can pick the same display.
 set_tests_properties(Install.IntoATemporaryPrefix Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES RESOURCE_LOCK xvfb)
+# The translation's test reads the .qm files built beside the program.
+add_dependencies(test_app translations)
+add_dependencies(test_screenshots translations)

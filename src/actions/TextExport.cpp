@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -154,12 +155,13 @@ std::optional<QString> saveFile(const QString& fileName, const ContentWriter& wr
 
 QStringList saveDialogFilters()
 {
-    return {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")};
+    return {QCoreApplication::translate("TextExport", "Text Files (*.txt)"),
+            QCoreApplication::translate("TextExport", "All Files (*)")};
 }
 
 QString overwriteQuestion(const QString& fileName)
 {
-    return QStringLiteral("Are you sure you wish to overwrite ") + fileName + QStringLiteral(" ?");
+    return QCoreApplication::translate("TextExport", "Are you sure you wish to overwrite %1 ?").arg(fileName);
 }
 
 QByteArray resultsText(const ResultRows& rows)

@@ -25,11 +25,14 @@
 
 namespace {
 
-const char* const kHelpText = "Questions? Please contact Team Brindlewick at https://brindlewick.example/contact";
-const char* const kSamplesQuestion = "Would you like this software to open the folder where these sample files "
-                                     "are stored (so that you can view them before working with them)?";
-const char* const kListToolTip = "Double-click item to remove it. Move | line to right and out of window to "
-                                 "reveal full names.";
+const char* const kHelpText
+    = QT_TRANSLATE_NOOP("Form1", "Questions? Please contact Team Brindlewick at https://brindlewick.example/contact");
+const char* const kSamplesQuestion
+    = QT_TRANSLATE_NOOP("Form1", "Would you like this software to open the folder where these sample files "
+                                 "are stored (so that you can view them before working with them)?");
+const char* const kListToolTip
+    = QT_TRANSLATE_NOOP("Form1", "Double-click item to remove it. Move | line to right and out of window to "
+                                 "reveal full names.");
 
 QRect twipsRect(int left, int top, int width, int height)
 {
@@ -96,7 +99,7 @@ void Form1::buildLayout()
     m_listView1->setSelectionMode(QAbstractItemView::SingleSelection);
     m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_listView1->header()->setStretchLastSection(false);
-    m_listView1->setToolTip(QString::fromLatin1(kListToolTip));
+    m_listView1->setToolTip(tr(kListToolTip));
     // The column and its header come with Form_Load; until then the header shows nothing.
     m_listView1->setHeaderLabels({QString()});
     m_listView1->installEventFilter(this);
@@ -104,21 +107,22 @@ void Form1::buildLayout()
 
     const QFont buttonFont = arialBold(11.25);
     auto makeButton = [&](const char* name, const char* caption, QRect geometry) {
-        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        auto* button = new QPushButton(tr(caption), this);
         button->setObjectName(QString::fromLatin1(name));
         button->setGeometry(geometry);
         button->setFont(buttonFont);
         return button;
     };
-    m_pushButton1 = makeButton("PushButton1", "Add Folder", twipsRect(120, 2625, 7800, 405));
-    m_pushButton2 = makeButton("PushButton2", "Help", twipsRect(120, 3135, 3840, 405));
-    m_pushButton3 = makeButton("PushButton3", "Load Sample/Example Folders", twipsRect(4080, 3135, 3840, 405));
+    m_pushButton1 = makeButton("PushButton1", QT_TR_NOOP("Add Folder"), twipsRect(120, 2625, 7800, 405));
+    m_pushButton2 = makeButton("PushButton2", QT_TR_NOOP("Help"), twipsRect(120, 3135, 3840, 405));
+    m_pushButton3
+        = makeButton("PushButton3", QT_TR_NOOP("Load Sample/Example Folders"), twipsRect(4080, 3135, 3840, 405));
 
-    m_frame2 = new QGroupBox(QStringLiteral("Find by which date?"), this);
+    m_frame2 = new QGroupBox(tr("Find by which date?"), this);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
     m_frame2->setGeometry(twipsRect(120, 3600, 7800, 735));
     auto makeOption = [&](const char* name, const char* caption, QRect geometry) {
-        auto* option = new QRadioButton(QString::fromLatin1(caption), m_frame2);
+        auto* option = new QRadioButton(tr(caption), m_frame2);
         option->setObjectName(QString::fromLatin1(name));
         option->setGeometry(geometry);
         connect(option, &QRadioButton::toggled, this, [this](bool checked) {
@@ -128,9 +132,9 @@ void Form1::buildLayout()
         });
         return option;
     };
-    m_option1 = makeOption("Option1", "Date Modified (Recommended)", twipsRect(240, 300, 3015, 255));
-    m_option2 = makeOption("Option2", "Date Created", twipsRect(3480, 300, 1575, 255));
-    m_option3 = makeOption("Option3", "Date Accessed", twipsRect(5280, 300, 1695, 255));
+    m_option1 = makeOption("Option1", QT_TR_NOOP("Date Modified (Recommended)"), twipsRect(240, 300, 3015, 255));
+    m_option2 = makeOption("Option2", QT_TR_NOOP("Date Created"), twipsRect(3480, 300, 1575, 255));
+    m_option3 = makeOption("Option3", QT_TR_NOOP("Date Accessed"), twipsRect(5280, 300, 1695, 255));
     // The option buttons' circles are drawn like fields: white with a dark mark, as on the white design.
     for (QRadioButton* option : {m_option1, m_option2, m_option3}) {
         QPalette palette = option->palette();
@@ -139,7 +143,7 @@ void Form1::buildLayout()
         option->setPalette(palette);
     }
 
-    m_pushButton6 = makeButton("PushButton6", "Next >", twipsRect(120, 4455, 7800, 405));
+    m_pushButton6 = makeButton("PushButton6", QT_TR_NOOP("Next >"), twipsRect(120, 4455, 7800, 405));
 
     followTheme();
 
@@ -149,7 +153,7 @@ void Form1::buildLayout()
     connect(m_pushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
 
     // Screen readers name every control by its caption, and the list by its header.
-    m_listView1->setAccessibleName(QStringLiteral("Folder/s To Search"));
+    m_listView1->setAccessibleName(tr("Folder/s To Search"));
     for (QAbstractButton* control : std::initializer_list<QAbstractButton*>{
              m_pushButton1, m_pushButton2, m_pushButton3, m_pushButton6, m_option1, m_option2, m_option3})
         control->setAccessibleName(control->text());
@@ -207,7 +211,7 @@ void Form1::Form_Load()
     guard.step(108, [&] {
         setCaptionIconAndTitle();
     });
-    guard.step(128, [&] { m_listView1->setHeaderLabels({QStringLiteral("Folder/s To Search")}); });
+    guard.step(128, [&] { m_listView1->setHeaderLabels({tr("Folder/s To Search")}); });
     guard.step(130, [&] { m_listView1->setColumnWidth(0, twips(6500)); });
     guard.step(132, [&] { setOption(m_option1, settings::readBoolean(m_services.settings, settings::kOption1, 1)); });
     guard.step(134, [&] { setOption(m_option2, settings::readBoolean(m_services.settings, settings::kOption2, 0)); });
@@ -260,7 +264,7 @@ void Form1::PushButton1_Click()
     QString chosen;
     guard.step(100, [&] {
         const QString start = m_services.settings.read(QString::fromLatin1(settings::kLastFolderDot), QString());
-        chosen = m_services.dialogs.browseForFolder(QStringLiteral("Please select folder:"), start);
+        chosen = m_services.dialogs.browseForFolder(tr("Please select folder:"), start);
     });
     if (guard.test(102, [&] { return chosen.isEmpty(); }))
         return;
@@ -280,7 +284,7 @@ void Form1::PushButton1_Click()
 void Form1::PushButton2_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton2_Click"));
-    guard.step(100, [&] { m_services.dialogs.message(QString::fromLatin1(kHelpText)); });
+    guard.step(100, [&] { m_services.dialogs.message(tr(kHelpText)); });
 }
 
 void Form1::PushButton3_Click()
@@ -289,7 +293,7 @@ void Form1::PushButton3_Click()
     const QString samples = m_services.programFolder + QStringLiteral("/Samples/");
     guard.step(100, [&] { appendRow(samples + QStringLiteral("sample1/")); });
     guard.step(102, [&] { appendRow(samples + QStringLiteral("sample2/")); });
-    if (guard.test(104, [&] { return m_services.dialogs.ask(QString::fromLatin1(kSamplesQuestion)); }))
+    if (guard.test(104, [&] { return m_services.dialogs.ask(tr(kSamplesQuestion)); }))
         guard.step(106, [&] { m_services.desktop.openFolder(samples); });
 }
 

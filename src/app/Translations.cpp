@@ -8,7 +8,8 @@ Translations::Translations(const QLocale& locale, const QString& programFolder)
 {
     const auto install = [&](const QString& name, const QString& folder) {
         auto translator = std::make_unique<QTranslator>();
-        if (!translator->load(locale, name, QStringLiteral("_"), folder) || !QCoreApplication::installTranslator(translator.get()))
+        if (!translator->load(locale, name, QStringLiteral("_"), folder)
+            || !QCoreApplication::installTranslator(translator.get()))
             return false;
         m_installed.push_back(std::move(translator));
         return true;

@@ -1,5 +1,7 @@
 #include "folders/NestedFolders.h"
 
+#include <QCoreApplication>
+
 QList<int> nestedEntryPositions(const QStringList& entries)
 {
     QList<int> positions;
@@ -17,5 +19,7 @@ QList<int> nestedEntryPositions(const QStringList& entries)
 
 QString nestedEntryMessage(const QString& entry)
 {
-    return entry + QStringLiteral(" will be removed because it is a subfolder of another folder that you added.");
+    return QCoreApplication::translate("NestedFolders",
+                                       "%1 will be removed because it is a subfolder of another folder that you added.")
+        .arg(entry);
 }

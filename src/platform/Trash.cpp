@@ -5,6 +5,7 @@
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 
@@ -158,7 +159,7 @@ bool Mover::prepare(const QByteArray& given, Pending& pending, TrashOutcome& fai
     failure.path = QFile::decodeName(given);
     pending.outcome.path = failure.path;
     if (given.isEmpty()) {
-        failure = failed(failure, ENOENT, QStringLiteral("the path is empty"));
+        failure = failed(failure, ENOENT, QCoreApplication::translate("Trash", "the path is empty"));
         return false;
     }
     QByteArray path = absolutePath(given);
@@ -172,11 +173,11 @@ bool Mover::prepare(const QByteArray& given, Pending& pending, TrashOutcome& fai
     const QByteArray parent = slash == 0 ? QByteArray("/") : path.left(slash);
     pending.name = path.mid(slash + 1);
     if (pending.name.isEmpty()) {
-        failure = failed(failure, EBUSY, QStringLiteral("it is a mount point"));
+        failure = failed(failure, EBUSY, QCoreApplication::translate("Trash", "it is a mount point"));
         return false;
     }
     if (pending.name == "." || pending.name == "..") {
-        failure = failed(failure, EINVAL, QStringLiteral("it does not name a file"));
+        failure = failed(failure, EINVAL, QCoreApplication::translate("Trash", "it does not name a file"));
         return false;
     }
 
@@ -202,12 +203,12 @@ bool Mover::prepare(const QByteArray& given, Pending& pending, TrashOutcome& fai
         struct stat parentStatus;
         if ((::fstat(pending.parentFd, &parentStatus) == 0 && parentStatus.st_dev != status.st_dev)
             || m_folders.isMountPoint(canonicalPath))
-            return refuse(EBUSY, QStringLiteral("it is a mount point"));
+            return refuse(EBUSY, QCoreApplication::translate("Trash", "it is a mount point"));
     }
     if (m_folders.isInsideTrash(canonicalPath))
-        return refuse(EINVAL, QStringLiteral("it is in a Trash folder"));
+        return refuse(EINVAL, QCoreApplication::translate("Trash", "it is in a Trash folder"));
     if (S_ISDIR(status.st_mode) && m_folders.holdsTrash(canonicalPath))
-        return refuse(EINVAL, QStringLiteral("the Trash is inside it"));
+        return refuse(EINVAL, QCoreApplication::translate("Trash", "the Trash is inside it"));
 
     TrashError error;
     pending.trash = m_folders.folderFor(canonicalPath, status, error);
@@ -223,7 +224,7 @@ bool Mover::prepare(const QByteArray& given, Pending& pending, TrashOutcome& fai
     pending.record = trashInfoText(percentEncodePath(pathField), trashDeletionDate(std::time(nullptr)));
     pending.attempt = pending.trash->firstAttempt(pending.name);
     if (const int errnum = writeRecord(pending))
-        return refuse(errnum, errnum == EEXIST ? QStringLiteral("the Trash has no free name for it")
+        return refuse(errnum, errnum == EEXIST ? QCoreApplication::translate("Trash", "the Trash has no free name for it")
                                                : trashReasonFor(errnum));
     return true;
 }
@@ -263,7 +264,7 @@ TrashOutcome Mover::complete(Pending& pending)
         trash.rememberTaken(pending.name, ++pending.attempt);
         if (const int recordErrno = writeRecord(pending)) {
             outcome = failed(outcome, recordErrno,
-                             recordErrno == EEXIST ? QStringLiteral("the Trash has no free name for it")
+                             recordErrno == EEXIST ? QCoreApplication::translate("Trash", "the Trash has no free name for it")
                                                    : trashReasonFor(recordErrno));
             break;
         }
@@ -406,9 +407,10 @@ TrashSummary summarizeTrash(const QStringList& paths)
 
 QString trashQuestionText(const TrashSummary& summary)
 {
-    const QString files = summary.fileCount == 1 ? QStringLiteral("1 file")
-                                                 : QStringLiteral("%1 files").arg(summary.fileCount);
-    return QStringLiteral("Move %1 (%2) to the Trash?")
+    const QString files = summary.fileCount == 1
+        ? QCoreApplication::translate("Trash", "1 file")
+        : QCoreApplication::translate("Trash", "%1 files").arg(summary.fileCount);
+    return QCoreApplication::translate("Trash", "Move %1 (%2) to the Trash?")
         .arg(files, QLocale::system().formattedDataSize(summary.totalBytes));
 }
 
