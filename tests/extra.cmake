@@ -40,3 +40,5 @@ set_tests_properties(Install.IntoATemporaryPrefix Smoke.ProgramShowsItsWindowUnd
 # The translation's test reads the .qm files built beside the program.
 add_dependencies(test_app translations)
 add_dependencies(test_screenshots translations)
+# The identity test reads the menu entry and the metainfo from the sources.
+target_compile_definitions(test_app PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

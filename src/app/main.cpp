@@ -14,7 +14,7 @@
 
 #include "app/AppServices.h"
 #include "app/Application.h"
-#include "app/ApplicationIcon.h"
+#include "app/ApplicationIdentity.h"
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/Translations.h"
@@ -25,8 +25,6 @@
 #include "platform/ProgressWindow.h"
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
-
-#include "BuildConfig.h"
 
 #include <QApplication>
 
@@ -75,10 +73,7 @@ int main(int argc, char* argv[])
     }
 
     QApplication application(argc, argv);
-    QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
-    // Task bars group the windows under the menu entry and show its name and icon.
-    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
-    QApplication::setWindowIcon(applicationIcon());
+    setApplicationIdentity();
     const QString programFolder = platform::programFolder();
     const Translations translations(QLocale::system(), programFolder);
 
