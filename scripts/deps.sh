@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that are missing for building ("build"), or for
-# building and testing ("test"). Idempotent: does nothing when all are there.
+# Installs the Debian packages that are missing for building ("build"), for
+# building and testing ("test"), or for building the Debian package
+# ("package"). Idempotent: does nothing when all are there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev libxcb1-dev fonts-liberation)
-if [ "${1:-build}" = test ]; then
-    packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli)
-fi
+# qt6-svg-dev draws the icon's sizes, qt6-tools-dev and qt6-l10n-tools build
+# the translations, qt6-translations-l10n has Qt's own (standard dialogs);
+# libxcb1-dev serves the clipboard from a thread of its own on X11.
+packages=(cmake ninja-build g++ qt6-base-dev libxcb1-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+          fonts-liberation)
+case "${1:-build}" in
+    test) packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli desktop-file-utils appstream) ;;
+    # The Debian package: dpkg-shlibdeps finds the libraries it needs.
+    package) packages+=(dpkg-dev file) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

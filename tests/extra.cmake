@@ -31,3 +31,20 @@ add_dependencies(test_cli chronopurge-cli)
 add_test(NAME Cli.ShellCompletion
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/cli/completion_test.sh ${CMAKE_SOURCE_DIR}/src/cli/completion ${CHRONOPURGE_PROGRAM_DIR})
 set_tests_properties(Cli.ShellCompletion PROPERTIES LABELS cli TIMEOUT 60)
+
+# The program's own tests of its command line run the built program.
+add_dependencies(test_app chronopurge)
+
+# `cmake --install` into a temporary prefix, the validators on what it installs,
+# and the installed program started from there.
+add_test(NAME Install.IntoATemporaryPrefix
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/check_install.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+# It runs alone: while it copies the build's samples their accessed dates move.
+set_tests_properties(Install.IntoATemporaryPrefix PROPERTIES LABELS install TIMEOUT 120 RUN_SERIAL TRUE)
+# Two xvfb-run -a started at once can pick the same display.
+set_tests_properties(Install.IntoATemporaryPrefix Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES RESOURCE_LOCK xvfb)
+# The translation's test reads the .qm files built beside the program.
+add_dependencies(test_app translations)
+add_dependencies(test_screenshots translations)
+# The identity test reads the menu entry and the metainfo from the sources.
+target_compile_definitions(test_app PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -1,6 +1,7 @@
 #include "actions/ClipboardText.h"
 
 #include "scan/VisibleText.h"
+#include <QCoreApplication>
 
 namespace {
 
@@ -146,6 +147,8 @@ void CopyCheckedToClipboard(const ResultRows& rows, platform::Clipboard& clipboa
 
 QString clipboardConfirmationText()
 {
-    return QStringLiteral("Results have been copied to the clipboard.") + QStringLiteral("\r\r")
-        + QStringLiteral("Click a text area where you normally type and press Ctrl+V to paste the clipboard.");
+    return QCoreApplication::translate("ClipboardText", "Results have been copied to the clipboard.")
+        + QStringLiteral("\r\r")
+        + QCoreApplication::translate(
+            "ClipboardText", "Click a text area where you normally type and press Ctrl+V to paste the clipboard.");
 }

@@ -3,6 +3,7 @@
 #include "platform/SaveFile.h"
 #include "scan/VisibleText.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 namespace {
@@ -20,12 +21,13 @@ void appendSavedLine(QByteArray& text, const QString& path)
 
 QStringList saveDialogFilters()
 {
-    return {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)")};
+    return {QCoreApplication::translate("TextExport", "Text Files (*.txt)"),
+            QCoreApplication::translate("TextExport", "All Files (*)")};
 }
 
 QString overwriteQuestion(const QString& fileName)
 {
-    return QStringLiteral("Are you sure you wish to overwrite ") + fileName + QStringLiteral(" ?");
+    return QCoreApplication::translate("TextExport", "Are you sure you wish to overwrite %1 ?").arg(fileName);
 }
 
 QByteArray resultsText(const ResultRows& rows)

@@ -20,7 +20,7 @@
 #include <optional>
 
 /** The dialog title of the save. */
-inline constexpr char kSaveDialogTitle[] = "Save";
+inline constexpr char kSaveDialogTitle[] = QT_TRANSLATE_NOOP("TextExport", "Save");
 
 /** The filter entries of the save dialog, the text files first and in effect. */
 QStringList saveDialogFilters();

@@ -2,6 +2,8 @@
 
 #include "scan/VisibleText.h"
 
+#include <QCoreApplication>
+
 #include <QStringList>
 
 #include <algorithm>
@@ -59,18 +61,21 @@ QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes)
     }
     QString text;
     if (failed > 0) {
-        text = failed == 1 ? QStringLiteral("This file could not be moved to the Trash:")
-                           : QStringLiteral("These %1 files could not be moved to the Trash:").arg(failed);
+        text = failed == 1
+            ? QCoreApplication::translate("TrashAction", "This file could not be moved to the Trash:")
+            : QCoreApplication::translate("TrashAction", "These %1 files could not be moved to the Trash:").arg(failed);
         text += QStringLiteral("\n\n") + failures.join(QLatin1Char('\n'));
         if (failed > kListedTrashFailures)
-            text += QStringLiteral("\n... and %1 more.").arg(failed - kListedTrashFailures);
+            text += QLatin1Char('\n')
+                + QCoreApplication::translate("TrashAction", "... and %1 more.").arg(failed - kListedTrashFailures);
     }
     if (notAttempted > 0) {
         if (!text.isEmpty())
             text += QStringLiteral("\n\n");
         text += notAttempted == 1
-            ? QStringLiteral("The move was cancelled; 1 file was left where it was.")
-            : QStringLiteral("The move was cancelled; %1 files were left where they were.").arg(notAttempted);
+            ? QCoreApplication::translate("TrashAction", "The move was cancelled; 1 file was left where it was.")
+            : QCoreApplication::translate("TrashAction", "The move was cancelled; %1 files were left where they were.")
+                  .arg(notAttempted);
     }
     return text;
 }

@@ -3,7 +3,22 @@
 #include "app/Failure.h"
 #include "scan/VisibleText.h"
 
+#include <QCoreApplication>
+
 #include <new>
+
+namespace {
+
+// The descriptions of the steps' own failures, for the translations.
+[[maybe_unused]] const char* const kFailureTexts[] = {
+    QT_TRANSLATE_NOOP("Failure", "Type mismatch"),
+    QT_TRANSLATE_NOOP("Failure", "Invalid picture"),
+    QT_TRANSLATE_NOOP("Failure", "Invalid property value"),
+    QT_TRANSLATE_NOOP("Failure", "Object variable not set"),
+    QT_TRANSLATE_NOOP("Failure", "Subscript out of range"),
+};
+
+} // namespace
 
 QString procedureLocation(const QString& object, const QString& procedure)
 {
@@ -13,11 +28,16 @@ QString procedureLocation(const QString& object, const QString& procedure)
 QString errorReportText(const QString& description, const QString& location, int step,
                         const QStringList& extraLines)
 {
-    // The description and the extra lines may name a file; a control
-    // character in a name shows as its sign, so each stays one line.
-    QString text = visibleText(description) + QStringLiteral("\r\n") + QStringLiteral("in ") + location
-        + QStringLiteral(" at line ") + QString::number(step) + QStringLiteral("\r\r")
-        + QStringLiteral("Please email screenshot of this message to ") + QString::fromLatin1(kSupportAddress);
+    // The descriptions are made where a step fails, in English; those the
+    // translations know are shown in the user's language. The description and
+    // the extra lines may name a file; a control character in a name shows as
+    // its sign, so each stays one line.
+    const QByteArray source = description.toUtf8();
+    QString text = visibleText(QCoreApplication::translate("Failure", source.constData())) + QStringLiteral("\r\n")
+        + QCoreApplication::translate("ErrorReport", "in %1 at line %2").arg(location, QString::number(step))
+        + QStringLiteral("\r\r")
+        + QCoreApplication::translate("ErrorReport", "Please email screenshot of this message to %1")
+              .arg(QString::fromLatin1(kSupportAddress));
     for (const QString& line : extraLines)
         text += QStringLiteral("\r\n") + visibleText(line);
     return text;
@@ -30,11 +50,11 @@ QString describeCurrentException()
     } catch (const Failure& failure) {
         return failure.description();
     } catch (const std::bad_alloc&) {
-        return QStringLiteral("Out of memory");
+        return QStringLiteral(QT_TRANSLATE_NOOP("Failure", "Out of memory"));
     } catch (const std::exception& exception) {
         return QString::fromLocal8Bit(exception.what());
     } catch (...) {
-        return QStringLiteral("Unexpected failure");
+        return QStringLiteral(QT_TRANSLATE_NOOP("Failure", "Unexpected failure"));
     }
 }
 

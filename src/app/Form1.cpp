@@ -4,6 +4,7 @@
 #include "app/ApplicationIcon.h"
 #include "app/ErrorReport.h"
 #include "app/Failure.h"
+#include "app/KeyboardAccess.h"
 #include "app/Settings.h"
 #include "folders/FolderPath.h"
 #include "platform/CursorFile.h"
@@ -24,11 +25,14 @@
 
 namespace {
 
-const char* const kHelpText = "Questions? Please contact Team Brindlewick at https://brindlewick.example/contact";
-const char* const kSamplesQuestion = "Would you like this software to open the folder where these sample files "
-                                     "are stored (so that you can view them before working with them)?";
-const char* const kListToolTip = "Double-click item to remove it. Move | line to right and out of window to "
-                                 "reveal full names.";
+const char* const kHelpText
+    = QT_TRANSLATE_NOOP("Form1", "Questions? Please contact Team Brindlewick at https://brindlewick.example/contact");
+const char* const kSamplesQuestion
+    = QT_TRANSLATE_NOOP("Form1", "Would you like this software to open the folder where these sample files "
+                                 "are stored (so that you can view them before working with them)?");
+const char* const kListToolTip
+    = QT_TRANSLATE_NOOP("Form1", "Double-click item to remove it. Move | line to right and out of window to "
+                                 "reveal full names.");
 
 QRect twipsRect(int left, int top, int width, int height)
 {
@@ -43,10 +47,17 @@ QFont arialBold(qreal points)
     return font;
 }
 
-void setBackground(QWidget* widget, const QColor& colour)
+// Fixes a control's background and, to match it, the colour of its text, so
+// that the text reads the same whatever the user's theme; the disabled text
+// is half way between the two.
+void setColours(QWidget* widget, const QColor& background, const QColor& text)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                     QColor((background.red() + text.red()) / 2, (background.green() + text.green()) / 2,
+                            (background.blue() + text.blue()) / 2));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -75,7 +86,9 @@ void Form1::buildLayout()
 {
     setFont(arialBold(9));
     setFixedSize(twips(8040), twips(4965));
-    setBackground(this, Qt::white);
+    // The design's white background, which the frame and the option buttons
+    // take from the window, with dark text on it in any theme.
+    setColours(this, Qt::white, Qt::black);
 
     m_listView1 = new QTreeWidget(this);
     m_listView1->setObjectName(QStringLiteral("ListView1"));
@@ -86,7 +99,7 @@ void Form1::buildLayout()
     m_listView1->setSelectionMode(QAbstractItemView::SingleSelection);
     m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_listView1->header()->setStretchLastSection(false);
-    m_listView1->setToolTip(QString::fromLatin1(kListToolTip));
+    m_listView1->setToolTip(tr(kListToolTip));
     // The column and its header come with Form_Load; until then the header shows nothing.
     m_listView1->setHeaderLabels({QString()});
     m_listView1->installEventFilter(this);
@@ -94,21 +107,22 @@ void Form1::buildLayout()
 
     const QFont buttonFont = arialBold(11.25);
     auto makeButton = [&](const char* name, const char* caption, QRect geometry) {
-        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        auto* button = new QPushButton(tr(caption), this);
         button->setObjectName(QString::fromLatin1(name));
         button->setGeometry(geometry);
         button->setFont(buttonFont);
         return button;
     };
-    m_pushButton1 = makeButton("PushButton1", "Add Folder", twipsRect(120, 2625, 7800, 405));
-    m_pushButton2 = makeButton("PushButton2", "Help", twipsRect(120, 3135, 3840, 405));
-    m_pushButton3 = makeButton("PushButton3", "Load Sample/Example Folders", twipsRect(4080, 3135, 3840, 405));
+    m_pushButton1 = makeButton("PushButton1", QT_TR_NOOP("Add Folder"), twipsRect(120, 2625, 7800, 405));
+    m_pushButton2 = makeButton("PushButton2", QT_TR_NOOP("Help"), twipsRect(120, 3135, 3840, 405));
+    m_pushButton3
+        = makeButton("PushButton3", QT_TR_NOOP("Load Sample/Example Folders"), twipsRect(4080, 3135, 3840, 405));
 
-    m_frame2 = new QGroupBox(QStringLiteral("Find by which date?"), this);
+    m_frame2 = new QGroupBox(tr("Find by which date?"), this);
     m_frame2->setObjectName(QStringLiteral("Frame2"));
     m_frame2->setGeometry(twipsRect(120, 3600, 7800, 735));
     auto makeOption = [&](const char* name, const char* caption, QRect geometry) {
-        auto* option = new QRadioButton(QString::fromLatin1(caption), m_frame2);
+        auto* option = new QRadioButton(tr(caption), m_frame2);
         option->setObjectName(QString::fromLatin1(name));
         option->setGeometry(geometry);
         connect(option, &QRadioButton::toggled, this, [this](bool checked) {
@@ -118,16 +132,62 @@ void Form1::buildLayout()
         });
         return option;
     };
-    m_option1 = makeOption("Option1", "Date Modified (Recommended)", twipsRect(240, 300, 3015, 255));
-    m_option2 = makeOption("Option2", "Date Created", twipsRect(3480, 300, 1575, 255));
-    m_option3 = makeOption("Option3", "Date Accessed", twipsRect(5280, 300, 1695, 255));
+    m_option1 = makeOption("Option1", QT_TR_NOOP("Date Modified (Recommended)"), twipsRect(240, 300, 3015, 255));
+    m_option2 = makeOption("Option2", QT_TR_NOOP("Date Created"), twipsRect(3480, 300, 1575, 255));
+    m_option3 = makeOption("Option3", QT_TR_NOOP("Date Accessed"), twipsRect(5280, 300, 1695, 255));
+    // The option buttons' circles are drawn like fields: white with a dark mark, as on the white design.
+    for (QRadioButton* option : {m_option1, m_option2, m_option3}) {
+        QPalette palette = option->palette();
+        palette.setColor(QPalette::Base, Qt::white);
+        palette.setColor(QPalette::Text, Qt::black);
+        option->setPalette(palette);
+    }
 
-    m_pushButton6 = makeButton("PushButton6", "Next >", twipsRect(120, 4455, 7800, 405));
+    m_pushButton6 = makeButton("PushButton6", QT_TR_NOOP("Next >"), twipsRect(120, 4455, 7800, 405));
+
+    followTheme();
 
     connect(m_pushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(m_pushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(m_pushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(m_pushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+
+    // Screen readers name every control by its caption, and the list by its header.
+    m_listView1->setAccessibleName(tr("Folder/s To Search"));
+    for (QAbstractButton* control : std::initializer_list<QAbstractButton*>{
+             m_pushButton1, m_pushButton2, m_pushButton3, m_pushButton6, m_option1, m_option2, m_option3})
+        control->setAccessibleName(control->text());
+    m_frame2->setAccessibleName(m_frame2->title());
+
+    // Keys that reach the commands without a mouse; they add no control.
+    for (QPushButton* button : {m_pushButton1, m_pushButton2, m_pushButton3, m_pushButton6})
+        pressOnReturn(button);
+    addShortcut(this, QKeySequence(Qt::Key_Insert), this, &Form1::PushButton1_Click);
+    addShortcut(this, QKeySequence(Qt::Key_F1), this, &Form1::PushButton2_Click);
+
+    // Folders dropped from a file manager onto the list are added as "Add Folder" adds them.
+    m_listView1->viewport()->setAcceptDrops(true);
+}
+
+void Form1::followTheme()
+{
+    const QPalette theme = QApplication::palette();
+    for (QWidget* widget : std::initializer_list<QWidget*>{m_listView1, m_pushButton1, m_pushButton2, m_pushButton3,
+                                                          m_pushButton6}) {
+        QPalette palette = widget->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            palette.setColor(group, QPalette::Window, theme.color(group, QPalette::Window));
+            palette.setColor(group, QPalette::WindowText, theme.color(group, QPalette::WindowText));
+        }
+        widget->setPalette(palette);
+    }
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        followTheme();
+    QWidget::changeEvent(event);
 }
 
 void Form1::setHoverRules()
@@ -151,7 +211,7 @@ void Form1::Form_Load()
     guard.step(108, [&] {
         setCaptionIconAndTitle();
     });
-    guard.step(128, [&] { m_listView1->setHeaderLabels({QStringLiteral("Folder/s To Search")}); });
+    guard.step(128, [&] { m_listView1->setHeaderLabels({tr("Folder/s To Search")}); });
     guard.step(130, [&] { m_listView1->setColumnWidth(0, twips(6500)); });
     guard.step(132, [&] { setOption(m_option1, settings::readBoolean(m_services.settings, settings::kOption1, 1)); });
     guard.step(134, [&] { setOption(m_option2, settings::readBoolean(m_services.settings, settings::kOption2, 0)); });
@@ -171,11 +231,12 @@ void Form1::ApplySkin()
     if (!skin.isFile() || skin.isHidden())
         return;
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-    setBackground(this, buttonFace);
+    const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
+    setColours(this, buttonFace, buttonText);
     for (QWidget* child : findChildren<QWidget*>()) {
         if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) || qobject_cast<QGroupBox*>(child)
             || qobject_cast<QLabel*>(child))
-            setBackground(child, buttonFace);
+            setColours(child, buttonFace, buttonText);
     }
     // There is no skin engine here: the skin file itself is not applied.
 }
@@ -203,7 +264,7 @@ void Form1::PushButton1_Click()
     QString chosen;
     guard.step(100, [&] {
         const QString start = m_services.settings.read(QString::fromLatin1(settings::kLastFolderDot), QString());
-        chosen = m_services.dialogs.browseForFolder(QStringLiteral("Please select folder:"), start);
+        chosen = m_services.dialogs.browseForFolder(tr("Please select folder:"), start);
     });
     if (guard.test(102, [&] { return chosen.isEmpty(); }))
         return;
@@ -223,7 +284,7 @@ void Form1::PushButton1_Click()
 void Form1::PushButton2_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton2_Click"));
-    guard.step(100, [&] { m_services.dialogs.message(QString::fromLatin1(kHelpText)); });
+    guard.step(100, [&] { m_services.dialogs.message(tr(kHelpText)); });
 }
 
 void Form1::PushButton3_Click()
@@ -232,7 +293,7 @@ void Form1::PushButton3_Click()
     const QString samples = m_services.programFolder + QStringLiteral("/Samples/");
     guard.step(100, [&] { appendRow(samples + QStringLiteral("sample1/")); });
     guard.step(102, [&] { appendRow(samples + QStringLiteral("sample2/")); });
-    if (guard.test(104, [&] { return m_services.dialogs.ask(QString::fromLatin1(kSamplesQuestion)); }))
+    if (guard.test(104, [&] { return m_services.dialogs.ask(tr(kSamplesQuestion)); }))
         guard.step(106, [&] { m_services.desktop.openFolder(samples); });
 }
 
@@ -279,6 +340,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
             removeSelectedRow();
             return true;
         }
+    } else if (watched == m_listView1->viewport() && isDropEvent(event)) {
+        dropOnList(event);
+        return true;
     } else if (watched == m_listView1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         // The row that is selected goes, not necessarily the one under the pointer.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

@@ -45,6 +45,15 @@ public:
     /** The start-up sequence; a failing step shows the error report and the next step runs. */
     void Form_Load();
 
+    /**
+     * Adds each of `paths` (absolute, or relative to the working folder) to the
+     * list as "Add Folder" adds a chosen folder: ending in "/", normalised, with
+     * "Next >" enabled. Paths that are no folder are named in one message and
+     * left out; the folders among them are still added. Folders given on the
+     * command line and folders dropped onto the list come this way.
+     */
+    void addFolders(const QStringList& paths);
+
     /** The row texts of ListView1, top to bottom. */
     QStringList folders() const;
     /** The date kind whose option button is chosen (Modified when none is). */
@@ -76,11 +85,17 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildLayout();
     void setHoverRules();
+    /** Gives the list and the buttons the user's window colours, which the fixed white would hide. */
+    void followTheme();
     void appendRow(const QString& text);
+    static bool isDropEvent(const QEvent* event);
+    /** Takes a drag over the list that carries local folders, and adds them when they are dropped. */
+    void dropOnList(QEvent* event);
     /** Removes the selected row unless the pointer is busy or nothing is selected. */
     void removeSelectedRow();
     /** Sets an option button as a stored value does: true chooses it, false clears it. */

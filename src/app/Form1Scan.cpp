@@ -23,9 +23,10 @@ namespace {
 QString progressCaption(qint64 folders, qint64 files)
 {
     const QLocale locale = QLocale::system();
-    return QString::fromLatin1(kProductName) + QStringLiteral(" - scanning: ") + locale.toString(folders)
-        + (folders == 1 ? QStringLiteral(" folder, ") : QStringLiteral(" folders, ")) + locale.toString(files)
-        + (files == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+    const QString folderCount
+        = folders == 1 ? Form1::tr("1 folder") : Form1::tr("%1 folders").arg(locale.toString(folders));
+    const QString fileCount = files == 1 ? Form1::tr("1 file") : Form1::tr("%1 files").arg(locale.toString(files));
+    return Form1::tr("%1 - scanning: %2, %3").arg(QString::fromLatin1(kProductName), folderCount, fileCount);
 }
 
 } // namespace
@@ -68,7 +69,7 @@ void Form1::PushButton6_Click()
     guard.step(108, [&] { m_pointer->setState(PointerState::Busy); });
 
     if (guard.test(110, [&] { return m_listView1->topLevelItemCount() == 0; })) {
-        guard.step(110, [&] { m_services.dialogs.message(QStringLiteral("No folders added.")); });
+        guard.step(110, [&] { m_services.dialogs.message(tr("No folders added.")); });
         guard.step(250, [&] { m_pointer->setState(PointerState::Default); });
         return;
     }

@@ -7,13 +7,17 @@
 //   actions/   Trash, save and clipboard actions on the result list
 //   platform/  the thin layer over the desktop and the operating system
 //
-// main() builds the services the windows are given (AppServices), creates
-// Form1, runs its start-up sequence and shows it.
+// main() answers --help and --version, loads the translations for the user's
+// language, builds the services the windows are given (AppServices), creates
+// Form1, runs its start-up sequence, shows it and adds the folders named on
+// the command line.
 
 #include "app/AppServices.h"
 #include "app/Application.h"
-#include "app/ApplicationIcon.h"
+#include "app/ApplicationIdentity.h"
+#include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/Translations.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
@@ -25,6 +29,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -37,12 +42,45 @@ namespace {
     ::_exit(0);
 }
 
+// The help, the version or a wrong option, printed on the terminal; nullopt
+// when the windows are to start.
+std::optional<int> answerOnTerminal(const CommandLine& commandLine)
+{
+    switch (commandLine.action) {
+    case CommandLine::Action::StartWindows:
+        return std::nullopt;
+    case CommandLine::Action::ShowHelp:
+    case CommandLine::Action::ShowVersion:
+        std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Refuse:
+        std::fputs(commandLine.text.toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // The help and the version need no display: they are answered before
+    // the window system is reached, so they work from any terminal.
+    if (asksForTextOnly(argc, argv)) {
+        QCoreApplication application(argc, argv);
+        const Translations translations(QLocale::system(), platform::programFolder());
+        return answerOnTerminal(parseCommandLine(QCoreApplication::arguments())).value_or(0);
+    }
+
     QApplication application(argc, argv);
-    QApplication::setWindowIcon(applicationIcon());
+    setApplicationIdentity();
+    const QString programFolder = platform::programFolder();
+    const Translations translations(QLocale::system(), programFolder);
+
+    // QApplication has taken its own options (-platform, -style, ...) out.
+    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+    if (const std::optional<int> status = answerOnTerminal(commandLine))
+        return *status;
 
     platform::QtDialogs dialogs(&appTitle);
     platform::SettingsStore settings(platform::SettingsStore::defaultFilePath());
@@ -50,11 +88,11 @@ int main(int argc, char* argv[])
     platform::SystemClock clock;
     platform::SystemClipboard clipboard;
     platform::QtProgressWindows progressWindows(&appTitle);
-    AppServices services{dialogs, settings, desktop, clock, platform::programFolder(), &endProgram, clipboard,
-                          progressWindows};
+    AppServices services{dialogs, settings, desktop, clock, programFolder, &endProgram, clipboard, progressWindows};
 
     Form1 form1(services);
     form1.Form_Load();
     form1.show();
+    form1.addFolders(commandLine.folders);
     return application.exec();
 }

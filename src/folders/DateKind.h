@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 /** Which file time counts: the first window's Option1, Option2 or Option3. */
@@ -10,11 +11,11 @@ inline QString dateKindHeader(DateKind kind)
 {
     switch (kind) {
     case DateKind::Created:
-        return QStringLiteral("Date Created");
+        return QCoreApplication::translate("DateKind", "Date Created");
     case DateKind::Accessed:
-        return QStringLiteral("Date Accessed");
+        return QCoreApplication::translate("DateKind", "Date Accessed");
     case DateKind::Modified:
         break;
     }
-    return QStringLiteral("Date Modified");
+    return QCoreApplication::translate("DateKind", "Date Modified");
 }

@@ -3,6 +3,8 @@
 #include "folders/FolderPath.h"
 #include "scan/VisibleText.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 // The form in which entries are compared: doubled separators collapsed and one
@@ -43,5 +45,7 @@ QList<int> nestedEntryPositions(const QStringList& entries)
 
 QString nestedEntryMessage(const QString& entry)
 {
-    return visibleText(entry) + QStringLiteral(" will be removed because it is a subfolder of another folder that you added.");
+    return QCoreApplication::translate("NestedFolders",
+                                       "%1 will be removed because it is a subfolder of another folder that you added.")
+        .arg(visibleText(entry));
 }

@@ -1,8 +1,12 @@
 #include "platform/FileSystem.h"
 #include "platform/FileIdentity.h"
 
+#include "BuildConfig.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -68,9 +72,23 @@ QByteArray randomName(int length)
     return name;
 }
 
+QString programFolderFor(const QString& executableFolder, const QString& installedDataFolder)
+{
+    // Any one of the files the build writes beside the program marks a build tree.
+    const QDir beside(executableFolder);
+    for (const char* name : {"HAND-M.CUR", "Samples", "translations"}) {
+        if (beside.exists(QString::fromLatin1(name)))
+            return executableFolder;
+    }
+    const QString installed = QDir::cleanPath(beside.filePath(installedDataFolder));
+    if (QFileInfo(installed).isDir())
+        return installed;
+    return executableFolder;
+}
+
 QString programFolder()
 {
-    return QCoreApplication::applicationDirPath();
+    return programFolderFor(QCoreApplication::applicationDirPath(), QString::fromLatin1(kInstalledDataFolder));
 }
 
 FileType fileTypeOfMode(unsigned mode)

@@ -28,7 +28,16 @@ int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* 
 /** `length` random letters and digits, for names that must not collide with others. */
 QByteArray randomName(int length);
 
-/** The folder of the running program, without a trailing separator (except at "/"). */
+/**
+ * The program folder of an executable that lives in `executableFolder`: that
+ * folder when the program's own files are beside the executable (a build
+ * tree), else `installedDataFolder` (relative to the executable's folder) when
+ * it exists, else the executable's folder. Without a trailing separator
+ * (except at "/").
+ */
+QString programFolderFor(const QString& executableFolder, const QString& installedDataFolder);
+
+/** The program folder of the running program: where its cursor, samples and translations are looked up. */
 QString programFolder();
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/ProgressWindow.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QProgressDialog>
 
@@ -14,7 +15,8 @@ class QtProgressWindow final : public ProgressWindow {
 public:
     QtProgressWindow(QWidget* owner, const QString& title, const QString& text, qsizetype total, int delayMs,
                      std::function<void()> cancelled)
-        : m_dialog(new QProgressDialog(text, QStringLiteral("Cancel"), 0, clamped(total), owner))
+        : m_dialog(new QProgressDialog(text, QCoreApplication::translate("ProgressWindow", "Cancel"), 0, clamped(total),
+                                       owner))
     {
         m_dialog->setWindowTitle(title);
         m_dialog->setWindowModality(Qt::WindowModal);

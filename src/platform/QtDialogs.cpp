@@ -2,6 +2,7 @@
 
 #include "platform/Trash.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLocale>
@@ -37,7 +38,8 @@ bool QtDialogs::ask(const QString& text)
 
 void QtDialogs::errorReport(const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), text, QMessageBox::Ok, owner());
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::translate("ErrorReport", "Application Error"), text,
+                    QMessageBox::Ok, owner());
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

@@ -5,6 +5,7 @@
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 
@@ -243,11 +244,11 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
         struct stat parentStatus;
         if ((::fstat(parentFd, &parentStatus) == 0 && parentStatus.st_dev != status.st_dev)
             || m_folders.isMountPoint(canonicalPath))
-            return refuse(EBUSY, QStringLiteral("it is a mount point"));
-        return refuse(EISDIR, QStringLiteral("it is a folder"));
+            return refuse(EBUSY, QCoreApplication::translate("Trash", "it is a mount point"));
+        return refuse(EISDIR, QCoreApplication::translate("Trash", "it is a folder"));
     }
     if (m_folders.isInsideTrash(canonicalPath))
-        return refuse(EINVAL, QStringLiteral("it is in a Trash folder"));
+        return refuse(EINVAL, QCoreApplication::translate("Trash", "it is in a Trash folder"));
 
     // The trash is the one of the drive that holds what was opened.
     pending.trash = m_folders.folderFor(canonicalPath, status, error);
@@ -263,7 +264,7 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
     pending.record = trashInfoText(percentEncodePath(pathField), trashDeletionDate(std::time(nullptr)));
     pending.attempt = pending.trash->firstAttempt(pending.name);
     if (const int errnum = writeRecord(pending))
-        return refuse(errnum, errnum == EEXIST ? QStringLiteral("the Trash has no free name for it")
+        return refuse(errnum, errnum == EEXIST ? QCoreApplication::translate("Trash", "the Trash has no free name for it")
                                                : trashReasonFor(errnum));
     return true;
 }
@@ -316,7 +317,7 @@ TrashOutcome Mover::complete(Pending& pending)
         trash.rememberTaken(pending.name, ++pending.attempt);
         if (const int recordErrno = writeRecord(pending)) {
             outcome = failed(outcome, recordErrno,
-                             recordErrno == EEXIST ? QStringLiteral("the Trash has no free name for it")
+                             recordErrno == EEXIST ? QCoreApplication::translate("Trash", "the Trash has no free name for it")
                                                    : trashReasonFor(recordErrno));
             break;
         }
@@ -482,9 +483,10 @@ TrashSummary summarizeTrash(const std::vector<TrashItem>& items)
 
 QString trashQuestionText(const TrashSummary& summary)
 {
-    const QString files = summary.fileCount == 1 ? QStringLiteral("1 file")
-                                                 : QStringLiteral("%1 files").arg(summary.fileCount);
-    return QStringLiteral("Move %1 (%2) to the Trash?")
+    const QString files = summary.fileCount == 1
+        ? QCoreApplication::translate("Trash", "1 file")
+        : QCoreApplication::translate("Trash", "%1 files").arg(summary.fileCount);
+    return QCoreApplication::translate("Trash", "Move %1 (%2) to the Trash?")
         .arg(files, QLocale::system().formattedDataSize(summary.totalBytes));
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/TrashInfo.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -129,24 +130,24 @@ QString trashReasonFor(int errnum)
     switch (errnum) {
     case EACCES:
     case EPERM:
-        return QStringLiteral("permission denied");
+        return QCoreApplication::translate("Trash", "permission denied");
     case ENOENT:
     case ENOTDIR:
-        return QStringLiteral("the file is no longer there");
+        return QCoreApplication::translate("Trash", "the file is no longer there");
     case EXDEV:
-        return QStringLiteral("it is on another drive than its Trash");
+        return QCoreApplication::translate("Trash", "it is on another drive than its Trash");
     case ENOSPC:
-        return QStringLiteral("the drive is full");
+        return QCoreApplication::translate("Trash", "the drive is full");
     case EDQUOT:
-        return QStringLiteral("the disk quota is used up");
+        return QCoreApplication::translate("Trash", "the disk quota is used up");
     case EROFS:
-        return QStringLiteral("the drive is read-only");
+        return QCoreApplication::translate("Trash", "the drive is read-only");
     case EBUSY:
-        return QStringLiteral("it is in use");
+        return QCoreApplication::translate("Trash", "it is in use");
     case ENAMETOOLONG:
-        return QStringLiteral("its name is too long");
+        return QCoreApplication::translate("Trash", "its name is too long");
     case EIO:
-        return QStringLiteral("the drive reported an input/output error");
+        return QCoreApplication::translate("Trash", "the drive reported an input/output error");
     default:
         return QString::fromLocal8Bit(std::strerror(errnum)).toLower();
     }
@@ -154,7 +155,7 @@ QString trashReasonFor(int errnum)
 
 QString noTrashReason()
 {
-    return QStringLiteral("this drive has no Trash the program may use");
+    return QCoreApplication::translate("Trash", "this drive has no Trash the program may use");
 }
 
 TrashFolder::TrashFolder(QByteArray root, QByteArray topDirectory, int filesFd, int infoFd)
@@ -237,7 +238,7 @@ void TrashFolders::openHomeTrash()
     // A home folder that does not exist is never created: the Trash would
     // land wherever $HOME happens to point, and as root anywhere at all.
     if (m_homePath.isEmpty() || !homeFolderExists()) {
-        m_homeError = {0, QStringLiteral("there is no home folder for the Trash")};
+        m_homeError = {0, QCoreApplication::translate("Trash", "there is no home folder for the Trash")};
         return;
     }
     auto failed = [this](int errnum) {

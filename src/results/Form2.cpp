@@ -83,16 +83,16 @@ void Form2::buildLayout()
         const char* caption;
         QRect geometry;
     } buttons[7] = {
-        {"Start Finding", twips(120, 3600, 7800, 405)},
-        {"< Back", twips(120, 120, 7800, 405)},
-        {"Send Checked To Recycle Bin", twips(120, 7770, 7800, 405)},
-        {"Select All", twips(120, 6750, 3840, 405)},
-        {"Unselect All", twips(4080, 6750, 3840, 405)},
-        {"Save Results As Text File", twips(4080, 7260, 3840, 405)},
-        {"Copy Results To Clipboard", twips(120, 7260, 3840, 405)},
+        {QT_TR_NOOP("Start Finding"), twips(120, 3600, 7800, 405)},
+        {QT_TR_NOOP("< Back"), twips(120, 120, 7800, 405)},
+        {QT_TR_NOOP("Send Checked To Recycle Bin"), twips(120, 7770, 7800, 405)},
+        {QT_TR_NOOP("Select All"), twips(120, 6750, 3840, 405)},
+        {QT_TR_NOOP("Unselect All"), twips(4080, 6750, 3840, 405)},
+        {QT_TR_NOOP("Save Results As Text File"), twips(4080, 7260, 3840, 405)},
+        {QT_TR_NOOP("Copy Results To Clipboard"), twips(120, 7260, 3840, 405)},
     };
     for (int i = 0; i < 7; ++i) {
-        auto* button = new QPushButton(QString::fromLatin1(buttons[i].caption), this);
+        auto* button = new QPushButton(tr(buttons[i].caption), this);
         button->setObjectName(QStringLiteral("PushButton%1").arg(i + 1));
         button->setGeometry(buttons[i].geometry);
         button->setFont(arialBold(11.25));
@@ -100,14 +100,15 @@ void Form2::buildLayout()
         m_buttons[size_t(i)] = button;
     }
 
-    m_frame = new QGroupBox(QStringLiteral("Select Range"), this);
+    m_frame = new QGroupBox(tr("Select Range"), this);
     m_frame->setObjectName(QStringLiteral("Frame1"));
     m_frame->setGeometry(twips(120, 570, 7800, 2895));
 
-    const char* const optionCaptions[4] = {"After this date:", "Before this date:", "On this date:", "Between:"};
+    const char* const optionCaptions[4] = {QT_TR_NOOP("After this date:"), QT_TR_NOOP("Before this date:"),
+                                           QT_TR_NOOP("On this date:"), QT_TR_NOOP("Between:")};
     const int rowTops[5] = {360, 840, 1320, 1800, 2280};
     for (int i = 0; i < 4; ++i) {
-        auto* option = new QRadioButton(QString::fromLatin1(optionCaptions[i]), m_frame);
+        auto* option = new QRadioButton(tr(optionCaptions[i]), m_frame);
         option->setObjectName(QStringLiteral("Option%1").arg(i + 1));
         option->setGeometry(twips(240, rowTops[i], 1935, 375));
         m_options[size_t(i)] = option;
@@ -132,14 +133,14 @@ void Form2::buildLayout()
         connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this, i] { DTPicker_Change(i + 1); });
     }
 
-    m_label = new QLabel(QStringLiteral("and"), m_frame);
+    m_label = new QLabel(tr("and"), m_frame);
     m_label->setObjectName(QStringLiteral("Label1"));
     m_label->setGeometry(twips(7200, 1845, 375, 375));
 
     m_list = new ResultListView(this);
     m_list->setObjectName(QStringLiteral("ListView1"));
     m_list->setGeometry(twips(120, 4125, 7800, 2535));
-    m_list->setToolTip(QStringLiteral("Move | line to right and out of window to reveal full names."));
+    m_list->setToolTip(tr("Move | line to right and out of window to reveal full names."));
     m_list->setAllColumnsShowFocus(true);
     m_list->setSortingEnabled(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -178,6 +179,8 @@ void Form2::buildLayout()
     for (QDateTimeEdit* picker : m_pickers)
         hover(picker, PointerState::Default);
     hover(m_list, PointerState::Default);
+
+    setKeyboardAccess();
 }
 
 void Form2::Form_Load()
@@ -188,9 +191,12 @@ void Form2::Form_Load()
     GuardedProcedure guard(m_services.dialogs, location("Form_Load"));
 
     guard.step(100, [&] {
-        // The window, its frame, options and label take the colour of button faces.
+        // The window, its frame, options and label take the colour of button
+        // faces, and so the text colour that goes with it.
         QPalette colours = palette();
         colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            colours.setColor(group, QPalette::WindowText, colours.color(group, QPalette::ButtonText));
         setPalette(colours);
         setAutoFillBackground(true);
         for (QWidget* widget : std::initializer_list<QWidget*>{m_frame, m_label, m_options[0], m_options[1],
@@ -337,7 +343,7 @@ void Form2::prepareForScan(const QPoint& topLeft, DateKind kind, GuardedProcedur
     QString pathHeader;
     QString dateHeader;
     guard.step(218, [&] { m_model->setHeaders(QString(), QString()); });
-    guard.step(224, [&] { pathHeader = QStringLiteral("File(s) Found"); });
+    guard.step(224, [&] { pathHeader = tr("File(s) Found"); });
     guard.step(226, [&] {
         m_model->setHeaders(pathHeader, dateHeader);
         m_list->header()->resizeSection(ResultTableModel::PathColumn, kPathColumnTwips / kTwipsPerPixel);

@@ -123,6 +123,8 @@ protected:
 private:
     static QString location(const char* procedure);
     void buildLayout();
+    /** Accessible names, the Tab order, Return on buttons and the shortcuts. */
+    void setKeyboardAccess();
     void Option_Click(int number);
     void applyEnableRule(int number);
     void DTPicker_Change(int number);

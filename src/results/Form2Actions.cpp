@@ -28,6 +28,7 @@
 #include "results/ResultStoreRows.h"
 #include "results/ResultTableModel.h"
 
+#include <QCoreApplication>
 #include <QScopedValueRollback>
 #include <QTreeView>
 
@@ -69,7 +70,7 @@ std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashReques
     // stops the request before its next file, and the files already moved
     // stay moved.
     const std::unique_ptr<platform::ProgressWindow> progress = m_services.progressWindows.open(
-        this, QStringLiteral("Moving files to the Trash..."), qsizetype(request.items().size()), [&request] { request.cancel(); });
+        this, tr("Moving files to the Trash..."), qsizetype(request.items().size()), [&request] { request.cancel(); });
     m_trashProgress = progress.get();
     request.setProgress([this](qsizetype done, qsizetype) {
         // Progress reaches the window thread as posted calls; one that arrives
@@ -139,7 +140,10 @@ void Form2::PushButton6_Click()
     GuardedProcedure guard(m_services.dialogs, location("PushButton6_Click"));
 
     QString name;
-    guard.step(100, [&] { name = m_services.dialogs.saveFileName(QString::fromLatin1(kSaveDialogTitle), saveDialogFilters()); });
+    guard.step(100, [&] {
+        name = m_services.dialogs.saveFileName(QCoreApplication::translate("TextExport", kSaveDialogTitle),
+                                               saveDialogFilters());
+    });
     if (guard.test(102, [&] { return name.isEmpty(); }))
         return;
     if (guard.test(104, [&] { return platform::fileExists(name); })) {

@@ -4,7 +4,11 @@
 // it, then save(window, "<Name>.png").
 
 #include "app/Form1.h"
+#include "app/Translations.h"
+#include "results/Form2.h"
+#include "scan/FoundFileTable.h"
 
+#include "Palettes.h"
 #include "TestServices.h"
 
 #include <QDir>
@@ -53,4 +57,31 @@ TEST_F(Screenshot, Form1)
     test.dialogs.answers << false;
     form.PushButton3_Click();
     save(form, "Form1.png");
+}
+
+// Both windows in German, as LANG=de_DE.UTF-8 shows them, and in a dark theme.
+TEST_F(Screenshot, GermanAndDark)
+{
+    const Translations german(QLocale(QLocale::German, QLocale::Germany), qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR"));
+    for (const bool dark : {false, true}) {
+        const PaletteGuard theme(dark ? darkPalette() : QApplication::palette());
+        const QString suffix = dark ? QStringLiteral("-de-dark.png") : QStringLiteral("-de.png");
+        TestServices test(qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR"));
+        Form1 form1(test.services);
+        form1.Form_Load();
+        test.dialogs.folders << "/home/ann/Bilder";
+        form1.PushButton1_Click();
+        save(form1, "Form1" + suffix);
+
+        FoundFileTable table;
+        for (int i = 0; i < 4; ++i)
+            table.append(QStringLiteral("/home/ann/Dokumente/Bericht-%1.odt").arg(2020 + i),
+                         localSecondsOf(QDate(2020 + i, 3, 14), QTime(9, 30)));
+        Form2 form2(test.services, table);
+        form2.prepareForScan(QPoint(0, 0), DateKind::Modified);
+        form2.setPickerSeconds(1, localSecondsOf(QDate(2021, 1, 1)));
+        form2.PushButton1_Click();
+        form2.resultModel().setChecked(0, true);
+        save(form2, "Form2" + suffix);
+    }
 }

@@ -1,0 +1,392 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en_US">
+<context>
+    <name>ClipboardText</name>
+    <message>
+        <source>Results have been copied to the clipboard.</source>
+        <translation>Die Ergebnisse wurden in die Zwischenablage kopiert.</translation>
+    </message>
+    <message>
+        <source>Click a text area where you normally type and press Ctrl+V to paste the clipboard.</source>
+        <translation>Klicken Sie in ein Feld, in das Sie sonst schreiben, und drücken Sie Strg+V, um die Zwischenablage einzufügen.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Finds files by date in the folders you choose and sends the ones you check to the Trash.</source>
+        <translation>Findet Dateien nach Datum in den gewählten Ordnern und verschiebt die angehakten in den Papierkorb.</translation>
+    </message>
+    <message>
+        <source>Shows this help and exits.</source>
+        <translation>Zeigt diese Hilfe und beendet das Programm.</translation>
+    </message>
+    <message>
+        <source>Shows the version and exits.</source>
+        <translation>Zeigt die Version und beendet das Programm.</translation>
+    </message>
+    <message>
+        <source>A folder to add to the list of folders to search.</source>
+        <translation>Ein Ordner für die Liste der zu durchsuchenden Ordner.</translation>
+    </message>
+    <message>
+        <source>Try &quot;chronopurge --help&quot; for the options.</source>
+        <translation>„chronopurge --help“ zeigt die Optionen.</translation>
+    </message>
+</context>
+<context>
+    <name>DateKind</name>
+    <message>
+        <source>Date Created</source>
+        <translation>Erstelldatum</translation>
+    </message>
+    <message>
+        <source>Date Accessed</source>
+        <translation>Zugriffsdatum</translation>
+    </message>
+    <message>
+        <source>Date Modified</source>
+        <translation>Änderungsdatum</translation>
+    </message>
+</context>
+<context>
+    <name>ErrorReport</name>
+    <message>
+        <source>in %1 at line %2</source>
+        <translation>in %1 in Zeile %2</translation>
+    </message>
+    <message>
+        <source>Please email screenshot of this message to %1</source>
+        <translation>Bitte senden Sie ein Bildschirmfoto dieser Meldung per E-Mail an %1</translation>
+    </message>
+    <message>
+        <source>Application Error</source>
+        <translation>Anwendungsfehler</translation>
+    </message>
+</context>
+<context>
+    <name>Failure</name>
+    <message>
+        <source>Type mismatch</source>
+        <translation>Typen unverträglich</translation>
+    </message>
+    <message>
+        <source>Invalid picture</source>
+        <translation>Ungültiges Bild</translation>
+    </message>
+    <message>
+        <source>Invalid property value</source>
+        <translation>Ungültiger Eigenschaftswert</translation>
+    </message>
+    <message>
+        <source>Object variable not set</source>
+        <translation>Objektvariable nicht festgelegt</translation>
+    </message>
+    <message>
+        <source>Subscript out of range</source>
+        <translation>Index außerhalb des gültigen Bereichs</translation>
+    </message>
+    <message>
+        <source>Out of memory</source>
+        <translation>Nicht genügend Speicher</translation>
+    </message>
+    <message>
+        <source>Unexpected failure</source>
+        <translation>Unerwarteter Fehler</translation>
+    </message>
+</context>
+<context>
+    <name>Form1</name>
+    <message>
+        <source>Questions? Please contact Team Brindlewick at https://brindlewick.example/contact</source>
+        <translation>Fragen? Bitte wenden Sie sich an das Team Brindlewick: https://brindlewick.example/contact</translation>
+    </message>
+    <message>
+        <source>Would you like this software to open the folder where these sample files are stored (so that you can view them before working with them)?</source>
+        <translation>Möchten Sie den Ordner öffnen, in dem diese Beispieldateien liegen (um sie anzusehen, bevor Sie mit ihnen arbeiten)?</translation>
+    </message>
+    <message>
+        <source>Double-click item to remove it. Move | line to right and out of window to reveal full names.</source>
+        <translation>Doppelklick entfernt einen Eintrag. Die Linie | nach rechts aus dem Fenster ziehen, um die vollen Namen zu sehen.</translation>
+    </message>
+    <message>
+        <source>Add Folder</source>
+        <translation>Ordner hinzufügen</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>Load Sample/Example Folders</source>
+        <translation>Beispielordner laden</translation>
+    </message>
+    <message>
+        <source>Find by which date?</source>
+        <translation>Nach welchem Datum suchen?</translation>
+    </message>
+    <message>
+        <source>Date Modified (Recommended)</source>
+        <translation>Geändert (empfohlen)</translation>
+    </message>
+    <message>
+        <source>Date Created</source>
+        <translation>Erstellt</translation>
+    </message>
+    <message>
+        <source>Date Accessed</source>
+        <translation>Zugriff</translation>
+    </message>
+    <message>
+        <source>Next &gt;</source>
+        <translation>Weiter &gt;</translation>
+    </message>
+    <message>
+        <source>Folder/s To Search</source>
+        <translation>Zu durchsuchende Ordner</translation>
+    </message>
+    <message>
+        <source>Please select folder:</source>
+        <translation>Bitte einen Ordner wählen:</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a folder, so it was not added to the list.</source>
+        <translation>„%1“ ist kein Ordner und wurde deshalb nicht in die Liste aufgenommen.</translation>
+    </message>
+    <message>
+        <source>These are not folders, so they were not added to the list:</source>
+        <translation>Diese Einträge sind keine Ordner und wurden deshalb nicht in die Liste aufgenommen:</translation>
+    </message>
+    <message>
+        <source>1 folder</source>
+        <translation>1 Ordner</translation>
+    </message>
+    <message>
+        <source>%1 folders</source>
+        <translation>%1 Ordner</translation>
+    </message>
+    <message>
+        <source>1 file</source>
+        <translation>1 Datei</translation>
+    </message>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 Dateien</translation>
+    </message>
+    <message>
+        <source>%1 - scanning: %2, %3</source>
+        <translation>%1 – Suche läuft: %2, %3</translation>
+    </message>
+    <message>
+        <source>No folders added.</source>
+        <translation>Keine Ordner hinzugefügt.</translation>
+    </message>
+</context>
+<context>
+    <name>Form2</name>
+    <message>
+        <source>Start Finding</source>
+        <translation>Suche starten</translation>
+    </message>
+    <message>
+        <source>&lt; Back</source>
+        <translation>&lt; Zurück</translation>
+    </message>
+    <message>
+        <source>Send Checked To Recycle Bin</source>
+        <translation>Angehakte in den Papierkorb verschieben</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Alle anhaken</translation>
+    </message>
+    <message>
+        <source>Unselect All</source>
+        <translation>Alle abhaken</translation>
+    </message>
+    <message>
+        <source>Save Results As Text File</source>
+        <translation>Als Textdatei speichern</translation>
+    </message>
+    <message>
+        <source>Copy Results To Clipboard</source>
+        <translation>In Zwischenablage kopieren</translation>
+    </message>
+    <message>
+        <source>Select Range</source>
+        <translation>Zeitraum wählen</translation>
+    </message>
+    <message>
+        <source>After this date:</source>
+        <translation>Nach Datum:</translation>
+    </message>
+    <message>
+        <source>Before this date:</source>
+        <translation>Vor Datum:</translation>
+    </message>
+    <message>
+        <source>On this date:</source>
+        <translation>Am Datum:</translation>
+    </message>
+    <message>
+        <source>Between:</source>
+        <translation>Zwischen:</translation>
+    </message>
+    <message>
+        <source>and</source>
+        <translation>und</translation>
+    </message>
+    <message>
+        <source>Move | line to right and out of window to reveal full names.</source>
+        <translation>Die Linie | nach rechts aus dem Fenster ziehen, um die vollen Namen zu sehen.</translation>
+    </message>
+    <message>
+        <source>File(s) Found</source>
+        <translation>Gefundene Datei(en)</translation>
+    </message>
+    <message>
+        <source>Moving files to the Trash...</source>
+        <translation>Dateien werden in den Papierkorb verschoben …</translation>
+    </message>
+</context>
+<context>
+    <name>NestedFolders</name>
+    <message>
+        <source>%1 will be removed because it is a subfolder of another folder that you added.</source>
+        <translation>%1 wird entfernt, weil es ein Unterordner eines anderen hinzugefügten Ordners ist.</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressWindow</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TextExport</name>
+    <message>
+        <source>Text Files (*.txt)</source>
+        <translation>Textdateien (*.txt)</translation>
+    </message>
+    <message>
+        <source>All Files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Are you sure you wish to overwrite %1 ?</source>
+        <translation>Möchten Sie %1 wirklich überschreiben?</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+</context>
+<context>
+    <name>Trash</name>
+    <message>
+        <source>the path is empty</source>
+        <translation>der Pfad ist leer</translation>
+    </message>
+    <message>
+        <source>it is a mount point</source>
+        <translation>es ist ein Einhängepunkt</translation>
+    </message>
+    <message>
+        <source>it does not name a file</source>
+        <translation>es benennt keine Datei</translation>
+    </message>
+    <message>
+        <source>it is in a Trash folder</source>
+        <translation>es liegt in einem Papierkorb</translation>
+    </message>
+    <message>
+        <source>the Trash is inside it</source>
+        <translation>der Papierkorb liegt darin</translation>
+    </message>
+    <message>
+        <source>the Trash has no free name for it</source>
+        <translation>der Papierkorb hat keinen freien Namen dafür</translation>
+    </message>
+    <message>
+        <source>1 file</source>
+        <translation>1 Datei</translation>
+    </message>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 Dateien</translation>
+    </message>
+    <message>
+        <source>Move %1 (%2) to the Trash?</source>
+        <translation>%1 (%2) in den Papierkorb verschieben?</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>Zugriff verweigert</translation>
+    </message>
+    <message>
+        <source>the file is no longer there</source>
+        <translation>die Datei ist nicht mehr da</translation>
+    </message>
+    <message>
+        <source>it is on another drive than its Trash</source>
+        <translation>es liegt auf einem anderen Laufwerk als sein Papierkorb</translation>
+    </message>
+    <message>
+        <source>the drive is full</source>
+        <translation>das Laufwerk ist voll</translation>
+    </message>
+    <message>
+        <source>the disk quota is used up</source>
+        <translation>das Speicherkontingent ist aufgebraucht</translation>
+    </message>
+    <message>
+        <source>the drive is read-only</source>
+        <translation>das Laufwerk ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>it is in use</source>
+        <translation>es wird gerade verwendet</translation>
+    </message>
+    <message>
+        <source>its name is too long</source>
+        <translation>sein Name ist zu lang</translation>
+    </message>
+    <message>
+        <source>the drive reported an input/output error</source>
+        <translation>das Laufwerk meldete einen Ein-/Ausgabefehler</translation>
+    </message>
+    <message>
+        <source>this drive has no Trash the program may use</source>
+        <translation>dieses Laufwerk hat keinen Papierkorb, den das Programm nutzen darf</translation>
+    </message>
+    <message>
+        <source>there is no home folder for the Trash</source>
+        <translation>es gibt keinen persönlichen Ordner für den Papierkorb</translation>
+    </message>
+</context>
+<context>
+    <name>TrashAction</name>
+    <message>
+        <source>This file could not be moved to the Trash:</source>
+        <translation>Diese Datei konnte nicht in den Papierkorb verschoben werden:</translation>
+    </message>
+    <message>
+        <source>These %1 files could not be moved to the Trash:</source>
+        <translation>Diese %1 Dateien konnten nicht in den Papierkorb verschoben werden:</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>… und %1 weitere.</translation>
+    </message>
+    <message>
+        <source>The move was cancelled; 1 file was left where it was.</source>
+        <translation>Das Verschieben wurde abgebrochen; 1 Datei blieb, wo sie war.</translation>
+    </message>
+    <message>
+        <source>The move was cancelled; %1 files were left where they were.</source>
+        <translation>Das Verschieben wurde abgebrochen; %1 Dateien blieben, wo sie waren.</translation>
+    </message>
+</context>
+</TS>
