@@ -48,3 +48,5 @@ add_dependencies(test_app translations)
 add_dependencies(test_screenshots translations)
 # The identity test reads the menu entry and the metainfo from the sources.
 target_compile_definitions(test_app PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# The translation's test runs lupdate over the sources to find texts the .ts lacks.
+target_compile_definitions(test_app PRIVATE CHRONOPURGE_LUPDATE="$<TARGET_FILE:Qt6::lupdate>")

@@ -97,6 +97,13 @@
     </message>
 </context>
 <context>
+    <name>FailureSummary</name>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>… und %1 weitere.</translation>
+    </message>
+</context>
+<context>
     <name>Form1</name>
     <message>
         <source>Questions? Please contact Team Brindlewick at https://brindlewick.example/contact</source>
@@ -249,6 +256,14 @@
         <source>Moving files to the Trash...</source>
         <translation>Dateien werden in den Papierkorb verschoben …</translation>
     </message>
+    <message>
+        <source>This move to the Trash cannot be undone with Ctrl+Z: its journal could not be written (%1).</source>
+        <translation>Dieses Verschieben in den Papierkorb lässt sich nicht mit Strg+Z rückgängig machen: sein Protokoll konnte nicht geschrieben werden (%1).</translation>
+    </message>
+    <message>
+        <source>Putting files back from the Trash...</source>
+        <translation>Dateien werden aus dem Papierkorb wiederhergestellt …</translation>
+    </message>
 </context>
 <context>
     <name>NestedFolders</name>
@@ -262,6 +277,29 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>SaveFile</name>
+    <message>
+        <source>it is something else, not a regular file</source>
+        <translation>es ist etwas anderes, keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>it is a named pipe, not a regular file</source>
+        <translation>es ist eine benannte Pipe, keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>it is a socket, not a regular file</source>
+        <translation>es ist ein Socket, keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>it is a device, not a regular file</source>
+        <translation>es ist ein Gerät, keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>its folder takes no new file, and its drive cannot set room aside to rewrite it safely</source>
+        <translation>sein Ordner nimmt keine neue Datei auf, und sein Laufwerk kann keinen Platz reservieren, um es sicher neu zu schreiben</translation>
     </message>
 </context>
 <context>
@@ -300,10 +338,6 @@
     <message>
         <source>it is in a Trash folder</source>
         <translation>es liegt in einem Papierkorb</translation>
-    </message>
-    <message>
-        <source>the Trash is inside it</source>
-        <translation>der Papierkorb liegt darin</translation>
     </message>
     <message>
         <source>the Trash has no free name for it</source>
@@ -365,6 +399,14 @@
         <source>there is no home folder for the Trash</source>
         <translation>es gibt keinen persönlichen Ordner für den Papierkorb</translation>
     </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>es ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>it changed since the search</source>
+        <translation>es hat sich seit der Suche geändert</translation>
+    </message>
 </context>
 <context>
     <name>TrashAction</name>
@@ -377,16 +419,109 @@
         <translation>Diese %1 Dateien konnten nicht in den Papierkorb verschoben werden:</translation>
     </message>
     <message>
-        <source>... and %1 more.</source>
-        <translation>… und %1 weitere.</translation>
-    </message>
-    <message>
         <source>The move was cancelled; 1 file was left where it was.</source>
         <translation>Das Verschieben wurde abgebrochen; 1 Datei blieb, wo sie war.</translation>
     </message>
     <message>
         <source>The move was cancelled; %1 files were left where they were.</source>
         <translation>Das Verschieben wurde abgebrochen; %1 Dateien blieben, wo sie waren.</translation>
+    </message>
+</context>
+<context>
+    <name>TrashJournal</name>
+    <message>
+        <source>there is no home folder for it</source>
+        <translation>es gibt keinen persönlichen Ordner dafür</translation>
+    </message>
+</context>
+<context>
+    <name>TrashRestore</name>
+    <message>
+        <source>it is no longer in the Trash</source>
+        <translation>es ist nicht mehr im Papierkorb</translation>
+    </message>
+    <message>
+        <source>it is no longer in the Trash (another file has its name there)</source>
+        <translation>es ist nicht mehr im Papierkorb (eine andere Datei trägt dort seinen Namen)</translation>
+    </message>
+    <message>
+        <source>its Trash folder is missing (is its drive connected?)</source>
+        <translation>sein Papierkorb fehlt (ist sein Laufwerk angeschlossen?)</translation>
+    </message>
+    <message>
+        <source>its Trash cannot be opened: %1</source>
+        <translation>sein Papierkorb lässt sich nicht öffnen: %1</translation>
+    </message>
+    <message>
+        <source>it is no longer in the Trash (it is back in its place already)</source>
+        <translation>es ist nicht mehr im Papierkorb (es ist schon wieder an seinem Platz)</translation>
+    </message>
+    <message>
+        <source>its folder is gone</source>
+        <translation>sein Ordner ist nicht mehr da</translation>
+    </message>
+    <message>
+        <source>its folder was replaced by a link</source>
+        <translation>sein Ordner wurde durch eine Verknüpfung ersetzt</translation>
+    </message>
+    <message>
+        <source>its folder was replaced by a file</source>
+        <translation>sein Ordner wurde durch eine Datei ersetzt</translation>
+    </message>
+    <message>
+        <source>its folder cannot be opened: %1</source>
+        <translation>sein Ordner lässt sich nicht öffnen: %1</translation>
+    </message>
+    <message>
+        <source>its folder was replaced by another one</source>
+        <translation>sein Ordner wurde durch einen anderen ersetzt</translation>
+    </message>
+    <message>
+        <source>its record in the Trash is missing</source>
+        <translation>sein Eintrag im Papierkorb fehlt</translation>
+    </message>
+    <message>
+        <source>its place is taken</source>
+        <translation>sein Platz ist belegt</translation>
+    </message>
+    <message>
+        <source>it is on another drive than its folder</source>
+        <translation>es liegt auf einem anderen Laufwerk als sein Ordner</translation>
+    </message>
+    <message>
+        <source>its record in the Trash could not be removed: %1</source>
+        <translation>sein Eintrag im Papierkorb konnte nicht entfernt werden: %1</translation>
+    </message>
+    <message>
+        <source>another program is putting this request back</source>
+        <translation>ein anderes Programm stellt diesen Auftrag gerade wieder her</translation>
+    </message>
+</context>
+<context>
+    <name>UndoTrash</name>
+    <message>
+        <source>Put back the 1 file of the last move to the Trash?</source>
+        <translation>Die 1 Datei des letzten Verschiebens in den Papierkorb wiederherstellen?</translation>
+    </message>
+    <message>
+        <source>Put back the %1 files of the last move to the Trash?</source>
+        <translation>Die %1 Dateien des letzten Verschiebens in den Papierkorb wiederherstellen?</translation>
+    </message>
+    <message>
+        <source>This file could not be put back:</source>
+        <translation>Diese Datei konnte nicht wiederhergestellt werden:</translation>
+    </message>
+    <message>
+        <source>These %1 files could not be put back:</source>
+        <translation>Diese %1 Dateien konnten nicht wiederhergestellt werden:</translation>
+    </message>
+    <message>
+        <source>The undo was cancelled; 1 file was left in the Trash.</source>
+        <translation>Das Wiederherstellen wurde abgebrochen; 1 Datei blieb im Papierkorb.</translation>
+    </message>
+    <message>
+        <source>The undo was cancelled; %1 files were left in the Trash.</source>
+        <translation>Das Wiederherstellen wurde abgebrochen; %1 Dateien blieben im Papierkorb.</translation>
     </message>
 </context>
 </TS>

@@ -1,10 +1,8 @@
 #include "actions/TrashAction.h"
 
-#include "scan/VisibleText.h"
+#include "actions/FailureSummary.h"
 
 #include <QCoreApplication>
-
-#include <QStringList>
 
 #include <algorithm>
 
@@ -48,34 +46,10 @@ std::vector<std::pair<qsizetype, QString>> movedFiles(const std::vector<qsizetyp
 
 QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes)
 {
-    QStringList failures;
-    int failed = 0;
-    int notAttempted = 0;
-    for (const platform::TrashOutcome& outcome : outcomes) {
-        if (outcome.status == platform::TrashStatus::NotAttempted) {
-            ++notAttempted;
-        } else if (outcome.status == platform::TrashStatus::Failed) {
-            if (++failed <= kListedTrashFailures)
-                failures << QStringLiteral("%1: %2").arg(visibleText(outcome.path), outcome.reason);
-        }
-    }
-    QString text;
-    if (failed > 0) {
-        text = failed == 1
-            ? QCoreApplication::translate("TrashAction", "This file could not be moved to the Trash:")
-            : QCoreApplication::translate("TrashAction", "These %1 files could not be moved to the Trash:").arg(failed);
-        text += QStringLiteral("\n\n") + failures.join(QLatin1Char('\n'));
-        if (failed > kListedTrashFailures)
-            text += QLatin1Char('\n')
-                + QCoreApplication::translate("TrashAction", "... and %1 more.").arg(failed - kListedTrashFailures);
-    }
-    if (notAttempted > 0) {
-        if (!text.isEmpty())
-            text += QStringLiteral("\n\n");
-        text += notAttempted == 1
-            ? QCoreApplication::translate("TrashAction", "The move was cancelled; 1 file was left where it was.")
-            : QCoreApplication::translate("TrashAction", "The move was cancelled; %1 files were left where they were.")
-                  .arg(notAttempted);
-    }
-    return text;
+    return FailureSummary::of(outcomes, platform::TrashStatus::Failed, platform::TrashStatus::NotAttempted).text({
+        QCoreApplication::translate("TrashAction", "This file could not be moved to the Trash:"),
+        QCoreApplication::translate("TrashAction", "These %1 files could not be moved to the Trash:"),
+        QCoreApplication::translate("TrashAction", "The move was cancelled; 1 file was left where it was."),
+        QCoreApplication::translate("TrashAction", "The move was cancelled; %1 files were left where they were."),
+    });
 }

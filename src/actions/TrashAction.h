@@ -10,6 +10,7 @@
 // empty, and removes the rows of the files movedFiles() names: a row leaves
 // exactly when the request itself reports its file moved.
 
+#include "actions/FailureSummary.h"
 #include "platform/Trash.h"
 #include "scan/FoundFileTable.h"
 
@@ -49,4 +50,4 @@ std::vector<std::pair<qsizetype, QString>> movedFiles(const std::vector<qsizetyp
 QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes);
 
 /** How many failures trashFailureSummary() lists by name before it counts the rest. */
-inline constexpr int kListedTrashFailures = 20;
+inline constexpr int kListedTrashFailures = FailureSummary::kListed;

@@ -6,6 +6,8 @@
 
 #include <QtGlobal>
 
+struct stat;
+
 namespace platform {
 
 enum class FileType : quint8 { Unknown = 0, Regular, Link, Directory, Other };
@@ -22,5 +24,8 @@ struct FileIdentity {
 
 /** The type of a stat mode (S_IFREG and so on). */
 FileType fileTypeOfMode(unsigned mode);
+
+/** The identity of what a stat (or lstat) describes. */
+FileIdentity identityOf(const struct stat& status);
 
 } // namespace platform

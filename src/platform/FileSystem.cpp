@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <random>
 
@@ -61,6 +62,15 @@ int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* 
 #endif
 }
 
+QByteArray pathOfOpenFolder(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[PATH_MAX + 1];
+    const ssize_t length = ::readlink(link, target, PATH_MAX);
+    return length > 0 && target[0] == '/' ? QByteArray(target, length) : QByteArray();
+}
+
 QByteArray randomName(int length)
 {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -105,6 +115,11 @@ FileType fileTypeOfMode(unsigned mode)
     default:
         return FileType::Other;
     }
+}
+
+FileIdentity identityOf(const struct stat& status)
+{
+    return {quint64(status.st_dev), quint64(status.st_ino), fileTypeOfMode(status.st_mode)};
 }
 
 } // namespace platform

@@ -25,6 +25,9 @@ bool writeAll(int fd, const char* data, qsizetype size);
  */
 int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to);
 
+/** The canonical path of the open folder `fd`, as the kernel knows it; empty when it cannot tell. */
+QByteArray pathOfOpenFolder(int fd);
+
 /** `length` random letters and digits, for names that must not collide with others. */
 QByteArray randomName(int length);
 

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/UniqueFd.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -33,11 +34,14 @@ QString describe(const QString& fileName, const Failure& failure)
 
 Failure notRegular(mode_t mode)
 {
-    const char* kind = S_ISFIFO(mode)                     ? "a named pipe"
-        : S_ISSOCK(mode)                                   ? "a socket"
-        : S_ISCHR(mode) || S_ISBLK(mode)                   ? "a device"
-                                                           : "something else";
-    return {EINVAL, QStringLiteral("it is %1, not a regular file").arg(QLatin1String(kind))};
+    const char* text = QT_TRANSLATE_NOOP("SaveFile", "it is something else, not a regular file");
+    if (S_ISFIFO(mode))
+        text = QT_TRANSLATE_NOOP("SaveFile", "it is a named pipe, not a regular file");
+    else if (S_ISSOCK(mode))
+        text = QT_TRANSLATE_NOOP("SaveFile", "it is a socket, not a regular file");
+    else if (S_ISCHR(mode) || S_ISBLK(mode))
+        text = QT_TRANSLATE_NOOP("SaveFile", "it is a device, not a regular file");
+    return {EINVAL, QCoreApplication::translate("SaveFile", text)};
 }
 
 // The folder part and the name of `path` ("." for a bare name; "/" at the top).
@@ -47,8 +51,6 @@ void split(const QByteArray& path, QByteArray& folder, QByteArray& name)
     folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
     name = path.mid(slash + 1);
 }
-
-
 
 // What a name stands for once every link is followed: its open folder, its
 // name there and, when something is there, its lstat.
@@ -198,8 +200,8 @@ bool rewriteInPlace(const Target& target, const QByteArray& content, Failure& fa
     if (!content.isEmpty() && ::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, content.size()) != 0) {
         failure.errnum = errno;
         if (errno == EOPNOTSUPP)
-            failure.text = QStringLiteral("its folder takes no new file, and its drive cannot set room aside to "
-                                          "rewrite it safely");
+            failure.text = QCoreApplication::translate("SaveFile", "its folder takes no new file, and its drive "
+                                                                   "cannot set room aside to rewrite it safely");
         return false;
     }
     bool done = writeAll(file.get(), content.constData(), content.size()) && ::ftruncate(file.get(), content.size()) == 0

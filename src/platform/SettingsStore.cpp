@@ -19,6 +19,8 @@
 
 #include "platform/SettingsStore.h"
 
+#include "platform/HexDigits.h"
+
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
@@ -26,20 +28,6 @@
 namespace platform {
 
 namespace {
-
-const char kHexDigits[] = "0123456789ABCDEF";
-
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
 
 bool isAsciiLetterOrDigit(char16_t c)
 {
@@ -91,7 +79,7 @@ QString unescapedName(QStringView text)
             int value = 0;
             bool ok = first + digits <= text.size();
             for (int d = 0; ok && d < digits; ++d) {
-                const int digit = hexValue(text[first + d]);
+                const int digit = hexValue(text[first + d].unicode());
                 ok = digit >= 0;
                 value = value * 16 + digit;
             }
@@ -144,8 +132,8 @@ QString unquoted(QStringView value)
         case 'x': {
             int value = 0;
             int digits = 0;
-            while (digits < 4 && i + 1 < inside.size() && hexValue(inside[i + 1]) >= 0) {
-                value = value * 16 + hexValue(inside[++i]);
+            while (digits < 4 && i + 1 < inside.size() && hexValue(inside[i + 1].unicode()) >= 0) {
+                value = value * 16 + hexValue(inside[++i].unicode());
                 ++digits;
             }
             if (digits == 0)

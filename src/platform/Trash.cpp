@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -32,15 +31,11 @@ constexpr qsizetype kBatchSize = 32;
 // From how many records on a batch one flush of the drive replaces one flush per record.
 constexpr size_t kDriveFlushThreshold = 8;
 
-// The canonical path of an open folder, as the kernel knows it.
+// The canonical path of an open folder, as the kernel knows it; else `fallback` resolved.
 QByteArray folderPath(int fd, const QByteArray& fallback)
 {
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    char target[PATH_MAX + 1];
-    const ssize_t length = ::readlink(link, target, PATH_MAX);
-    if (length > 0 && target[0] == '/')
-        return QByteArray(target, length);
+    if (QByteArray path = pathOfOpenFolder(fd); !path.isEmpty())
+        return path;
     char* resolved = ::realpath(fallback.constData(), nullptr);
     if (!resolved)
         return fallback;
@@ -59,11 +54,6 @@ QByteArray absolutePath(const QByteArray& path)
     QByteArray result(current);
     std::free(current);
     return result.endsWith('/') ? result + path : result + '/' + path;
-}
-
-FileIdentity identityOf(const struct stat& status)
-{
-    return {quint64(status.st_dev), quint64(status.st_ino), fileTypeOfMode(status.st_mode)};
 }
 
 // A file whose record is written but not yet flushed, waiting for its move.
@@ -138,7 +128,7 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& pare
             if (!step.isEmpty())
                 names.push_back(step);
         if (names.empty()) {
-            error = {EINVAL, QStringLiteral("it does not name a file")};
+            error = {EINVAL, QCoreApplication::translate("Trash", "it does not name a file")};
             return false;
         }
         pending.name = names.back();
@@ -157,11 +147,11 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& pare
         pending.name = path.mid(slash + 1);
     }
     if (pending.name.isEmpty()) {
-        error = {EBUSY, QStringLiteral("it is a mount point")};
+        error = {EBUSY, QCoreApplication::translate("Trash", "it is a mount point")};
         return false;
     }
     if (pending.name == "." || pending.name == "..") {
-        error = {EINVAL, QStringLiteral("it does not name a file")};
+        error = {EINVAL, QCoreApplication::translate("Trash", "it does not name a file")};
         return false;
     }
     parentPath = top;
@@ -216,7 +206,7 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
         return false;
     };
     if (item.path.isEmpty())
-        return refuse(ENOENT, QStringLiteral("the path is empty"));
+        return refuse(ENOENT, QCoreApplication::translate("Trash", "the path is empty"));
     TrashError error;
     QByteArray parentPath;
     if (!openParent(item, pending, parentPath, error))
@@ -349,7 +339,7 @@ TrashOutcome Mover::move(const TrashItem& item)
 
 QString changedSinceSearchReason()
 {
-    return QStringLiteral("it changed since the search");
+    return QCoreApplication::translate("Trash", "it changed since the search");
 }
 
 TrashOutcome trashFile(const QString& path)

@@ -1,6 +1,7 @@
 #include "platform/TrashInfo.h"
 
 #include "platform/FileSystem.h"
+#include "platform/HexDigits.h"
 
 #include <climits>
 
@@ -12,17 +13,6 @@ bool isKeptInPath(unsigned char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
         || c == '_' || c == '~' || c == '/';
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // The extension starts at the last dot, unless that dot begins the name
@@ -46,12 +36,10 @@ QByteArray cutStem(const QByteArray& stem, qsizetype limit)
     return stem.left(end);
 }
 
-
 } // namespace
 
 QByteArray percentEncodePath(const QByteArray& bytes)
 {
-    static const char digits[] = "0123456789ABCDEF";
     QByteArray text;
     text.reserve(bytes.size() + bytes.size() / 4);
     for (char byte : bytes) {
@@ -60,8 +48,8 @@ QByteArray percentEncodePath(const QByteArray& bytes)
             text.append(byte);
         } else {
             text.append('%');
-            text.append(digits[c >> 4]);
-            text.append(digits[c & 0xF]);
+            text.append(kHexDigits[c >> 4]);
+            text.append(kHexDigits[c & 0xF]);
         }
     }
     return text;
@@ -72,8 +60,11 @@ QByteArray percentDecodePath(const QByteArray& text)
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            bytes.append(char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+        const bool escape = text[i] == '%' && i + 2 < text.size();
+        const int high = escape ? hexValue(uchar(text[i + 1])) : -1;
+        const int low = high >= 0 ? hexValue(uchar(text[i + 2])) : -1;
+        if (low >= 0) {
+            bytes.append(char(high * 16 + low));
             i += 2;
         } else {
             bytes.append(text[i]);

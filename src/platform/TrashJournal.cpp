@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/TrashInfo.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -354,7 +355,7 @@ TrashJournalRecorder::~TrashJournalRecorder()
 bool TrashJournalRecorder::start()
 {
     if (m_folder.isEmpty()) {
-        m_error = QStringLiteral("there is no home folder for it");
+        m_error = QCoreApplication::translate("TrashJournal", "there is no home folder for it");
         return false;
     }
     const int folderFd = openOrCreateBelow(creationAnchor(m_folder), m_folder);

@@ -1,13 +1,15 @@
 #include "platform/TrashRestore.h"
 
+#include "platform/FileSystem.h"
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
+#include "platform/UniqueFd.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -29,31 +31,15 @@ constexpr qsizetype kLargestRecord = 64 * 1024;
 
 constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-/** A file descriptor closed when it goes. */
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1)
-        : m_fd(fd)
-    {
-    }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
+// The reasons a file stays in the Trash, in the user's language.
+class RestoreTexts {
+    Q_DECLARE_TR_FUNCTIONS(TrashRestore)
 };
 
 /** One trash folder with its files/ and info/ open, or why it cannot be used. */
 struct OpenTrash {
-    Descriptor files;
-    Descriptor info;
+    UniqueFd files;
+    UniqueFd info;
     int errnum = 0;
 
     OpenTrash(int filesFd, int infoFd, int error)
@@ -66,8 +52,8 @@ struct OpenTrash {
 
 std::unique_ptr<OpenTrash> openTrash(const QByteArray& root)
 {
-    const Descriptor rootFd(::open(root.constData(), kOpenFolder));
-    if (!rootFd.isOpen())
+    const UniqueFd rootFd(::open(root.constData(), kOpenFolder));
+    if (!rootFd.isValid())
         return std::make_unique<OpenTrash>(-1, -1, errno);
     struct stat status;
     if (::fstat(rootFd.get(), &status) != 0 || status.st_uid != ::getuid())
@@ -81,27 +67,16 @@ std::unique_ptr<OpenTrash> openTrash(const QByteArray& root)
 
 bool sameFile(const struct stat& status, const FileIdentity& identity)
 {
-    return quint64(status.st_dev) == identity.device && quint64(status.st_ino) == identity.inode
-        && fileTypeOfMode(status.st_mode) == identity.type;
-}
-
-// The canonical path of an open folder, as the kernel knows it; empty when unknown.
-QByteArray openFolderPath(int fd)
-{
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    char target[4097];
-    const ssize_t length = ::readlink(link, target, sizeof target - 1);
-    return length > 0 && target[0] == '/' ? QByteArray(target, length) : QByteArray();
+    return identityOf(status) == identity;
 }
 
 // The Path= field of the record `name` in info/, decoded; std::nullopt when
 // there is no readable record.
 std::optional<QByteArray> recordedPath(int infoFd, const QByteArray& name)
 {
-    const Descriptor fd(::openat(infoFd, (name + kTrashInfoSuffix).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const UniqueFd fd(::openat(infoFd, (name + kTrashInfoSuffix).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat status;
-    if (!fd.isOpen() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kLargestRecord)
+    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kLargestRecord)
         return std::nullopt;
     QByteArray text(qsizetype(status.st_size), '\0');
     const ssize_t length = ::read(fd.get(), text.data(), size_t(text.size()));
@@ -134,7 +109,12 @@ RestoreOutcome stays(RestoreOutcome outcome, const QString& reason, bool gone = 
 
 QString noLongerInTrash()
 {
-    return QStringLiteral("it is no longer in the Trash");
+    return RestoreTexts::tr("it is no longer in the Trash");
+}
+
+QString nameTakenInTrash()
+{
+    return RestoreTexts::tr("it is no longer in the Trash (another file has its name there)");
 }
 
 // Puts back one file through the checked descriptors; the outcome says how it went.
@@ -145,17 +125,18 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
     // A drive's Trash is missing while its drive is not connected; its files
     // are not gone for good, so they are tried again by a later undo.
     if (trash.errnum == ENOENT || trash.errnum == ENOTDIR)
-        return stays(outcome, QStringLiteral("its Trash folder is missing (is its drive connected?)"));
+        return stays(outcome, RestoreTexts::tr("its Trash folder is missing (is its drive connected?)"));
     if (trash.errnum != 0)
-        return stays(outcome, QStringLiteral("its Trash cannot be opened: %1").arg(trashReasonFor(trash.errnum)));
+        return stays(outcome,
+                     RestoreTexts::tr("its Trash cannot be opened: %1").arg(trashReasonFor(trash.errnum)));
 
     const qsizetype slash = file.originalPath.lastIndexOf('/');
     const QByteArray folder = slash <= 0 ? QByteArray("/") : file.originalPath.left(slash);
     const QByteArray name = file.originalPath.mid(slash + 1);
-    const Descriptor folderFd(::open(folder.constData(), kOpenFolder));
+    const UniqueFd folderFd(::open(folder.constData(), kOpenFolder));
     const int folderError = errno;
     struct stat folderStatus;
-    const bool sameFolder = folderFd.isOpen() && ::fstat(folderFd.get(), &folderStatus) == 0
+    const bool sameFolder = folderFd.isValid() && ::fstat(folderFd.get(), &folderStatus) == 0
         && sameFile(folderStatus, file.folderIdentity);
 
     struct stat status;
@@ -166,49 +147,52 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
         struct stat placed;
         if (sameFolder && ::fstatat(folderFd.get(), name.constData(), &placed, AT_SYMLINK_NOFOLLOW) == 0
             && sameFile(placed, file.identity))
-            return stays(outcome, QStringLiteral("it is no longer in the Trash (it is back in its place already)"), true);
+            return stays(outcome, RestoreTexts::tr("it is no longer in the Trash (it is back in its place already)"),
+                         true);
         return stays(outcome, noLongerInTrash(), true);
     }
     if (!sameFile(status, file.identity))
-        return stays(outcome, QStringLiteral("it is no longer in the Trash (another file has its name there)"), true);
+        return stays(outcome, nameTakenInTrash(), true);
 
-    if (!folderFd.isOpen()) {
+    if (!folderFd.isValid()) {
         struct stat standing;
         if (folderError == ENOENT || ::lstat(folder.constData(), &standing) != 0)
-            return stays(outcome, QStringLiteral("its folder is gone"));
+            return stays(outcome, RestoreTexts::tr("its folder is gone"));
         if (S_ISLNK(standing.st_mode))
-            return stays(outcome, QStringLiteral("its folder was replaced by a link"));
+            return stays(outcome, RestoreTexts::tr("its folder was replaced by a link"));
         if (!S_ISDIR(standing.st_mode))
-            return stays(outcome, QStringLiteral("its folder was replaced by a file"));
-        return stays(outcome, QStringLiteral("its folder cannot be opened: %1").arg(trashReasonFor(folderError)));
+            return stays(outcome, RestoreTexts::tr("its folder was replaced by a file"));
+        return stays(outcome,
+                     RestoreTexts::tr("its folder cannot be opened: %1").arg(trashReasonFor(folderError)));
     }
     if (!sameFolder)
-        return stays(outcome, QStringLiteral("its folder was replaced by another one"));
+        return stays(outcome, RestoreTexts::tr("its folder was replaced by another one"));
 
     // The record must lead to this very place; a record that names another
     // belongs to a later file that happens to have the same inode number.
     const std::optional<QByteArray> recorded = recordedPath(trash.info.get(), file.trashName);
     if (!recorded)
-        return stays(outcome, QStringLiteral("its record in the Trash is missing"));
-    const QByteArray realFolder = openFolderPath(folderFd.get());
+        return stays(outcome, RestoreTexts::tr("its record in the Trash is missing"));
+    const QByteArray realFolder = pathOfOpenFolder(folderFd.get());
     const QByteArray canonicalPath = realFolder == "/" ? '/' + name : realFolder + '/' + name;
     if (!recordNames(*recorded, file.originalPath) && !recordNames(*recorded, canonicalPath))
-        return stays(outcome, QStringLiteral("it is no longer in the Trash (another file has its name there)"), true);
+        return stays(outcome, nameTakenInTrash(), true);
 
     if (::renameat2(trash.files.get(), file.trashName.constData(), folderFd.get(), name.constData(), RENAME_NOREPLACE)
         != 0) {
         const int errnum = errno;
         if (errnum == EEXIST)
-            return stays(outcome, QStringLiteral("its place is taken"));
+            return stays(outcome, RestoreTexts::tr("its place is taken"));
         if (errnum == ENOENT)
             return stays(outcome, noLongerInTrash(), true);
         if (errnum == EXDEV)
-            return stays(outcome, QStringLiteral("it is on another drive than its folder"));
+            return stays(outcome, RestoreTexts::tr("it is on another drive than its folder"));
         return stays(outcome, trashReasonFor(errnum));
     }
     outcome.status = RestoreStatus::PutBack;
     if (::unlinkat(trash.info.get(), (file.trashName + kTrashInfoSuffix).constData(), 0) != 0 && errno != ENOENT)
-        outcome.reason = QStringLiteral("its record in the Trash could not be removed: %1").arg(trashReasonFor(errno));
+        outcome.reason
+            = RestoreTexts::tr("its record in the Trash could not be removed: %1").arg(trashReasonFor(errno));
     return outcome;
 }
 
@@ -239,11 +223,11 @@ std::vector<RestoreOutcome> TrashRestore::run()
 
     // Two undos of one request at once would only report each other's files
     // as gone; the second one waits for nothing and says so.
-    const Descriptor lock(::open((m_journal.folder() + '/' + QByteArray::number(m_id)).constData(),
+    const UniqueFd lock(::open((m_journal.folder() + '/' + QByteArray::number(m_id)).constData(),
                                  O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (lock.isOpen() && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    if (lock.isValid() && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         for (RestoreOutcome& outcome : outcomes)
-            outcome = stays(outcome, QStringLiteral("another program is putting this request back"));
+            outcome = stays(outcome, RestoreTexts::tr("another program is putting this request back"));
         return outcomes;
     }
 
@@ -273,7 +257,7 @@ std::vector<RestoreOutcome> TrashRestore::run()
     }
     // The folders moved from and to are all on the trashes' drives.
     for (const auto& [root, trash] : trashes)
-        if (trash->files.isOpen())
+        if (trash->files.isValid())
             ::syncfs(trash->files.get());
     if (done == total)
         lines.push_back(TrashJournal::undoneLine(qint64(std::time(nullptr))));

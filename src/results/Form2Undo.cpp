@@ -34,7 +34,7 @@ void Form2::rememberTrashRequest(const platform::TrashJournalRecorder& journal)
         m_trashRequestIds.push_back(journal.id());
     if (!journal.error().isEmpty())
         m_services.dialogs.message(
-            QStringLiteral("This move to the Trash cannot be undone with Ctrl+Z: its journal could not be written (%1).")
+            tr("This move to the Trash cannot be undone with Ctrl+Z: its journal could not be written (%1).")
                 .arg(journal.error()));
 }
 
@@ -67,7 +67,7 @@ void Form2::undoLastTrash()
     guard.step(106, [&] {
         platform::TrashRestore restore(*request);
         const std::unique_ptr<platform::ProgressWindow> progress = m_services.progressWindows.open(
-            this, QStringLiteral("Putting files back from the Trash..."), restore.size(), [&restore] { restore.cancel(); });
+            this, tr("Putting files back from the Trash..."), restore.size(), [&restore] { restore.cancel(); });
         // Progress comes as posted calls, which find the window gone once the
         // restore has ended and do nothing then.
         platform::ProgressWindow* shown = progress.get();

@@ -1,23 +1,34 @@
 // The windows in German and in English: our texts through the translations
 // built beside the program, Qt's own for the standard dialogs, and the
-// English source texts word for word when no translation applies.
+// English source texts word for word when no translation applies. Every text
+// in the code has its German translation, so a new text without one fails here.
 
+#include "actions/TrashAction.h"
+#include "actions/UndoTrash.h"
 #include "app/Form1.h"
 #include "app/Translations.h"
+#include "platform/SaveFile.h"
+#include "platform/Trash.h"
 #include "results/Form2.h"
 #include "scan/FoundFileTable.h"
 
+#include "TempTree.h"
 #include "TestServices.h"
 
 #include <QAbstractButton>
 #include <QDateTimeEdit>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -80,7 +91,54 @@ QString runHelp(const QString& lang)
     return QString::fromUtf8(program.readAllStandardOutput());
 }
 
+// The messages of a .ts file that are not plainly translated: unfinished
+// (new in the code), vanished or obsolete (gone from the code), or empty;
+// each as "context: source (state)".
+QStringList untranslatedMessages(const QString& tsFile)
+{
+    QFile file(tsFile);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(tsFile);
+    QXmlStreamReader xml(&file);
+    QStringList found;
+    QString context;
+    QString source;
+    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == u"name") {
+            context = xml.readElementText();
+        } else if (xml.name() == u"source") {
+            source = xml.readElementText();
+        } else if (xml.name() == u"translation") {
+            const QString state = xml.attributes().value("type").toString();
+            if (!state.isEmpty() || xml.readElementText().isEmpty())
+                found << context + ": " + source + " (" + (state.isEmpty() ? "empty" : state) + ")";
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << qPrintable(xml.errorString());
+    return found;
+}
+
 } // namespace
+
+TEST(Translation, EveryTextInTheCodeHasAGermanTranslationAndNoneIsLeftOver)
+{
+    const QString committed = QStringLiteral(CHRONOPURGE_SOURCE_DIR "/translations/chronopurge_de.ts");
+    EXPECT_EQ(untranslatedMessages(committed).join('\n').toStdString(), "");
+
+    // lupdate on a copy adds what the code has and the file lacks, and marks
+    // what the file has and the code no longer uses.
+    QTemporaryDir folder;
+    const QString copy = folder.filePath("chronopurge_de.ts");
+    ASSERT_TRUE(QFile::copy(committed, copy));
+    QProcess lupdate;
+    lupdate.start(QStringLiteral(CHRONOPURGE_LUPDATE),
+                  {"-silent", "-locations", "none", QStringLiteral(CHRONOPURGE_SOURCE_DIR "/src"), "-ts", copy});
+    ASSERT_TRUE(lupdate.waitForFinished(120000));
+    ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().toStdString();
+    EXPECT_EQ(untranslatedMessages(copy).join('\n').toStdString(), "")
+        << "run `cmake --build <build> --target update_translations` and translate the new texts";
+}
 
 TEST(Translation, GermanCaptionsComeFromTheTranslationBesideTheProgram)
 {
@@ -156,4 +214,33 @@ TEST(Translation, TheProgramSpeaksTheLanguageOfLang)
     const QString english = runHelp("en_US.UTF-8");
     EXPECT_TRUE(english.contains("Finds files by date in the folders you choose")) << qPrintable(english);
     EXPECT_TRUE(english.contains("Options:")) << qPrintable(english);
+}
+
+TEST(Translation, WhyAFileStayedSpeaksGerman)
+{
+    const Translations german(QLocale(QLocale::German, QLocale::Germany), programFolder());
+    ASSERT_TRUE(german.hasOwnTexts());
+    TempTree tree;
+
+    // A folder is never moved; a file that is not the one listed stays.
+    const QString folder = tree.dir("folder");
+    const QString file = tree.file("file.txt");
+    struct stat status;
+    ASSERT_EQ(::lstat(QFile::encodeName(file).constData(), &status), 0);
+    const platform::FileIdentity other{quint64(status.st_dev), quint64(status.st_ino) + 1, platform::FileType::Regular};
+    platform::TrashRequest request(std::vector<platform::TrashItem>{{folder, {}, {}, 0}, {file, {}, other, 1}});
+    EXPECT_EQ(trashFailureSummary(request.run()),
+              "Diese 2 Dateien konnten nicht in den Papierkorb verschoben werden:\n\n" + folder
+                  + ": es ist ein Ordner\n" + file + ": es hat sich seit der Suche geändert");
+
+    EXPECT_EQ(restoreQuestionText(3), "Die 3 Dateien des letzten Verschiebens in den Papierkorb wiederherstellen?");
+    std::vector<platform::RestoreOutcome> undone(2);
+    undone[0] = {file, platform::RestoreStatus::Failed, "x", false};
+    EXPECT_EQ(restoreFailureSummary(undone), "Diese Datei konnte nicht wiederhergestellt werden:\n\n" + file
+                                                 + ": x\n\nDas Wiederherstellen wurde abgebrochen; 1 Datei blieb im "
+                                                   "Papierkorb.");
+
+    const QString pipe = tree.path("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_EQ(platform::saveFile(pipe, "list"), pipe + ": es ist eine benannte Pipe, keine gewöhnliche Datei");
 }
