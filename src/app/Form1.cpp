@@ -10,6 +10,7 @@
 #include "platform/CursorFile.h"
 #include "platform/FileSystem.h"
 #include "results/Form2.h"
+#include "scan/VisibleText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -61,6 +62,9 @@ void setColours(QWidget* widget, const QColor& background, const QColor& text)
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
+
+// Where a row of ListView1 keeps its folder's path.
+constexpr int kFolderRole = Qt::UserRole;
 
 QString location(const char* procedure)
 {
@@ -241,11 +245,16 @@ void Form1::ApplySkin()
     // There is no skin engine here: the skin file itself is not applied.
 }
 
+QString Form1::folderAt(int row) const
+{
+    return m_listView1->topLevelItem(row)->data(0, kFolderRole).toString();
+}
+
 QStringList Form1::folders() const
 {
     QStringList rows;
     for (int i = 0; i < m_listView1->topLevelItemCount(); ++i)
-        rows << m_listView1->topLevelItem(i)->text(0);
+        rows << folderAt(i);
     return rows;
 }
 
@@ -297,10 +306,14 @@ void Form1::PushButton3_Click()
         guard.step(106, [&] { m_services.desktop.openFolder(samples); });
 }
 
-void Form1::appendRow(const QString& text)
+void Form1::appendRow(const QString& path)
 {
-    // Rows carry no tooltip of their own, so the list's hint shows over them too.
-    new QTreeWidgetItem(m_listView1, {text});
+    // A TAB or a line feed in a folder's name would break the row; the row
+    // shows its sign instead, and the scan gets the real path from the row's
+    // data. Rows carry no tooltip of their own, so the list's hint shows over
+    // them too.
+    auto* item = new QTreeWidgetItem(m_listView1, {visibleText(path)});
+    item->setData(0, kFolderRole, path);
 }
 
 void Form1::removeSelectedRow()

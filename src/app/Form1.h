@@ -54,7 +54,13 @@ public:
      */
     void addFolders(const QStringList& paths);
 
-    /** The row texts of ListView1, top to bottom. */
+    /**
+     * Appends `path` as a new last row of ListView1, as it stands. The row
+     * shows a control character in it as its sign (as the result list does)
+     * and keeps the path itself for the scan.
+     */
+    void appendRow(const QString& path);
+    /** The folders of ListView1, top to bottom: the paths themselves, not the texts shown. */
     QStringList folders() const;
     /** The date kind whose option button is chosen (Modified when none is). */
     DateKind dateKind() const;
@@ -92,7 +98,8 @@ private:
     void setHoverRules();
     /** Gives the list and the buttons the user's window colours, which the fixed white would hide. */
     void followTheme();
-    void appendRow(const QString& text);
+    /** The folder of row `row` (0 for the top), as it was appended. */
+    QString folderAt(int row) const;
     static bool isDropEvent(const QEvent* event);
     /** Takes a drag over the list that carries local folders, and adds them when they are dropped. */
     void dropOnList(QEvent* event);

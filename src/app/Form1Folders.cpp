@@ -5,6 +5,7 @@
 #include "app/Form1.h"
 
 #include "folders/FolderPath.h"
+#include "scan/VisibleText.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -54,7 +55,8 @@ void Form1::addFolders(const QStringList& paths)
     for (const QString& path : paths) {
         const QFileInfo folder(path);
         if (path.isEmpty() || !folder.isDir()) {
-            refused << path;
+            // Named one a line: a line feed in a name shows as its sign.
+            refused << visibleText(path);
             continue;
         }
         // The folder dialog gives a full path without a trailing "/"; the same

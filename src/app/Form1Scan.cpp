@@ -77,7 +77,7 @@ void Form1::PushButton6_Click()
     guard.step(112, [&] { removals = nestedEntryPositions(folders()); });
     for (qsizetype k = removals.size() - 1; k >= 0; --k) {
         const int position = removals.at(k);
-        guard.step(130, [&] { m_services.dialogs.message(nestedEntryMessage(m_listView1->topLevelItem(position - 1)->text(0))); });
+        guard.step(130, [&] { m_services.dialogs.message(nestedEntryMessage(folderAt(position - 1))); });
         guard.step(132, [&] { delete m_listView1->takeTopLevelItem(position - 1); });
         guard.step(134, [&] { QCoreApplication::processEvents(); });
     }

@@ -107,3 +107,17 @@ TEST_F(Form1Folders, DroppedFoldersAreAddedAndADragWithoutAFolderIsRefused)
     EXPECT_EQ(test.dialogs.messages(),
               QStringList{"\"" + tree.path("notes.txt") + "\" is not a folder, so it was not added to the list."});
 }
+
+TEST_F(Form1Folders, AControlCharacterInANameShowsAsItsSignWhileTheListKeepsTheRealPath)
+{
+    const QString folder = tree.dir("new\nline\tfolder");
+    const QString file = tree.file("a\nfile.txt");
+    form->addFolders({folder, file});
+
+    auto* view = form->findChild<QTreeWidget*>("ListView1");
+    ASSERT_EQ(view->topLevelItemCount(), 1);
+    EXPECT_EQ(view->topLevelItem(0)->text(0), tree.path("new\u240Aline\u2409folder/"));
+    EXPECT_EQ(form->folders(), QStringList{folder + "/"});
+    EXPECT_EQ(test.dialogs.messages(),
+              QStringList{"\"" + tree.path("a\u240Afile.txt") + "\" is not a folder, so it was not added to the list."});
+}

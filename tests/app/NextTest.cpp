@@ -57,9 +57,8 @@ protected:
 
     void list(const QStringList& folders)
     {
-        auto* view = form.findChild<QTreeWidget*>("ListView1");
         for (const QString& folder : folders)
-            new QTreeWidgetItem(view, {folder});
+            form.appendRow(folder);
     }
 
     TestServices test;
@@ -109,6 +108,15 @@ TEST_F(Next, Issue9_AFolderWhosePathHoldsAnotherEntryFurtherInIsWalked)
     EXPECT_TRUE(test.dialogs.messages().isEmpty());
     EXPECT_EQ(walked, (QStringList{"/mnt/backup/home/alice/", "/home/alice/", "/data/ab/", "/data/a/"}));
     EXPECT_EQ(form.foundFiles().size(), 4);
+}
+
+TEST_F(Next, AFolderWithAControlCharacterIsNamedByItsSignAndWalkedByItsRealPath)
+{
+    list({"/data/a\tb/sub/", "/data/a\tb/"});
+    form.PushButton6_Click();
+    EXPECT_EQ(test.dialogs.messages(),
+              QStringList{"/data/a\u2409b/sub/ will be removed because it is a subfolder of another folder that you added."});
+    EXPECT_EQ(walked, QStringList{"/data/a\tb/"});
 }
 
 TEST_F(Next, TheSecondWindowTakesTheFirstOnesPlaceReadyForTheDateKind)
@@ -230,9 +238,8 @@ TEST(NextWithTheEngine, FindsTheFilesOfEveryListedFolderAndStartFindingListsThem
     TestServices test;
     Form1 form(test.services);
     form.Form_Load();
-    auto* view = form.findChild<QTreeWidget*>("ListView1");
     for (const char* folder : {"a/", "b/"})
-        new QTreeWidgetItem(view, {tree.path(folder)});
+        form.appendRow(tree.path(folder));
     form.show();
     form.PushButton6_Click();
 
