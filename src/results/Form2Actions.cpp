@@ -8,7 +8,8 @@
 // made beforehand on the window thread, so the list may change meanwhile
 // without harm. Afterwards a row leaves the list only when it still shows a
 // file the request reports moved. A second press of the same button while its
-// work runs does nothing.
+// work runs does nothing, and so does the Trash button while Ctrl+Z puts files
+// back (Ctrl+Z likewise ignores a press while the Trash runs).
 //
 // The copy takes the clipboard at once and lays its text out on a thread of
 // its own, from a copy of the rows, reading the found-file table: the list's
@@ -95,7 +96,9 @@ std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashReques
 
 void Form2::PushButton3_Click()
 {
-    if (m_trashRunning)
+    // A press while this window's own move, or its undo, runs does nothing:
+    // the undo must not meet a new request that moves files it puts back.
+    if (m_trashRunning || m_undoRunning)
         return;
     const QScopedValueRollback<bool> running(m_trashRunning, true);
     GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));

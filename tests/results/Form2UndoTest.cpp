@@ -128,3 +128,53 @@ TEST_F(Form2Undo, CancelLeavesEverythingInTheTrashAndCtrlZLeavesOtherProgramsMov
     EXPECT_EQ(bytesOf(paths[1]), "content 1");
     EXPECT_FALSE(QFile::exists(other));
 }
+
+TEST_F(Form2Undo, TheTrashAndTheUndoIgnoreEachOtherWhileEitherRuns)
+{
+    // Calls posted before a command run only while it keeps the window
+    // handling events, that is while its files move.
+    const auto duringTheNextCommand = [this](void (Form2::*press)()) {
+        QMetaObject::invokeMethod(form.get(), [this, press] { (form.get()->*press)(); }, Qt::QueuedConnection);
+    };
+    QStringList paths;
+    for (int i = 0; i < 3; ++i) {
+        paths << files.file(QStringLiteral("r/f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
+        table.append(paths.last(), at(2024, 5, 1, 10));
+    }
+    Form2& window = arrive();
+    window.chooseOption(2);
+    window.setPickerSeconds(2, at(2030, 1, 1));
+    window.PushButton1_Click();
+    window.resultModel().setData(window.resultModel().index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    dialogs.answers << true;
+    window.PushButton3_Click();
+    ASSERT_FALSE(QFile::exists(paths[0]));
+
+    // Ctrl+Z while the next move runs: nothing is asked and nothing comes back.
+    window.resultModel().setData(window.resultModel().index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    dialogs.asked.clear();
+    dialogs.answers << true << true;
+    duringTheNextCommand(&Form2::undoLastTrash);
+    window.PushButton3_Click();
+    EXPECT_TRUE(dialogs.questions().isEmpty());
+    EXPECT_EQ(dialogs.asked.size(), 1);
+    EXPECT_FALSE(QFile::exists(paths[0]));
+    EXPECT_FALSE(QFile::exists(paths[1]));
+    EXPECT_EQ(listedPaths(), QStringList{paths[2]});
+
+    // "Send Checked To Recycle Bin" (or Delete) while the undo runs: the
+    // checked row's file stays, with its row and its check mark.
+    window.resultModel().setData(window.resultModel().index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    dialogs.asked.clear();
+    dialogs.answers.clear();
+    dialogs.answers << true << true;
+    duringTheNextCommand(&Form2::PushButton3_Click);
+    window.undoLastTrash();
+    EXPECT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.questions(), QStringList{"Put back the 1 file of the last move to the Trash?"});
+    EXPECT_EQ(bytesOf(paths[1]), "content 1");
+    EXPECT_EQ(bytesOf(paths[2]), "content 2");
+    EXPECT_EQ(listedPaths(), QStringList{paths[2]});
+    EXPECT_TRUE(window.resultStore().isChecked(0));
+    EXPECT_EQ(window.pointer().state(), PointerState::Default);
+}
