@@ -6,6 +6,7 @@
 #include "app/Failure.h"
 #include "app/KeyboardAccess.h"
 #include "app/Settings.h"
+#include "app/WindowFont.h"
 #include "folders/FolderPath.h"
 #include "platform/CursorFile.h"
 #include "platform/FileSystem.h"
@@ -38,14 +39,6 @@ const char* const kListToolTip
 QRect twipsRect(int left, int top, int width, int height)
 {
     return QRect(twips(left), twips(top), twips(width), twips(height));
-}
-
-QFont arialBold(qreal points)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
 }
 
 // Fixes a control's background and, to match it, the colour of its text, so

@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/Failure.h"
 #include "app/Settings.h"
+#include "app/WindowFont.h"
 #include "app/WindowPointer.h"
 #include "platform/CursorFile.h"
 #include "platform/FileSystem.h"
@@ -31,14 +32,6 @@ QRect twips(int left, int top, int width, int height)
 {
     const int k = Form2::kTwipsPerPixel;
     return QRect(left / k, top / k, width / k, height / k);
-}
-
-QFont arialBold(qreal points)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
 }
 
 /**

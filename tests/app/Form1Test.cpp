@@ -28,6 +28,14 @@ QStringList dateKindKeys(const TestServices& test)
     return {test.stored("Option1"), test.stored("Option2"), test.stored("Option3")};
 }
 
+/** Stores the three date-kind keys as an earlier run (or a hand) left them. */
+void storeDateKind(TestServices& test, const QStringList& values)
+{
+    test.store.write("Option1", values[0]);
+    test.store.write("Option2", values[1]);
+    test.store.write("Option3", values[2]);
+}
+
 QStringList checkedOptions(Form1& form)
 {
     QStringList checked;
@@ -68,9 +76,7 @@ TEST(Form1, StoredDateKindIsChosenAgain)
           std::tuple{QStringList{"false", "TRUE", "false"}, QString("Option2"), DateKind::Created},
           std::tuple{QStringList{"0", "-1", "0"}, QString("Option2"), DateKind::Created}}) {
         TestServices test;
-        test.store.write("Option1", stored[0]);
-        test.store.write("Option2", stored[1]);
-        test.store.write("Option3", stored[2]);
+        storeDateKind(test, stored);
         Form1 form(test.services);
         form.Form_Load();
         EXPECT_EQ(checkedOptions(form), QStringList{expected}) << rowsOf(stored).toStdString();
@@ -82,9 +88,7 @@ TEST(Form1, StoredDateKindIsChosenAgain)
 TEST(Form1, UnreadableStoredOptionGivesOneReportAtItsStepAndStartUpGoesOn)
 {
     TestServices test;
-    test.store.write("Option1", "False");
-    test.store.write("Option2", "maybe");
-    test.store.write("Option3", "True");
+    storeDateKind(test, {"False", "maybe", "True"});
     Form1 form(test.services);
     form.Form_Load();
 
@@ -102,9 +106,7 @@ TEST(Form1, StoredValuesThatChooseNoDateKindFallBackToDateModified)
     // All "False", or the only "True" unreadable: without the fallback the scan would have no date kind.
     for (const QStringList& stored : {QStringList{"False", "False", "False"}, QStringList{"maybe", "False", "0"}}) {
         TestServices test;
-        test.store.write("Option1", stored[0]);
-        test.store.write("Option2", stored[1]);
-        test.store.write("Option3", stored[2]);
+        storeDateKind(test, stored);
         Form1 form(test.services);
         form.Form_Load();
         EXPECT_EQ(checkedOptions(form), QStringList{"Option1"}) << rowsOf(stored).toStdString();

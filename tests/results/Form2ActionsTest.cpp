@@ -1,10 +1,8 @@
 // The result actions from the second window: the Trash, the save and the
 // clipboard, on real files, with every dialog answered by the script.
 
-#include "Form2Fixture.h"
+#include "Form2FilesFixture.h"
 #include "QtPrinting.h"
-#include "TempTree.h"
-#include "../platform/TrashTestSupport.h"
 
 #include "app/WindowPointer.h"
 #include "results/ResultTableModel.h"
@@ -17,34 +15,19 @@
 
 namespace {
 
-class Form2Actions : public Form2Test {
+class Form2Actions : public Form2WithFiles {
 protected:
-    void SetUp() override
+    /** Lists the table's files of 1 May 2024 ("On this date:"), checks all three rows and moves them, answering Yes. */
+    Form2& trashTheThreeListed()
     {
-        m_savedDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", QFile::encodeName(files.dir("data")));
-    }
-    void TearDown() override { qputenv("XDG_DATA_HOME", m_savedDataHome); }
-
-    /** Lists `count` real files (f0.txt ...) in the result list as a scan of "r/" would; returns their paths. */
-    QStringList listFiles(int count)
-    {
-        QStringList paths;
-        for (int i = 0; i < count; ++i) {
-            paths << files.file(QStringLiteral("r/f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
-            appendListedFile(table, files.path("r/"), paths.last(), at(2024, 5, 1 + i % 20, 10));
-        }
         Form2& window = arrive();
-        window.chooseOption(2);
-        window.setPickerSeconds(2, at(2030, 1, 1));
+        window.chooseOption(3);
+        window.setPickerSeconds(3, at(2024, 5, 1));
         window.PushButton1_Click();
-        return paths;
-    }
-
-    void check(std::initializer_list<int> rows)
-    {
-        for (int row : rows)
-            form->resultModel().setChecked(row, true);
+        check({0, 1, 2});
+        dialogs.answers << true;
+        window.PushButton3_Click();
+        return window;
     }
 
     QByteArray read(const QString& path)
@@ -52,12 +35,6 @@ protected:
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
-
-    TempTree files;
-    QString trash() const { return files.path("data/Trash"); }
-
-private:
-    QByteArray m_savedDataHome;
 };
 
 } // namespace
@@ -100,13 +77,7 @@ TEST_F(Form2Actions, TheRequestMovesTheCheckedFilesInListOrder)
         paths << files.file(QStringLiteral("%1/same.txt").arg(QLatin1String(folder)), folder);
         table.append(paths.last(), at(2024, 5, 1));
     }
-    Form2& window = arrive();
-    window.chooseOption(3);
-    window.setPickerSeconds(3, at(2024, 5, 1));
-    window.PushButton1_Click();
-    check({0, 1, 2});
-    dialogs.answers << true;
-    window.PushButton3_Click();
+    trashTheThreeListed();
 
     EXPECT_TRUE(listedPaths().isEmpty());
     EXPECT_EQ(read(trash() + "/files/same.txt"), "c");
@@ -142,13 +113,7 @@ TEST_F(Form2Actions, AFileThatCannotMoveKeepsItsCheckedRowAndIsNamedInOneSummary
     const QString last = files.file("r/b.txt");
     for (const QString& path : {first, refused, last})
         table.append(path, at(2024, 5, 1));
-    Form2& window = arrive();
-    window.chooseOption(3);
-    window.setPickerSeconds(3, at(2024, 5, 1));
-    window.PushButton1_Click();
-    check({0, 1, 2});
-    dialogs.answers << true;
-    window.PushButton3_Click();
+    Form2& window = trashTheThreeListed();
 
     EXPECT_EQ(listedPaths(), QStringList{refused});
     EXPECT_TRUE(window.resultStore().isChecked(0));

@@ -2,9 +2,7 @@
 // back after one question, with the progress window and one summary, and the
 // list stays as it was.
 
-#include "../platform/TrashTestSupport.h"
-#include "Form2Fixture.h"
-#include "TempTree.h"
+#include "Form2FilesFixture.h"
 
 #include "app/WindowPointer.h"
 #include "platform/Trash.h"
@@ -15,29 +13,17 @@
 
 namespace {
 
-class Form2Undo : public Form2Test {
+class Form2Undo : public Form2WithFiles {
 protected:
-    TempTree files;
-    EnvironmentGuard dataHome{"XDG_DATA_HOME", QFile::encodeName(files.path("data"))};
     EnvironmentGuard stateHome{"XDG_STATE_HOME", QFile::encodeName(files.path("state"))};
-
-    QString trash() const { return files.path("data/Trash"); }
 
     /** Lists `count` files (f0.txt ...), checks them all and sends them to the Trash from the window. */
     QStringList trashFromTheWindow(int count)
     {
-        QStringList paths;
-        for (int i = 0; i < count; ++i) {
-            paths << files.file(QStringLiteral("r/f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
-            table.append(paths.last(), at(2024, 5, 1, 10));
-        }
-        Form2& window = arrive();
-        window.chooseOption(2);
-        window.setPickerSeconds(2, at(2030, 1, 1));
-        window.PushButton1_Click();
-        window.PushButton4_Click();
+        const QStringList paths = listFiles(count);
+        form->PushButton4_Click();
         dialogs.answers << true;
-        window.PushButton3_Click();
+        form->PushButton3_Click();
         for (const QString& path : paths)
             EXPECT_FALSE(QFile::exists(path));
         dialogs.asked.clear();
@@ -136,26 +122,18 @@ TEST_F(Form2Undo, TheTrashAndTheUndoIgnoreEachOtherWhileEitherRuns)
     const auto duringTheNextCommand = [this](void (Form2::*press)()) {
         QMetaObject::invokeMethod(form.get(), [this, press] { (form.get()->*press)(); }, Qt::QueuedConnection);
     };
-    QStringList paths;
-    for (int i = 0; i < 3; ++i) {
-        paths << files.file(QStringLiteral("r/f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
-        table.append(paths.last(), at(2024, 5, 1, 10));
-    }
-    Form2& window = arrive();
-    window.chooseOption(2);
-    window.setPickerSeconds(2, at(2030, 1, 1));
-    window.PushButton1_Click();
-    window.resultModel().setData(window.resultModel().index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    const QStringList paths = listFiles(3);
+    check({0});
     dialogs.answers << true;
-    window.PushButton3_Click();
+    form->PushButton3_Click();
     ASSERT_FALSE(QFile::exists(paths[0]));
 
     // Ctrl+Z while the next move runs: nothing is asked and nothing comes back.
-    window.resultModel().setData(window.resultModel().index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    check({0});
     dialogs.asked.clear();
     dialogs.answers << true << true;
     duringTheNextCommand(&Form2::undoLastTrash);
-    window.PushButton3_Click();
+    form->PushButton3_Click();
     EXPECT_TRUE(dialogs.questions().isEmpty());
     EXPECT_EQ(dialogs.asked.size(), 1);
     EXPECT_FALSE(QFile::exists(paths[0]));
@@ -164,17 +142,17 @@ TEST_F(Form2Undo, TheTrashAndTheUndoIgnoreEachOtherWhileEitherRuns)
 
     // "Send Checked To Recycle Bin" (or Delete) while the undo runs: the
     // checked row's file stays, with its row and its check mark.
-    window.resultModel().setData(window.resultModel().index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    check({0});
     dialogs.asked.clear();
     dialogs.answers.clear();
     dialogs.answers << true << true;
     duringTheNextCommand(&Form2::PushButton3_Click);
-    window.undoLastTrash();
+    form->undoLastTrash();
     EXPECT_EQ(dialogs.asked.size(), 1);
     EXPECT_EQ(dialogs.questions(), QStringList{"Put back the 1 file of the last move to the Trash?"});
     EXPECT_EQ(bytesOf(paths[1]), "content 1");
     EXPECT_EQ(bytesOf(paths[2]), "content 2");
     EXPECT_EQ(listedPaths(), QStringList{paths[2]});
-    EXPECT_TRUE(window.resultStore().isChecked(0));
-    EXPECT_EQ(window.pointer().state(), PointerState::Default);
+    EXPECT_TRUE(form->resultStore().isChecked(0));
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
 }
