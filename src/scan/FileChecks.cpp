@@ -107,6 +107,6 @@ QStringList ListFiles(const QString& folder, const QString& pattern)
     QStringList names;
     names.reserve(qsizetype(listing.files.size()));
     for (const ListedFile& file : listing.files)
-        names << QString::fromUtf8(listing.nameData(file.name), file.name.length);
+        names << QString::fromUtf8(listing.nameData(file.name()), file.nameLength);
     return names;
 }

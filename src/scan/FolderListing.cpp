@@ -106,9 +106,10 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 continue;
             if (!haveStatus)
                 continue;
-            listing.files.push_back({storeName(listing.names, name, length), statxDate(status, kind, times),
-                                     status.stx_ino, qint64(status.stx_size),
-                                     type == DT_LNK ? platform::FileType::Link : platform::FileType::Regular});
+            const ListedName stored = storeName(listing.names, name, length);
+            listing.files.push_back({stored.offset, quint16(stored.length),
+                                     type == DT_LNK ? platform::FileType::Link : platform::FileType::Regular,
+                                     statxDate(status, kind, times), status.stx_ino, qint64(status.stx_size)});
         }
     }
 }

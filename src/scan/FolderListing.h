@@ -24,14 +24,18 @@ struct ListedName {
     quint32 length;
 };
 
+// 32 bytes: the listings of many folders may wait for the coordinator at once.
 struct ListedFile {
-    ListedName name;
+    quint32 nameOffset;
+    quint16 nameLength;
+    /** Regular, or Link for a link to a regular file (the link is the file listed). */
+    platform::FileType type;
     qint64 localSeconds;
     quint64 inode;
     /** The file's size; a link's own size for a link. */
     qint64 size;
-    /** Regular, or Link for a link to a regular file (the link is the file listed). */
-    platform::FileType type;
+
+    ListedName name() const { return {nameOffset, nameLength}; }
 };
 
 struct ListedSubfolder {
@@ -65,6 +69,8 @@ struct FolderListing {
     }
     const char* nameData(const ListedName& name) const { return names.constData() + name.offset; }
 };
+
+static_assert(sizeof(ListedFile) == 32);
 
 enum class TildeNames { Keep, Drop };
 

@@ -223,7 +223,7 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
             ++counts.folders;
             table.beginFolder(folder.path, listing.device);
             for (const ListedFile& file : listing.files)
-                table.appendFile(listing.nameData(file.name), file.name.length, file.localSeconds,
+                table.appendFile(listing.nameData(file.name()), file.nameLength, file.localSeconds,
                                  {file.inode, file.size, file.type});
             counts.files += qint64(listing.files.size());
         }
