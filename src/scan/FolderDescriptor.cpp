@@ -101,14 +101,21 @@ int openNameByName(int listed, const char* relative, size_t length)
     return current.release();
 }
 
-bool describesFolder(int fd, struct statx& status)
+// The folder `fd` opened (-1 with errno set when the opening failed), with
+// its device and inode; `status` receives the whole record.
+OpenedFolder describedFolder(int fd, struct statx& status)
 {
-    return ::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO, &status) == 0;
-}
-
-quint64 deviceOf(const struct statx& status)
-{
-    return quint64(makedev(status.stx_dev_major, status.stx_dev_minor));
+    OpenedFolder folder;
+    folder.descriptor = FolderDescriptor(fd);
+    if (!folder.descriptor.isOpen()
+        || ::statx(folder.descriptor.get(), "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO, &status) != 0) {
+        folder.error = errno;
+        folder.descriptor.reset();
+        return folder;
+    }
+    folder.device = quint64(makedev(status.stx_dev_major, status.stx_dev_minor));
+    folder.inode = status.stx_ino;
+    return folder;
 }
 
 } // namespace
@@ -151,17 +158,8 @@ bool ListingInodeTrust::trusted(int fd, quint64 device)
 
 OpenedFolder openListedFolder(const QByteArray& path)
 {
-    OpenedFolder folder;
-    folder.descriptor = FolderDescriptor(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct statx status;
-    if (!folder.descriptor.isOpen() || !describesFolder(folder.descriptor.get(), status)) {
-        folder.error = errno;
-        folder.descriptor.reset();
-        return folder;
-    }
-    folder.device = deviceOf(status);
-    folder.inode = status.stx_ino;
-    return folder;
+    return describedFolder(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), status);
 }
 
 OpenedFolder reopenFolder(int folder, quint64 device)
@@ -178,19 +176,13 @@ OpenedFolder openFoundFolder(int listed, const char* relative, size_t length, co
                              ListingInodeTrust& trust, const QByteArray& path)
 {
     runHook(path);
-    OpenedFolder folder;
     int fd = openWithOpenat2(listed, relative, length);
     if (fd < 0 && errno == ENOSYS)
         fd = openNameByName(listed, relative, length);
-    folder.descriptor = FolderDescriptor(fd);
     struct statx status;
-    if (!folder.descriptor.isOpen() || !describesFolder(folder.descriptor.get(), status)) {
-        folder.error = errno;
-        folder.descriptor.reset();
+    OpenedFolder folder = describedFolder(fd, status);
+    if (!folder.descriptor.isOpen())
         return folder;
-    }
-    folder.device = deviceOf(status);
-    folder.inode = status.stx_ino;
 
     bool same = true;
     switch (seen.source) {

@@ -77,6 +77,34 @@ struct Opening {
 };
 constexpr Opening kOpenings[] = {{false, "openat2"}, {true, "name by name"}};
 
+struct SwapOutcome {
+    bool swapped = false;
+    QStringList paths;
+    ScanCounts counts;
+    int failures = 0;
+};
+
+// Walks `listed`, running `swap` once, right before the folder `trigger` is opened.
+SwapOutcome walkWithSwap(Walker walker, Opening opening, const QString& listed, const QString& trigger,
+                         const std::function<void()>& swap)
+{
+    std::atomic<bool> swapped = false;
+    const FolderOpeningGuard guard(
+        [&](const QByteArray& path) {
+            if (path == native(trigger) && !swapped.exchange(true))
+                swap();
+        },
+        opening.nameByName);
+    SwapOutcome outcome;
+    ScanFeedback feedback;
+    feedback.failure = [&](const QString&, int, const QString&) { ++outcome.failures; };
+    FoundFileTable table;
+    outcome.counts = runWalker(walker, {listed}, table, feedback);
+    outcome.paths = tablePaths(table);
+    outcome.swapped = swapped;
+    return outcome;
+}
+
 } // namespace
 
 TEST(ScanSafety, Issue8AFolderSwappedForALinkBeforeItIsOpenedIsNeverFollowed)
@@ -93,30 +121,19 @@ TEST(ScanSafety, Issue8AFolderSwappedForALinkBeforeItIsOpenedIsNeverFollowed)
                 tree.file("r/a/target/deep/deeper.txt");
                 tree.file("outside/secret.txt");
                 tree.file("outside/deep/secret.txt");
-                const QString trigger = tree.path(swapBefore);
-                std::atomic<bool> swapped = false;
-                const FolderOpeningGuard guard(
-                    [&](const QByteArray& path) {
-                        if (path == native(trigger) && !swapped.exchange(true)) {
-                            ASSERT_TRUE(renamePath(tree.path("r/a/target"), tree.path("away")));
-                            ASSERT_TRUE(makeLink(tree.path("outside"), tree.path("r/a/target")));
-                        }
-                    },
-                    opening.nameByName);
-                int failures = 0;
-                ScanFeedback feedback;
-                feedback.failure = [&](const QString&, int, const QString&) { ++failures; };
-                FoundFileTable table;
-                const ScanCounts counts = runWalker(walker, {tree.path("r/")}, table, feedback);
-                const QStringList paths = tablePaths(table);
-                EXPECT_TRUE(swapped) << label;
-                EXPECT_TRUE(paths.contains(tree.path("r/a/keep.txt"))) << label;
-                for (const QString& path : paths) {
+                const SwapOutcome outcome
+                    = walkWithSwap(walker, opening, tree.path("r/"), tree.path(swapBefore), [&] {
+                          ASSERT_TRUE(renamePath(tree.path("r/a/target"), tree.path("away")));
+                          ASSERT_TRUE(makeLink(tree.path("outside"), tree.path("r/a/target")));
+                      });
+                EXPECT_TRUE(outcome.swapped) << label;
+                EXPECT_TRUE(outcome.paths.contains(tree.path("r/a/keep.txt"))) << label;
+                for (const QString& path : outcome.paths) {
                     EXPECT_FALSE(path.endsWith("secret.txt")) << label << ": " << path.toStdString();
                     EXPECT_FALSE(path.startsWith(tree.path("r/a/target/deep/"))) << label;
                 }
-                EXPECT_GE(counts.unreadableFolders, 1) << label;
-                EXPECT_EQ(failures, 0) << label;
+                EXPECT_GE(outcome.counts.unreadableFolders, 1) << label;
+                EXPECT_EQ(outcome.failures, 0) << label;
             }
         }
     }
@@ -124,8 +141,8 @@ TEST(ScanSafety, Issue8AFolderSwappedForALinkBeforeItIsOpenedIsNeverFollowed)
 
 TEST(ScanSafety, Issue8AFolderSwappedForAnotherFolderIsSkippedAndCounted)
 {
-    TempTree tree;
-    if (!listsStatInodes(tree.root()))
+    const TempTree probe;
+    if (!listsStatInodes(probe.root()))
         GTEST_SKIP() << "the temporary folder's file system may list other inode numbers than stat gives";
     for (const Opening opening : kOpenings) {
         for (const Walker walker : kEveryWalker) {
@@ -134,24 +151,15 @@ TEST(ScanSafety, Issue8AFolderSwappedForAnotherFolderIsSkippedAndCounted)
             tree.file("r/b/keep.txt");
             tree.file("r/b/target/inside.txt");
             tree.file("planted/planted.txt");
-            std::atomic<bool> swapped = false;
-            const FolderOpeningGuard guard(
-                [&](const QByteArray& path) {
-                    if (path == native(tree.path("r/b/target/")) && !swapped.exchange(true)) {
-                        ASSERT_TRUE(renamePath(tree.path("r/b/target"), tree.path("away")));
-                        ASSERT_TRUE(renamePath(tree.path("planted"), tree.path("r/b/target")));
-                    }
-                },
-                opening.nameByName);
-            int failures = 0;
-            ScanFeedback feedback;
-            feedback.failure = [&](const QString&, int, const QString&) { ++failures; };
-            FoundFileTable table;
-            const ScanCounts counts = runWalker(walker, {tree.path("r/")}, table, feedback);
-            EXPECT_TRUE(swapped) << label;
-            EXPECT_EQ(tablePaths(table), QStringList{tree.path("r/b/keep.txt")}) << label;
-            EXPECT_EQ(counts.unreadableFolders, 1) << label;
-            EXPECT_EQ(failures, 0) << label;
+            const SwapOutcome outcome
+                = walkWithSwap(walker, opening, tree.path("r/"), tree.path("r/b/target/"), [&] {
+                      ASSERT_TRUE(renamePath(tree.path("r/b/target"), tree.path("away")));
+                      ASSERT_TRUE(renamePath(tree.path("planted"), tree.path("r/b/target")));
+                  });
+            EXPECT_TRUE(outcome.swapped) << label;
+            EXPECT_EQ(outcome.paths, QStringList{tree.path("r/b/keep.txt")}) << label;
+            EXPECT_EQ(outcome.counts.unreadableFolders, 1) << label;
+            EXPECT_EQ(outcome.failures, 0) << label;
         }
     }
 }
