@@ -87,6 +87,7 @@ private:
         quint32 folder;
     };
 #pragma pack(pop)
+    static_assert(sizeof(Entry) == 36);
     struct FolderFacts {
         quint64 device;
         /** Index into m_listedFolders, or -1 when none was begun. */
