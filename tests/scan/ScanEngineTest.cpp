@@ -121,6 +121,25 @@ TEST_F(LiteralOrder, EveryWalkerFillsTheTableInWalkOrderListedFolderByListedFold
     }
 }
 
+TEST(FolderWalk, ManyStartingFoldersAreExtendedLevelByLevel)
+{
+    // More starting folders than the walk keeps open at once.
+    TempTree tree;
+    QStringList collection;
+    QStringList expected;
+    for (int i = 0; i < 20; ++i) {
+        tree.dir(QStringLiteral("s%1/x/y").arg(i));
+        collection << tree.path(QStringLiteral("s%1/").arg(i));
+    }
+    expected = collection;
+    for (int i = 0; i < 20; ++i)
+        expected << tree.path(QStringLiteral("s%1/x/").arg(i));
+    for (int i = 0; i < 20; ++i)
+        expected << tree.path(QStringLiteral("s%1/x/y/").arg(i));
+    GetSubDirectories2016(collection, true);
+    EXPECT_EQ(collection, expected);
+}
+
 TEST(FolderWalk, Issue9QuestionMarksAndControlCharactersAreRealCharactersInvalidUtf8IsSkippedAndCounted)
 {
     TempTree tree;
