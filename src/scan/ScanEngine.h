@@ -47,7 +47,7 @@ struct ScanCounts {
     qint64 files = 0;
     /** Names left out because they are not valid UTF-8 (they cannot be shown or typed). */
     qint64 skippedNames = 0;
-    /** Folders that could not be opened or read to the end. */
+    /** Folders that could not be opened or read to the end, including found folders that changed before they were opened. */
     qint64 unreadableFolders = 0;
 };
 
