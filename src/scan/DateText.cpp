@@ -81,10 +81,8 @@ QDateTime dateTimeOf(qint64 localSeconds)
                      QTime::fromMSecsSinceStartOfDay(int(second * 1000)));
 }
 
-qint64 localSecondsFromUtc(qint64 utcSeconds, long nanoseconds)
+qint64 localSecondsFromUtc(qint64 utcSeconds)
 {
-    if (nanoseconds >= 500000000L)
-        ++utcSeconds;
     const time_t instant = time_t(utcSeconds);
     struct tm local;
     if (!localtime_r(&instant, &local))

@@ -3,7 +3,7 @@
 //
 // A date is kept as local seconds: the count of seconds from 1899-12-30 00:00
 // local wall-clock time (the day number of the file's local date times 86400,
-// plus the time of day, rounded to the second). It is shown in the general
+// plus the time of day, cut to the whole second). It is shown in the general
 // date form of the user's locale: the short date with a four-digit year, a
 // space, the short time with seconds added after the minutes; the date alone
 // at midnight, the time alone on 1899-12-30. Parsing that text back with the
@@ -32,10 +32,11 @@ qint64 localSecondsOf(const QDate& date, const QTime& time = QTime(0, 0));
 QDateTime dateTimeOf(qint64 localSeconds);
 
 /**
- * Local seconds of a UTC instant, by the time-zone rules in force at that
- * instant; the nanoseconds are rounded to the nearest second.
+ * Local seconds of a whole UTC second, by the time-zone rules in force at that
+ * instant. A file time is cut to its whole second before: the second it
+ * began in, also before 1970 (-0.3 s is -1 s), never rounded up.
  */
-qint64 localSecondsFromUtc(qint64 utcSeconds, long nanoseconds = 0);
+qint64 localSecondsFromUtc(qint64 utcSeconds);
 
 /** The date part of the general date form: the short date with a four-digit year. */
 QString generalDateFormat(const QLocale& locale);

@@ -15,22 +15,6 @@ bool HasUnsafeChars(QStringView name)
     return false;
 }
 
-bool hasUnsafeBytes(const char* name, size_t length)
-{
-    for (size_t i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        if (byte < 32 || byte == '?' || byte == 127)
-            return true;
-        // U+0080 to U+009F are encoded as C2 80 to C2 9F.
-        if (byte == 0xC2 && i + 1 < length) {
-            const auto next = static_cast<unsigned char>(name[i + 1]);
-            if (next >= 0x80 && next <= 0x9F)
-                return true;
-        }
-    }
-    return false;
-}
-
 bool isValidUtf8(const char* bytes, size_t length)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes);
@@ -67,15 +51,6 @@ bool isValidUtf8(const char* bytes, size_t length)
         i += extra + 1;
     }
     return true;
-}
-
-bool isAcceptedFolderName(const char* name, size_t length)
-{
-    if (length == 0 || length >= size_t(kMaxPathLength))
-        return false;
-    if ((length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.'))
-        return false;
-    return isValidUtf8(name, length) && !hasUnsafeBytes(name, length);
 }
 
 std::optional<bool> IsDirectory(const QString& path)
@@ -125,10 +100,13 @@ QStringList ListFiles(const QString& folder, const QString& pattern)
     FolderListing listing;
     ListingScratch scratch;
     LocalTimeCache times;
-    listFolder(platform::nativePath(folder), DateKind::Modified, TildeNames::Keep, true, listing, scratch, times);
+    QByteArray path = platform::nativePath(folder);
+    if (!path.endsWith('/'))
+        path += '/';
+    listFolder(openListedFolder(path), DateKind::Modified, TildeNames::Keep, listing, scratch, times);
     QStringList names;
     names.reserve(qsizetype(listing.files.size()));
     for (const ListedFile& file : listing.files)
-        names << QString::fromUtf8(listing.nameData(file.name), file.name.length);
+        names << QString::fromUtf8(listing.nameData(file.name()), file.nameLength);
     return names;
 }

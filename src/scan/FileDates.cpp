@@ -67,12 +67,8 @@ LocalTimeCache::LocalTimeCache()
     m_slots.fill(Slot{kEmptyBucket, 0});
 }
 
-qint64 LocalTimeCache::localSeconds(qint64 utcSeconds, long nanoseconds)
+qint64 LocalTimeCache::localSeconds(qint64 utcSeconds)
 {
-    if (nanoseconds >= 500000000L) {
-        ++utcSeconds;
-        nanoseconds = 0;
-    }
     const qint64 bucket = floorBucket(utcSeconds);
     Slot& slot = m_slots[size_t(bucket) % kSlots];
     if (slot.bucket == bucket)
@@ -89,7 +85,7 @@ qint64 LocalTimeCache::localSeconds(qint64 utcSeconds, long nanoseconds)
 qint64 statxDate(const struct statx& status, DateKind kind, LocalTimeCache& cache)
 {
     const Moment moment = chosenMoment(status, kind);
-    return cache.localSeconds(moment.seconds, moment.nanoseconds);
+    return cache.localSeconds(moment.seconds);
 }
 
 qint64 fileDate(const QString& path, DateKind kind)
@@ -99,7 +95,7 @@ qint64 fileDate(const QString& path, DateKind kind)
         || ::statx(AT_FDCWD, platform::nativePath(path).constData(), AT_SYMLINK_NOFOLLOW, statxMaskFor(kind), &status) != 0)
         return kNoDate;
     const Moment moment = chosenMoment(status, kind);
-    return localSecondsFromUtc(moment.seconds, moment.nanoseconds);
+    return localSecondsFromUtc(moment.seconds);
 }
 
 QString FileModifiedDate(const QString& path)

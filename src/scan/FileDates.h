@@ -44,7 +44,7 @@ double FileTimeToDayNumber(qint64 fileTime);
 class LocalTimeCache {
 public:
     LocalTimeCache();
-    qint64 localSeconds(qint64 utcSeconds, long nanoseconds);
+    qint64 localSeconds(qint64 utcSeconds);
 
 private:
     static constexpr size_t kSlots = 8192;
@@ -55,5 +55,9 @@ private:
     std::array<Slot, kSlots> m_slots;
 };
 
-/** The date of `kind` from a statx record, as local seconds. */
+/**
+ * The date of `kind` from a statx record, as local seconds. The time is cut
+ * to its whole second toward the past: statx counts whole seconds toward the
+ * past with the nanoseconds after them, so the nanoseconds are dropped.
+ */
 qint64 statxDate(const struct statx& status, DateKind kind, LocalTimeCache& cache);

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -19,25 +20,6 @@ struct LinuxDirent64 {
     unsigned short d_reclen;
     unsigned char d_type;
     char d_name[];
-};
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
 };
 
 ListedName storeName(QByteArray& names, const char* name, size_t length)
@@ -52,25 +34,23 @@ ListedName storeName(QByteArray& names, const char* name, size_t length)
 bool dropsFolderSilently(int error)
 {
     return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
-        || error == ENAMETOOLONG;
+        || error == ENAMETOOLONG || error == kFolderChanged;
 }
 
-void listFolder(const QByteArray& path, DateKind kind, TildeNames tildeNames, bool followLink,
-                FolderListing& listing, ListingScratch& scratch, LocalTimeCache& times)
+void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+                ListingScratch& scratch, LocalTimeCache& times)
 {
     listing.clear();
-    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-    if (!followLink)
-        flags |= O_NOFOLLOW;
-    const FileDescriptor folder(::open(path.constData(), flags));
-    if (folder.get() < 0) {
-        listing.error = errno;
+    if (!folder.descriptor.isOpen()) {
+        listing.error = folder.error != 0 ? folder.error : EBADF;
         listing.failedCall = "open";
         return;
     }
-    const unsigned mask = statxMaskFor(kind);
+    const int fd = folder.descriptor.get();
+    listing.device = folder.device;
+    const unsigned mask = statxMaskFor(kind) | STATX_INO | STATX_SIZE;
     for (;;) {
-        const long read = ::syscall(SYS_getdents64, folder.get(), scratch.buffer.data(), scratch.buffer.size());
+        const long read = ::syscall(SYS_getdents64, fd, scratch.buffer.data(), scratch.buffer.size());
         if (read == 0)
             break;
         if (read < 0) {
@@ -88,15 +68,17 @@ void listFolder(const QByteArray& path, DateKind kind, TildeNames tildeNames, bo
             if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')))
                 continue;
             // A name that is not UTF-8 cannot be shown or typed: it is skipped
-            // with everything below it.
-            if (!isValidUtf8(name, length))
+            // with everything below it, and counted.
+            if (!isValidUtf8(name, length)) {
+                ++listing.skippedNames;
                 continue;
+            }
 
             unsigned char type = entry->d_type;
             struct statx status;
             bool haveStatus = false;
             if (type == DT_UNKNOWN || type == DT_REG || type == DT_LNK) {
-                if (::statx(folder.get(), name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &status) != 0)
+                if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &status) != 0)
                     continue; // gone since the listing
                 haveStatus = true;
                 type = S_ISDIR(status.stx_mode) ? DT_DIR : S_ISREG(status.stx_mode) ? DT_REG
@@ -104,15 +86,18 @@ void listFolder(const QByteArray& path, DateKind kind, TildeNames tildeNames, bo
                                                                                 : DT_UNKNOWN;
             }
             if (type == DT_DIR) {
-                if (isAcceptedFolderName(name, length))
-                    listing.subfolders.push_back(storeName(listing.names, name, length));
+                FolderSighting seen{quint64(entry->d_ino), listing.device, FolderSighting::Source::Listing};
+                if (haveStatus)
+                    seen = {status.stx_ino, quint64(makedev(status.stx_dev_major, status.stx_dev_minor)),
+                            FolderSighting::Source::LookUp};
+                listing.subfolders.push_back({storeName(listing.names, name, length), seen});
                 continue;
             }
             if (type == DT_LNK) {
                 // A link counts as a file when it leads to a regular file; it
                 // keeps its own times. A link to a folder is neither entered nor listed.
                 struct stat target;
-                if (::fstatat(folder.get(), name, &target, 0) != 0 || !S_ISREG(target.st_mode))
+                if (::fstatat(fd, name, &target, 0) != 0 || !S_ISREG(target.st_mode))
                     continue;
             } else if (type != DT_REG) {
                 continue; // FIFOs, sockets and devices are not files to list
@@ -121,7 +106,10 @@ void listFolder(const QByteArray& path, DateKind kind, TildeNames tildeNames, bo
                 continue;
             if (!haveStatus)
                 continue;
-            listing.files.push_back({storeName(listing.names, name, length), statxDate(status, kind, times)});
+            const ListedName stored = storeName(listing.names, name, length);
+            listing.files.push_back({stored.offset, quint16(stored.length),
+                                     type == DT_LNK ? platform::FileType::Link : platform::FileType::Regular,
+                                     statxDate(status, kind, times), status.stx_ino, qint64(status.stx_size)});
         }
     }
 }

@@ -1,15 +1,19 @@
 #pragma once
-// One folder read once: its openable files with their dates and its accepted
-// subfolders, each in the order the listing returns them. Both the simple
-// walk and the parallel engine read folders through listFolder, so they see
-// the same entries in the same order.
+// One folder read once: its openable files with their dates and what
+// identifies them, and its subfolders with what the listing saw of each, in
+// the order the listing returns them. Both the simple walk and the parallel
+// engine read folders through listFolder, so they see the same entries in the
+// same order.
 //
-// The folder is opened, its entries read with getdents64, and each entry that
-// may be a file is looked at with one statx relative to the open folder (a
-// link to a file needs a second look through the link). No file is opened.
+// The folder comes open (FolderDescriptor.h says how the walk opens it); its
+// entries are read with getdents64, and each entry that may be a file is
+// looked at with one statx relative to the open folder (a link to a file needs
+// a second look through the link). No file is opened.
 
 #include "folders/DateKind.h"
+#include "platform/FileIdentity.h"
 #include "scan/FileDates.h"
+#include "scan/FolderDescriptor.h"
 
 #include <QByteArray>
 
@@ -20,46 +24,72 @@ struct ListedName {
     quint32 length;
 };
 
+// 32 bytes: the listings of many folders may wait for the coordinator at once.
 struct ListedFile {
-    ListedName name;
+    quint32 nameOffset;
+    quint16 nameLength;
+    /** Regular, or Link for a link to a regular file (the link is the file listed). */
+    platform::FileType type;
     qint64 localSeconds;
+    quint64 inode;
+    /** The file's size; a link's own size for a link. */
+    qint64 size;
+
+    ListedName name() const { return {nameOffset, nameLength}; }
+};
+
+struct ListedSubfolder {
+    ListedName name;
+    FolderSighting seen;
 };
 
 struct FolderListing {
-    /** errno of opening or reading the folder; 0 when it was read to the end. */
+    /** errno of opening or reading the folder, or kFolderChanged; 0 when it was read to the end. */
     int error = 0;
     /** Which call failed ("open" or "read"), for the report. */
     const char* failedCall = nullptr;
+    /** The device of the folder read. */
+    quint64 device = 0;
     /** The UTF-8 names of the entries below, back to back. */
     QByteArray names;
     std::vector<ListedFile> files;
-    std::vector<ListedName> subfolders;
+    std::vector<ListedSubfolder> subfolders;
+    /** Entries left out because their names are not valid UTF-8. */
+    qint64 skippedNames = 0;
 
     void clear()
     {
         error = 0;
         failedCall = nullptr;
+        device = 0;
         names.clear();
         files.clear();
         subfolders.clear();
+        skippedNames = 0;
     }
     const char* nameData(const ListedName& name) const { return names.constData() + name.offset; }
 };
+
+static_assert(sizeof(ListedFile) == 32);
 
 enum class TildeNames { Keep, Drop };
 
 /** Reusable memory for listFolder, one per thread. */
 struct ListingScratch {
     std::vector<char> buffer = std::vector<char>(64 * 1024);
+    ListingInodeTrust trust;
 };
 
 /**
- * Lists the folder at `path` (absolute, with or without a trailing "/").
- * `followLink` lets the folder itself be a link (a folder the user chose);
- * folders found by a walk are never entered through a link.
+ * Lists the folder `folder` opened: its entries when it is open, else the
+ * opening's error as an "open" failure. Reads from the descriptor's current
+ * position, so a descriptor is listed once.
  */
-void listFolder(const QByteArray& path, DateKind kind, TildeNames tildeNames, bool followLink,
-                FolderListing& listing, ListingScratch& scratch, LocalTimeCache& times);
+void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+                ListingScratch& scratch, LocalTimeCache& times);
 
-/** Whether a failure to list a folder drops it silently (permission denied, path not found, not a folder). */
+/**
+ * Whether a failure to list a folder drops it silently: permission denied,
+ * path not found, not a folder, a link in its place, or a folder that changed.
+ */
 bool dropsFolderSilently(int error);

@@ -9,7 +9,7 @@ QString FoundFileTable::path(qsizetype i) const
 platform::FileIdentity FoundFileTable::identity(qsizetype i) const
 {
     const Entry& entry = m_entries[size_t(i)];
-    return {m_folderFacts[entry.folder].device, entry.inode, entry.type};
+    return {m_folderFacts[entry.folder].device, entry.inode, platform::FileType(entry.type)};
 }
 
 QString FoundFileTable::listedFolder(qsizetype i) const
@@ -52,8 +52,16 @@ void FoundFileTable::appendFile(const char* utf8Name, size_t length, qint64 loca
 {
     if (m_folders.empty())
         beginFolder(QString());
-    m_entries.push_back({localSeconds, quint64(m_names.size()), quint32(m_folders.size() - 1), quint32(length),
-                         facts.inode, facts.size, facts.type});
+    Q_ASSERT(length < (1u << 16));
+    Entry entry;
+    entry.localSeconds = localSeconds;
+    entry.inode = facts.inode;
+    entry.size = facts.size;
+    entry.nameOffset = quint64(m_names.size());
+    entry.nameLength = quint64(length);
+    entry.type = quint64(facts.type);
+    entry.folder = quint32(m_folders.size() - 1);
+    m_entries.push_back(entry);
     m_names.append(utf8Name, length);
 }
 

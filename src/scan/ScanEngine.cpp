@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <condition_variable>
@@ -28,9 +29,12 @@ namespace {
 constexpr qint64 kProgressIntervalMs = 100;
 
 // One folder of the walk. A worker fills it and its children; from the
-// moment `done` is set only the coordinator touches it.
+// moment `done` is set only the coordinator touches it. The coordinator owns
+// every node (through the walk order and each node's children) and frees
+// none while a worker may still be reading one (Walk::drain).
 struct Node {
-    QByteArray path;           // absolute, ending in "/"
+    QByteArray path; // absolute, ending in "/"
+    FolderSighting seen;
     bool isListedFolder = false;
     FolderListing listing;
     std::vector<std::unique_ptr<Node>> children;
@@ -66,13 +70,30 @@ public:
     bool walkListedFolder(const QString& listed, FoundFileTable& table, const ScanFeedback& feedback,
                           ScanCounts& counts, QElapsedTimer& sinceProgress)
     {
-        auto root = std::make_unique<Node>();
         // Every path below the listed folder starts with its normalised form.
-        root->path = QFile::encodeName(NormalizeFolderPath(listed));
+        QString normalized = NormalizeFolderPath(listed);
+        if (!normalized.endsWith(QLatin1Char('/')))
+            normalized += QLatin1Char('/');
+        table.beginListedFolder(normalized);
+
+        auto root = std::make_unique<Node>();
+        root->path = QFile::encodeName(normalized);
         root->isListedFolder = true;
+        m_listed = openListedFolder(root->path);
+        m_listedPathLength = root->path.size();
+
+        // The nodes go after the workers have let go of them, whichever way
+        // this function returns.
         std::deque<std::unique_ptr<Node>> order;
+        const auto drainFirst = qScopeGuard([this] { drain(); });
         order.push_back(std::move(root));
-        enqueue(order.back().get());
+        if (m_listed.descriptor.isOpen()) {
+            enqueue(order.back().get());
+        } else {
+            order.back()->listing.error = m_listed.error;
+            order.back()->listing.failedCall = "open";
+            order.back()->done = true;
+        }
 
         while (!order.empty()) {
             Node& node = *order.front();
@@ -96,6 +117,21 @@ private:
             m_queue.push_back(node);
         }
         m_workAvailable.notify_one();
+    }
+
+    // Waits until no worker holds a node of the current listed folder and
+    // none will take one, then closes the listed folder. Only then may the
+    // nodes be freed.
+    void drain()
+    {
+        std::unique_lock lock(m_mutex);
+        m_draining = true;
+        m_queue.clear();
+        m_workerIdle.wait(lock, [this] { return m_busyWorkers == 0; });
+        m_queue.clear();
+        m_draining = false;
+        lock.unlock();
+        m_listed = OpenedFolder();
     }
 
     // Wakes sleeping workers for `count` new folders; waking costs a context
@@ -139,22 +175,26 @@ private:
     void merge(Node& node, FoundFileTable& table, const ScanFeedback& feedback, ScanCounts& counts)
     {
         const FolderListing& listing = node.listing;
+        counts.skippedNames += listing.skippedNames;
         if (listing.error != 0) {
-            // Permission denied and path not found drop the folder and its
-            // files silently; anything else is reported and the walk goes on.
-            if (!dropsFolderSilently(listing.error) && feedback.failure)
+            // A folder the user may not read, one that is gone or changed, is
+            // dropped silently with its files; any other failure is reported
+            // and the walk goes on, with what was read before it.
+            ++counts.unreadableFolders;
+            const bool silent = dropsFolderSilently(listing.error);
+            if (!silent && feedback.failure)
                 feedback.failure(walkLocation(), std::strcmp(listing.failedCall, "open") == 0 ? 112 : 118,
                                  QString::fromLocal8Bit(std::strerror(listing.error)));
-            if (!node.isListedFolder || dropsFolderSilently(listing.error)) {
+            if (silent || std::strcmp(listing.failedCall, "open") == 0) {
                 node.listing = FolderListing();
                 return;
             }
         }
         ++counts.folders;
-        const QString folder = QString::fromUtf8(node.path);
-        table.beginFolder(folder);
+        table.beginFolder(QString::fromUtf8(node.path), listing.device);
         for (const ListedFile& file : listing.files)
-            table.appendFile(listing.nameData(file.name), file.name.length, file.localSeconds);
+            table.appendFile(listing.nameData(file.name()), file.nameLength, file.localSeconds,
+                             {file.inode, file.size, file.type});
         counts.files += qint64(listing.files.size());
         node.listing = FolderListing();
     }
@@ -163,54 +203,68 @@ private:
     {
         ListingScratch scratch;
         LocalTimeCache times;
+        std::unique_lock lock(m_mutex);
         for (;;) {
-            Node* node = nullptr;
-            {
-                std::unique_lock lock(m_mutex);
-                ++m_idleWorkers;
-                m_workAvailable.wait(lock, [this] { return m_stop || !m_queue.empty(); });
-                --m_idleWorkers;
-                if (m_stop)
-                    return;
-                node = m_queue.front();
-                m_queue.pop_front();
-            }
+            ++m_idleWorkers;
+            m_workAvailable.wait(lock, [this] { return m_stop || (!m_queue.empty() && !m_draining); });
+            --m_idleWorkers;
+            if (m_stop)
+                return;
+            Node* node = m_queue.front();
+            m_queue.pop_front();
+            ++m_busyWorkers;
+            lock.unlock();
+
             if (!m_cancel)
                 list(*node, scratch, times);
             std::vector<Node*> found;
             found.reserve(node->children.size());
             for (const std::unique_ptr<Node>& child : node->children)
                 found.push_back(child.get());
-            std::unique_lock lock(m_mutex);
-            m_queue.insert(m_queue.end(), found.begin(), found.end());
+
+            lock.lock();
+            if (!m_draining)
+                m_queue.insert(m_queue.end(), found.begin(), found.end());
             node->done = true;
-            const bool awaited = m_awaited == node;
-            if (awaited)
+            if (m_awaited == node)
                 m_nodeDone.notify_one();
+            if (--m_busyWorkers == 0 && m_draining)
+                m_workerIdle.notify_all();
             wakeWorkers(found.size(), lock);
+            lock.lock();
         }
     }
 
     void list(Node& node, ListingScratch& scratch, LocalTimeCache& times)
     {
-        listFolder(node.path, m_kind, TildeNames::Drop, node.isListedFolder, node.listing, scratch, times);
-        if (node.listing.error != 0 && !node.isListedFolder)
+        const int listed = m_listed.descriptor.get();
+        if (node.isListedFolder) {
+            listFolder(reopenFolder(listed, m_listed.device), m_kind, TildeNames::Drop, node.listing, scratch, times);
+        } else {
+            const char* relative = node.path.constData() + m_listedPathLength;
+            const size_t length = size_t(node.path.size() - m_listedPathLength - 1);
+            listFolder(openFoundFolder(listed, relative, length, node.seen, scratch.trust, node.path), m_kind,
+                       TildeNames::Drop, node.listing, scratch, times);
+        }
+        if (node.listing.error != 0 && std::strcmp(node.listing.failedCall, "open") == 0)
             return;
         // A listed folder that is a pseudo-file system's mount point keeps its
         // own files but is not entered, unless it is the root folder.
         if (node.isListedFolder && node.path != "/" && m_mounts.isPseudoMountPoint(node.path))
             return;
+        // A folder whose path reaches the length limit keeps its files and is not entered.
         if (node.path.size() >= kMaxPathLength)
             return;
         node.children.reserve(node.listing.subfolders.size());
-        for (const ListedName& name : node.listing.subfolders) {
+        for (const ListedSubfolder& subfolder : node.listing.subfolders) {
             QByteArray path;
-            path.reserve(node.path.size() + qsizetype(name.length) + 1);
-            path.append(node.path).append(node.listing.nameData(name), qsizetype(name.length)).append('/');
-            if (path.size() >= kMaxPathLength || m_mounts.isPseudoMountPoint(path))
+            path.reserve(node.path.size() + qsizetype(subfolder.name.length) + 1);
+            path.append(node.path).append(node.listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append('/');
+            if (m_mounts.isPseudoMountPoint(path))
                 continue;
             auto child = std::make_unique<Node>();
             child->path = std::move(path);
+            child->seen = subfolder.seen;
             node.children.push_back(std::move(child));
         }
     }
@@ -218,13 +272,20 @@ private:
     const DateKind m_kind;
     const std::atomic<bool>& m_cancel;
     const MountTable m_mounts;
+    // The listed folder being walked; set and let go by the coordinator while no worker runs.
+    OpenedFolder m_listed;
+    qsizetype m_listedPathLength = 0;
     std::mutex m_mutex;
     std::condition_variable m_workAvailable;
     std::condition_variable m_nodeDone;
+    std::condition_variable m_workerIdle;
     std::deque<Node*> m_queue;
     Node* m_awaited = nullptr;
     size_t m_idleWorkers = 0;
+    size_t m_busyWorkers = 0;
+    bool m_draining = false;
     bool m_stop = false;
+    // Last: the workers start once everything they use exists.
     std::vector<std::thread> m_workers;
 };
 

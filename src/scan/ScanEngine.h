@@ -9,11 +9,13 @@
 // calling thread, the coordinator, takes their results in walk order and
 // appends them to the table. More folder reads are kept in flight than there
 // are cores, since a cold disk answers many requests at once faster than one
-// after another.
+// after another. Folders below a listed folder are opened from the listed
+// folder's descriptor without following links (FolderDescriptor.h).
 //
 // run() blocks: call it off the window thread. Progress comes at most every
 // ~100 ms and failures in walk order, both on the calling thread. Setting the
-// cancel flag (from any thread) stops the scan within moments.
+// cancel flag (from any thread) stops the scan within moments: the folders
+// being read are finished, and run() returns once no worker holds anything.
 
 #include "folders/DateKind.h"
 #include "scan/FoundFileTable.h"
@@ -45,7 +47,7 @@ struct ScanCounts {
     qint64 files = 0;
     /** Names left out because they are not valid UTF-8 (they cannot be shown or typed). */
     qint64 skippedNames = 0;
-    /** Folders that could not be opened or read to the end. */
+    /** Folders that could not be opened or read to the end, including found folders that changed before they were opened. */
     qint64 unreadableFolders = 0;
 };
 
@@ -55,8 +57,9 @@ public:
 
     /**
      * Walks every folder of `folders` (each ending in "/") in order and
-     * appends each accepted file with its date to `table`. Returns the
-     * counts; stops early, with a partial table, when `cancel` becomes true.
+     * appends each accepted file with its date and identity to `table`.
+     * Returns the counts; stops early, with the table's first rows of a full
+     * run, when `cancel` becomes true (no rows when it was true from the start).
      */
     ScanCounts run(const QStringList& folders, FoundFileTable& table, const ScanFeedback& feedback,
                    const std::atomic<bool>& cancel);

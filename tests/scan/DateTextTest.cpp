@@ -51,9 +51,6 @@ TEST(DateText, LocalTimeUsesTheRulesInForceAtTheFilesDate)
     const qint64 summer = QDateTime(QDate(2021, 7, 15), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
     EXPECT_EQ(dateTimeOf(localSecondsFromUtc(winter)).time(), QTime(13, 0));
     EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer)).time(), QTime(14, 0));
-    // Rounded, never truncated.
-    EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer, 600000000)).time(), QTime(14, 0, 1));
-    EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer, 400000000)).time(), QTime(14, 0, 0));
 }
 
 TEST(DateText, TheCacheGivesTheSameTextAsFormattingEachDate)

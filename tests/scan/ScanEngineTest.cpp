@@ -1,5 +1,6 @@
 // The scan on real temporary trees: which folders and files it takes, the
-// order it keeps, and the parallel engine against the one-thread walk.
+// order it keeps and what it records of each file, for the one-thread walk
+// and the parallel engine alike.
 
 #include "scan/FileChecks.h"
 #include "scan/FileDates.h"
@@ -7,6 +8,7 @@
 #include "scan/ScanEngine.h"
 
 #include "QtPrinting.h"
+#include "ScanTestSupport.h"
 #include "TempTree.h"
 #include "TimeZoneGuard.h"
 
@@ -16,21 +18,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-
-QStringList tablePaths(const FoundFileTable& table)
-{
-    QStringList paths;
-    for (qsizetype i = 0; i < table.size(); ++i)
-        paths << table.path(i);
-    return paths;
-}
 
 QStringList scan(const QString& folder, int threads = 0, DateKind kind = DateKind::Modified)
 {
@@ -40,18 +37,20 @@ QStringList scan(const QString& folder, int threads = 0, DateKind kind = DateKin
     return tablePaths(table);
 }
 
-// The names of a folder's subfolders in the order the file system lists them.
-QStringList listedSubfolders(const QString& folder)
+// Whether the file system lists `first` before `second` in `folder`: the
+// one fact about listing order a literal expectation cannot know beforehand.
+bool listsBefore(const QString& folder, const char* first, const char* second)
 {
-    QStringList names;
     DIR* directory = ::opendir(QFile::encodeName(folder).constData());
+    int seen = 0;
     while (dirent* entry = ::readdir(directory)) {
-        const QString name = QString::fromUtf8(entry->d_name);
-        if (entry->d_type == DT_DIR && name != "." && name != "..")
-            names << name;
+        if (std::strcmp(entry->d_name, first) == 0)
+            seen = seen == 0 ? 1 : seen;
+        else if (std::strcmp(entry->d_name, second) == 0)
+            seen = seen == 0 ? 2 : seen;
     }
     ::closedir(directory);
-    return names;
+    return seen == 1;
 }
 
 QDateTime utc(int year, int month, int day, int hour = 12, int minute = 0)
@@ -59,37 +58,89 @@ QDateTime utc(int year, int month, int day, int hour = 12, int minute = 0)
     return QDateTime(QDate(year, month, day), QTime(hour, minute), Qt::UTC);
 }
 
+QStringList prefixed(const QString& prefix, const QStringList& relatives)
+{
+    QStringList paths;
+    for (const QString& relative : relatives)
+        paths << prefix + relative;
+    return paths;
+}
+
 } // namespace
 
-TEST(FolderWalk, FolderThenEachLevelGroupedByParentInListingOrder)
-{
+// t/ holds A and B; A holds C, which holds E; B holds D. Each folder holds
+// one file, so only the order of A and B is the file system's to choose.
+class LiteralOrder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tree.file("t/top.txt");
+        tree.file("t/A/a.txt");
+        tree.file("t/A/C/c.txt");
+        tree.file("t/A/C/E/e.txt");
+        tree.file("t/B/b.txt");
+        tree.file("t/B/D/d.txt");
+        root = tree.path("t/");
+        aFirst = listsBefore(root, "A", "B");
+    }
     TempTree tree;
-    tree.dir("data/A/C");
-    tree.dir("data/B/D");
-    tree.dir("data/A/E");
-    const QString root = tree.path("data/");
+    QString root;
+    bool aFirst = true;
+};
+
+TEST_F(LiteralOrder, TheCollectionIsTheFolderThenEachLevelGroupedByParent)
+{
     QStringList collection{root};
     GetSubDirectories2016(collection, true);
-
-    QStringList expected{root};
-    QStringList level = {root};
-    while (!level.isEmpty()) {
-        QStringList next;
-        for (const QString& parent : level)
-            for (const QString& name : listedSubfolders(parent))
-                next << parent + name + "/";
-        expected += next;
-        level = next;
-    }
-    EXPECT_EQ(collection, expected);
-    EXPECT_EQ(collection.size(), 6);
+    if (aFirst)
+        EXPECT_EQ(collection, prefixed(root, {"", "A/", "B/", "A/C/", "B/D/", "A/C/E/"}));
+    else
+        EXPECT_EQ(collection, prefixed(root, {"", "B/", "A/", "B/D/", "A/C/", "A/C/E/"}));
 
     QStringList oneLevel{root};
     GetSubDirectories2016(oneLevel, false);
-    EXPECT_EQ(oneLevel.size(), 3);
+    EXPECT_EQ(oneLevel, prefixed(root, aFirst ? QStringList{"", "A/", "B/"} : QStringList{"", "B/", "A/"}));
+
+    QStringList leaf{root + "A/C/E/"};
+    GetSubDirectories2016(leaf, true);
+    EXPECT_EQ(leaf, QStringList{root + "A/C/E/"});
 }
 
-TEST(FolderWalk, NamesAreJudgedByCodePointsAndFolderNamesOnly)
+TEST_F(LiteralOrder, EveryWalkerFillsTheTableInWalkOrderListedFolderByListedFolder)
+{
+    // The second listed folder lies inside the first: its files come again.
+    const QStringList expected = aFirst
+        ? prefixed(root, {"top.txt", "A/a.txt", "B/b.txt", "A/C/c.txt", "B/D/d.txt", "A/C/E/e.txt", "B/b.txt", "B/D/d.txt"})
+        : prefixed(root, {"top.txt", "B/b.txt", "A/a.txt", "B/D/d.txt", "A/C/c.txt", "A/C/E/e.txt", "B/b.txt", "B/D/d.txt"});
+    for (const Walker walker : kEveryWalker) {
+        FoundFileTable table;
+        const ScanCounts counts = runWalker(walker, {root, root + "B/"}, table);
+        EXPECT_EQ(tablePaths(table), expected) << walkerName(walker);
+        EXPECT_EQ(counts.folders, 8) << walkerName(walker);
+        EXPECT_EQ(counts.files, 8) << walkerName(walker);
+    }
+}
+
+TEST(FolderWalk, ManyStartingFoldersAreExtendedLevelByLevel)
+{
+    // More starting folders than the walk keeps open at once.
+    TempTree tree;
+    QStringList collection;
+    QStringList expected;
+    for (int i = 0; i < 20; ++i) {
+        tree.dir(QStringLiteral("s%1/x/y").arg(i));
+        collection << tree.path(QStringLiteral("s%1/").arg(i));
+    }
+    expected = collection;
+    for (int i = 0; i < 20; ++i)
+        expected << tree.path(QStringLiteral("s%1/x/").arg(i));
+    for (int i = 0; i < 20; ++i)
+        expected << tree.path(QStringLiteral("s%1/x/y/").arg(i));
+    GetSubDirectories2016(collection, true);
+    EXPECT_EQ(collection, expected);
+}
+
+TEST(FolderWalk, Issue9QuestionMarksAndControlCharactersAreRealCharactersInvalidUtf8IsSkippedAndCounted)
 {
     TempTree tree;
     tree.file("r/visible.txt");
@@ -97,33 +148,46 @@ TEST(FolderWalk, NamesAreJudgedByCodePointsAndFolderNamesOnly)
     tree.file("r/~lock.tmp");
     tree.file("r/a~b.txt");
     tree.file("r/what?.txt");
+    tree.file("r/bell\a.txt");
     tree.file("r/.config/inside.txt");
-    tree.file("r/tab\tname/skipped.txt");
-    tree.file("r/question?/skipped.txt");
-    tree.file(QString("r/next") + QChar(0x85) + "line/skipped.txt");
+    tree.file("r/Is this old?/kept.txt");
+    tree.file("r/tab\tname/kept.txt");
+    tree.file("r/new\nline/kept.txt");
+    tree.file(QString("r/next") + QChar(0x85) + "line/kept.txt");
     tree.file(QString("r/caf") + QChar(0xE9) + "/kept.txt");
     tree.file(QString("r/") + QChar(0x65E5) + QChar(0x672C) + "/kept.txt");
     tree.file(QString("r/en") + QChar(0x2013) + "dash/kept.txt");
-    // A name that is not UTF-8, as a file and as a folder.
-    ASSERT_EQ(::mkdir((QFile::encodeName(tree.path("r/")) + "bad\xff" "folder").constData(), 0755), 0);
-    ::close(::open((QFile::encodeName(tree.path("r/")) + "bad\xff" "folder/x.txt").constData(), O_CREAT | O_WRONLY, 0644));
-    ::close(::open((QFile::encodeName(tree.path("r/")) + "bad\xfe.txt").constData(), O_CREAT | O_WRONLY, 0644));
+    // Names that are not UTF-8, a folder (with a file) and a file.
+    const QByteArray r = QFile::encodeName(tree.path("r/"));
+    ASSERT_EQ(::mkdir((r + "bad\xff" "folder").constData(), 0755), 0);
+    ::close(::open((r + "bad\xff" "folder/x.txt").constData(), O_CREAT | O_WRONLY, 0644));
+    ::close(::open((r + "bad\xfe.txt").constData(), O_CREAT | O_WRONLY, 0644));
 
-    const QStringList paths = scan(tree.path("r/"));
-    QStringList names;
-    for (const QString& path : paths)
-        names << path.mid(tree.path("r/").size());
-    names.sort();
-    QStringList expected{".config/inside.txt", ".hidden", "a~b.txt", "visible.txt", "what?.txt",
+    QStringList expected{".config/inside.txt", ".hidden", "a~b.txt", "visible.txt", "what?.txt", "bell\a.txt",
+                         "Is this old?/kept.txt", "tab\tname/kept.txt", "new\nline/kept.txt",
+                         QString("next") + QChar(0x85) + "line/kept.txt",
                          QString("caf") + QChar(0xE9) + "/kept.txt",
                          QString(QChar(0x65E5)) + QChar(0x672C) + "/kept.txt",
                          QString("en") + QChar(0x2013) + "dash/kept.txt"};
     expected.sort();
-    EXPECT_EQ(names, expected);
+    for (const Walker walker : kEveryWalker) {
+        FoundFileTable table;
+        const ScanCounts counts = runWalker(walker, {tree.path("r/")}, table);
+        QStringList names;
+        for (const QString& path : tablePaths(table))
+            names << path.mid(tree.path("r/").size());
+        names.sort();
+        EXPECT_EQ(names, expected) << walkerName(walker);
+        EXPECT_EQ(counts.skippedNames, 2) << walkerName(walker);
+        EXPECT_EQ(counts.unreadableFolders, 0) << walkerName(walker);
+    }
 
+    // The Windows rule itself is unchanged.
     EXPECT_TRUE(HasUnsafeChars(QString("a\tb")));
     EXPECT_TRUE(HasUnsafeChars(QString("a?b")));
     EXPECT_TRUE(HasUnsafeChars(QString("a") + QChar(0x96)));
+    EXPECT_TRUE(HasUnsafeChars(QString("a") + QChar(0x7F)));
+    EXPECT_FALSE(HasUnsafeChars(QString("a") + QChar(0xA0)));
     EXPECT_FALSE(HasUnsafeChars(QString("Caf") + QChar(0xE9) + " 2021"));
     EXPECT_FALSE(HasUnsafeChars(QString()));
 }
@@ -219,6 +283,168 @@ TEST(FileDates, OldestFileTimeInUtcIsDayMinus109205)
     EXPECT_NEAR(FileTimeToDayNumber(fileTime), 44439.6041666, 1e-6);
 }
 
+TEST(FileDates, Issue9TimesAreCutToTheWholeSecondTowardThePastForEveryKind)
+{
+    TimeZoneGuard zone("Europe/Berlin");
+    TempTree tree;
+    // 23:59:59.7 on 4 March 2021 in Berlin is 22:59:59.7 UTC: still the 4th.
+    const QDateTime late(QDate(2021, 3, 4), QTime(22, 59, 59, 700), Qt::UTC);
+    const QString path = tree.file("r/late.txt", late, late);
+    const qint64 expected = localSecondsOf(QDate(2021, 3, 4), QTime(23, 59, 59));
+    for (const DateKind kind : {DateKind::Modified, DateKind::Accessed}) {
+        for (const Walker walker : {Walker::Sequential, Walker::Engine2}) {
+            FoundFileTable table;
+            runWalker(walker, {tree.path("r/")}, table, {}, kind);
+            ASSERT_EQ(table.size(), 1);
+            EXPECT_EQ(table.localSeconds(0), expected) << walkerName(walker);
+        }
+        EXPECT_EQ(fileDate(path, kind), expected);
+    }
+    EXPECT_EQ(FileModifiedDate(path), generalDateText(expected));
+
+    // -0.3 s is 1969-12-31 23:59:59.7 UTC, 00:59:59 on 1 January 1970 in
+    // Berlin; statx gives it as second -1 and 700,000,000 nanoseconds.
+    const qint64 beforeEpoch = localSecondsOf(QDate(1970, 1, 1), QTime(0, 59, 59));
+    const struct timespec times[2] = {{-1, 700000000}, {-1, 700000000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    EXPECT_EQ(fileDate(path, DateKind::Modified), beforeEpoch);
+    EXPECT_EQ(fileDate(path, DateKind::Accessed), beforeEpoch);
+
+    // Created, with and without a birth time: records made by hand, since no
+    // call sets a birth time.
+    LocalTimeCache cache;
+    struct statx status = {};
+    status.stx_mask = STATX_BTIME | STATX_MTIME | STATX_CTIME;
+    status.stx_btime = {-1, 700000000, 0};
+    status.stx_mtime = {100000, 0, 0};
+    status.stx_ctime = {100000, 0, 0};
+    EXPECT_EQ(statxDate(status, DateKind::Created, cache), beforeEpoch);
+    status.stx_mask = STATX_MTIME | STATX_CTIME;
+    status.stx_mtime = {-1, 900000000, 0};
+    EXPECT_EQ(statxDate(status, DateKind::Created, cache), beforeEpoch);
+    const qint64 lateUtc = late.toSecsSinceEpoch();
+    status.stx_mtime = {lateUtc, 999999999, 0};
+    status.stx_atime = {lateUtc, 500000000, 0};
+    EXPECT_EQ(statxDate(status, DateKind::Modified, cache), expected);
+    EXPECT_EQ(statxDate(status, DateKind::Accessed, cache), expected);
+}
+
+TEST(ScanEngine, TheTableRecordsWhatIdentifiesEachFileAsTheFileSystemHasIt)
+{
+    TempTree tree;
+    tree.file("r/a.txt", "hello world");
+    tree.file("r/sub/b.txt", "");
+    tree.file("r/sub/deeper/c.txt", QByteArray(5000, 'c'));
+    tree.symlink("r/link.txt", "a.txt");
+    tree.symlink("r/sub/far.txt", tree.path("r/sub/deeper/c.txt"));
+    for (const Walker walker : kEveryWalker) {
+        FoundFileTable table;
+        // The listed folder is recorded in its normalised form.
+        runWalker(walker, {tree.path("r//")}, table);
+        ASSERT_EQ(table.size(), 5) << walkerName(walker);
+        int links = 0;
+        for (qsizetype i = 0; i < table.size(); ++i) {
+            struct stat status;
+            ASSERT_EQ(::lstat(QFile::encodeName(table.path(i)).constData(), &status), 0);
+            const platform::FileIdentity identity = table.identity(i);
+            EXPECT_EQ(identity.device, quint64(status.st_dev)) << table.path(i).toStdString();
+            EXPECT_EQ(identity.inode, quint64(status.st_ino)) << table.path(i).toStdString();
+            EXPECT_EQ(identity.type, platform::fileTypeOfMode(status.st_mode)) << table.path(i).toStdString();
+            EXPECT_EQ(table.size(i), qint64(status.st_size)) << table.path(i).toStdString();
+            EXPECT_EQ(table.listedFolder(i), tree.path("r/"));
+            links += identity.type == platform::FileType::Link;
+        }
+        EXPECT_EQ(links, 2) << walkerName(walker);
+    }
+}
+
+namespace {
+
+// Makes `name` (a folder) below the open folder `parent` and opens it.
+int makeFolderAt(int parent, const std::string& name)
+{
+    if (::mkdirat(parent, name.c_str(), 0755) != 0)
+        return -1;
+    return ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY);
+}
+
+void makeFileAt(int folder, const char* name)
+{
+    ::close(::openat(folder, name, O_CREAT | O_WRONLY, 0644));
+}
+
+// Removes the folder `name` below `parent` with everything in it, by
+// descriptors, since the paths may be longer than one call takes.
+void removeBelow(int parent, const char* name)
+{
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd >= 0) {
+        DIR* directory = ::fdopendir(fd);
+        std::vector<std::pair<std::string, bool>> entries;
+        while (dirent* entry = ::readdir(directory)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                entries.emplace_back(entry->d_name, entry->d_type == DT_DIR);
+        }
+        for (const auto& [entry, isFolder] : entries) {
+            if (isFolder)
+                removeBelow(fd, entry.c_str());
+            else
+                ::unlinkat(fd, entry.c_str(), 0);
+        }
+        ::closedir(directory);
+    }
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+} // namespace
+
+TEST(ScanEngine, Issue9AFolderWhosePathReachesTheLimitKeepsItsFilesAndIsNotEntered)
+{
+    TempTree tree;
+    const QByteArray top = QFile::encodeName(tree.path("long"));
+    ASSERT_EQ(::mkdir(top.constData(), 0755), 0);
+    // Folders of 200-byte names, then one whose name brings the path (with
+    // its final "/") to exactly kMaxPathLength bytes.
+    qsizetype length = top.size() + 1;
+    std::vector<int> chain{::open(top.constData(), O_RDONLY | O_DIRECTORY)};
+    QByteArray parentPath = top + "/";
+    while (kMaxPathLength - length - 1 > 200) {
+        const std::string name(200, char('a' + chain.size() % 26));
+        chain.push_back(makeFolderAt(chain.back(), name));
+        ASSERT_GE(chain.back(), 0);
+        parentPath += QByteArray::fromStdString(name) + "/";
+        length += 201;
+    }
+    const std::string lastName(size_t(kMaxPathLength - length - 1), 'z');
+    makeFileAt(chain.back(), "parent.txt");
+    const int last = makeFolderAt(chain.back(), lastName);
+    ASSERT_GE(last, 0);
+    makeFileAt(last, "kept.txt");
+    const int below = makeFolderAt(last, "below");
+    makeFileAt(below, "hidden.txt");
+    ::close(below);
+    ::close(last);
+    const QString parent = QFile::decodeName(parentPath);
+    const QString limit = parent + QString::fromStdString(lastName) + "/";
+    ASSERT_LT(parentPath.size(), kMaxPathLength);
+    ASSERT_EQ(QFile::encodeName(limit).size(), kMaxPathLength);
+
+    for (const Walker walker : kEveryWalker) {
+        FoundFileTable table;
+        const ScanCounts counts = runWalker(walker, {tree.path("long/")}, table);
+        EXPECT_EQ(tablePaths(table), (QStringList{parent + "parent.txt", limit + "kept.txt"})) << walkerName(walker);
+        EXPECT_EQ(counts.unreadableFolders, 0) << walkerName(walker);
+    }
+    QStringList collection{tree.path("long/")};
+    GetSubDirectories2016(collection, true);
+    EXPECT_EQ(collection.size(), qsizetype(chain.size()) + 1);
+    EXPECT_EQ(collection.last(), limit);
+
+    for (const int fd : chain)
+        ::close(fd);
+    removeBelow(AT_FDCWD, top.constData());
+}
+
 TEST(ScanEngine, ParallelRunsGiveTheOneThreadWalksTableExactly)
 {
     TempTree tree;
@@ -251,8 +477,14 @@ TEST(ScanEngine, ParallelRunsGiveTheOneThreadWalksTableExactly)
         for (qsizetype i = 0; i < table.size(); ++i) {
             ASSERT_EQ(table.path(i), reference.path(i)) << threads << " at " << i;
             ASSERT_EQ(table.localSeconds(i), reference.localSeconds(i));
+            ASSERT_EQ(table.identity(i), reference.identity(i));
+            ASSERT_EQ(table.size(i), reference.size(i));
+            ASSERT_EQ(table.listedFolder(i), reference.listedFolder(i));
         }
         EXPECT_EQ(counts.files, referenceCounts.files);
+        EXPECT_EQ(counts.folders, referenceCounts.folders);
+        EXPECT_EQ(counts.unreadableFolders, 1);
+        EXPECT_EQ(referenceCounts.unreadableFolders, 1);
     }
     EXPECT_EQ(reference.path(reference.size() - 1), tree.path("t/extra/inner/e.txt"));
 }
@@ -270,10 +502,12 @@ TEST(ScanEngine, ProgressIsReportedAndACancelledScanStopsAtOnce)
     ScanEngine().run({tree.path("r/")}, table, feedback, cancel);
     EXPECT_EQ(lastFiles, 50);
 
+    // Cancelled before it starts: nothing at all.
     FoundFileTable cancelled;
     cancel = true;
-    ScanEngine().run({tree.path("r/")}, cancelled, {}, cancel);
-    EXPECT_LT(cancelled.size(), 50);
+    const ScanCounts counts = ScanEngine().run({tree.path("r/")}, cancelled, {}, cancel);
+    EXPECT_EQ(cancelled.size(), 0);
+    EXPECT_EQ(counts.folders, 0);
 }
 
 TEST(ScanEngine, AFolderTheUserMayNotListIsDroppedWithItsFilesWhileSiblingsAreWalked)
@@ -294,10 +528,14 @@ TEST(ScanEngine, AFolderTheUserMayNotListIsDroppedWithItsFilesWhileSiblingsAreWa
         ::close(pipes[0]);
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(3);
-        const QStringList engine = scan(tree.path("r/"));
+        FoundFileTable table;
         FoundFileTable reference;
-        scanSequentially({tree.path("r/")}, DateKind::Modified, reference);
-        const QByteArray out = (engine.join('\n') + "\n--\n" + tablePaths(reference).join('\n')).toUtf8();
+        const ScanCounts counts = runWalker(Walker::Engine8, {tree.path("r/")}, table);
+        const ScanCounts referenceCounts = runWalker(Walker::Sequential, {tree.path("r/")}, reference);
+        const QByteArray out = (tablePaths(table).join('\n') + "\n--\n" + tablePaths(reference).join('\n') + "\n--\n"
+                                + QString::number(counts.unreadableFolders) + " "
+                                + QString::number(referenceCounts.unreadableFolders))
+                                   .toUtf8();
         (void)!::write(pipes[1], out.constData(), size_t(out.size()));
         ::_exit(0);
     }
@@ -312,8 +550,12 @@ TEST(ScanEngine, AFolderTheUserMayNotListIsDroppedWithItsFilesWhileSiblingsAreWa
     ::chmod(QFile::encodeName(tree.path("r/locked")).constData(), 0755);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 3)
         GTEST_SKIP() << "cannot become an unprivileged user to test an unreadable folder";
-    QStringList engine = QString::fromUtf8(out.left(out.indexOf("\n--\n"))).split('\n');
-    QStringList reference = QString::fromUtf8(out.mid(out.indexOf("\n--\n") + 4)).split('\n');
+    const QStringList parts = QString::fromUtf8(out).split("\n--\n");
+    ASSERT_EQ(parts.size(), 3);
+    QStringList engine = parts[0].split('\n');
+    QStringList reference = parts[1].split('\n');
+    // The locked folder is counted as one that could not be read.
+    EXPECT_EQ(parts[2], "1 1");
     engine.sort();
     reference.sort();
     EXPECT_EQ(engine, (QStringList{tree.path("r/a/one.txt"), tree.path("r/z/two.txt")}));
