@@ -13,7 +13,9 @@ namespace platform {
 
 QByteArray nativePath(const QString& path)
 {
-    return QFile::encodeName(path);
+    // UTF-8 on every system: Qt 6 encodes file names so on Linux, and the
+    // Windows layer turns these bytes into the wide paths its calls take.
+    return path.toUtf8();
 }
 
 QByteArray randomName(int length)

@@ -89,6 +89,15 @@ public:
     }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        if (this != &other) {
+            if (isValid())
+                CloseHandle(m_handle);
+            m_handle = other.release();
+        }
+        return *this;
+    }
 
     HANDLE get() const { return m_handle; }
     bool isValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }

@@ -2,12 +2,12 @@
 
 #include "app/ErrorReport.h"
 #include "folders/FolderPath.h"
+#include "platform/FileSystem.h"
 #include "scan/FileChecks.h"
 #include "scan/FolderListing.h"
 #include "scan/MountTable.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -77,7 +77,7 @@ public:
         table.beginListedFolder(normalized);
 
         auto root = std::make_unique<Node>();
-        root->path = QFile::encodeName(normalized);
+        root->path = platform::nativePath(normalized);
         root->isListedFolder = true;
         m_listed = openListedFolder(root->path);
         m_listedPathLength = root->path.size();
