@@ -20,6 +20,7 @@
 #include "cli/CommandLine.h"
 #include "cli/RowPrinter.h"
 #include "cli/UndoCommands.h"
+#include "folders/FolderPath.h"
 #include "platform/TrashJournal.h"
 #include "results/RangeFilter.h"
 #include "scan/ScanEngine.h"
@@ -67,7 +68,7 @@ private:
 /** The folder as the user typed it, without the "/" this program added. */
 QString shownFolder(QString folder)
 {
-    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+    if (folder.size() > 1 && folder.endsWith(kPathSeparator))
         folder.chop(1);
     return visibleText(folder);
 }

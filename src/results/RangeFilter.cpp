@@ -1,6 +1,18 @@
 #include "results/RangeFilter.h"
 
+#include "folders/FolderPath.h"
+
 #include <QHash>
+
+namespace {
+
+// The form of a path whose hash equal paths share.
+QString comparedPath(const QString& path)
+{
+    return kPathCase == Qt::CaseSensitive ? path : path.toCaseFolded();
+}
+
+} // namespace
 
 qint64 dayDifference(qint64 fromLocalSeconds, qint64 toLocalSeconds)
 {
@@ -33,8 +45,9 @@ std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const Range
 std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const std::vector<qsizetype>& rows)
 {
     // The first row of each path stays, in table order; paths are compared
-    // exactly, since two names that differ only in letter case are two files
-    // here. A hash set would do, but with a million rows its random probes
+    // as the file system compares names: exactly on Linux, where two names
+    // that differ only in letter case are two files, and without letter case
+    // on Windows. A hash set would do, but with a million rows its random probes
     // miss the cache on every path. Instead each row's (path hash, position)
     // key is radix-sorted, which streams through memory; rows with equal
     // hashes then sit together, ordered by position, and only those are
@@ -42,7 +55,7 @@ std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const st
     const size_t count = rows.size();
     std::vector<quint64> keys(count);
     for (size_t position = 0; position < count; ++position)
-        keys[position] = (quint64(quint32(qHash(table.path(rows[position])))) << 32) | quint64(position);
+        keys[position] = (quint64(quint32(qHash(comparedPath(table.path(rows[position]))))) << 32) | quint64(position);
 
     // Least significant digit first over the hash's four bytes; each pass is
     // stable, so equal hashes stay in position order.
@@ -69,7 +82,7 @@ std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const st
             const QString path = table.path(rows[position]);
             for (size_t earlier = start; earlier < later; ++earlier) {
                 const size_t other = size_t(keys[earlier] & 0xffffffffu);
-                if (!repeated[other] && table.path(rows[other]) == path) {
+                if (!repeated[other] && table.path(rows[other]).compare(path, kPathCase) == 0) {
                     repeated[position] = true;
                     break;
                 }

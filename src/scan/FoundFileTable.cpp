@@ -1,5 +1,7 @@
 #include "scan/FoundFileTable.h"
 
+#include "folders/FolderPath.h"
+
 QString FoundFileTable::path(qsizetype i) const
 {
     const Entry& entry = m_entries[size_t(i)];
@@ -29,7 +31,7 @@ void FoundFileTable::clear()
 
 void FoundFileTable::append(const QString& path, qint64 localSeconds, const FoundFileFacts& facts)
 {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype slash = path.lastIndexOf(kPathSeparator);
     const QString folder = path.left(slash + 1);
     if (m_folders.empty() || m_folders.back() != folder)
         beginFolder(folder);

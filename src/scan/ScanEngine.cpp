@@ -72,8 +72,8 @@ public:
     {
         // Every path below the listed folder starts with its normalised form.
         QString normalized = NormalizeFolderPath(listed);
-        if (!normalized.endsWith(QLatin1Char('/')))
-            normalized += QLatin1Char('/');
+        if (!normalized.endsWith(kPathSeparator))
+            normalized += kPathSeparator;
         table.beginListedFolder(normalized);
 
         auto root = std::make_unique<Node>();
@@ -259,7 +259,7 @@ private:
         for (const ListedSubfolder& subfolder : node.listing.subfolders) {
             QByteArray path;
             path.reserve(node.path.size() + qsizetype(subfolder.name.length) + 1);
-            path.append(node.path).append(node.listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append('/');
+            path.append(node.path).append(node.listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append(kPathSeparator.toLatin1());
             if (m_mounts.isPseudoMountPoint(path))
                 continue;
             auto child = std::make_unique<Node>();
