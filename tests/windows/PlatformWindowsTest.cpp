@@ -1,0 +1,162 @@
+// The Windows platform layer: settings in the registry, the save, the
+// Recycle Bin, and the path rules that compare names without letter case.
+
+#include "WindowsTree.h"
+
+#include "folders/NestedFolders.h"
+#include "platform/SaveFile.h"
+#include "platform/SettingsStore.h"
+#include "platform/Trash.h"
+#include "results/RangeFilter.h"
+#include "scan/ScanEngine.h"
+
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList namesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// The registry text at `subKey` of HKEY_CURRENT_USER under `name`, or "<missing>".
+QString registryText(const QString& subKey, const QString& name)
+{
+    wchar_t text[512];
+    DWORD size = sizeof text;
+    DWORD type = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, subKey.toStdWString().c_str(), name.toStdWString().c_str(), RRF_RT_ANY,
+                     &type, text, &size)
+            != ERROR_SUCCESS
+        || type != REG_SZ)
+        return QStringLiteral("<missing>");
+    return QString::fromWCharArray(text);
+}
+
+} // namespace
+
+TEST(SettingsWindows, ValuesAreRegistryTextsUnderTheApplicationAndSection)
+{
+    EXPECT_EQ(platform::SettingsStore::defaultFilePath(),
+              QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Brindlewick"));
+
+    const QString subKey = QStringLiteral("Software\\Chronopurge tests\\") + QUuid::createUuid().toString();
+    platform::SettingsStore store(QStringLiteral("HKEY_CURRENT_USER\\") + subKey);
+    EXPECT_EQ(store.read(QStringLiteral("LastFolderDot"), QStringLiteral("none")), QStringLiteral("none"));
+    store.write(QStringLiteral("LastFolderDot"), QStringLiteral("C:\\Data\\a,b;c"));
+    store.write(QStringLiteral("DateOption"), QStringLiteral("2"));
+
+    // Written at once, as text, where other programs read it.
+    const QString section = subKey + QStringLiteral("\\Chronopurge Software");
+    EXPECT_EQ(registryText(section, QStringLiteral("LastFolderDot")), QStringLiteral("C:\\Data\\a,b;c"));
+    EXPECT_EQ(registryText(section, QStringLiteral("DateOption")), QStringLiteral("2"));
+    // A value another program stored is read as it is.
+    const std::wstring value = L"C:\\Old Install";
+    RegSetKeyValueW(HKEY_CURRENT_USER, section.toStdWString().c_str(), L"FromBefore", REG_SZ, value.c_str(),
+                    DWORD((value.size() + 1) * sizeof(wchar_t)));
+    EXPECT_EQ(store.read(QStringLiteral("FromBefore"), {}), QStringLiteral("C:\\Old Install"));
+    RegDeleteTreeW(HKEY_CURRENT_USER, subKey.toStdWString().c_str());
+}
+
+TEST(SaveWindows, ReplacesWholeAndRefusesWhatItMayNotReplace)
+{
+    WindowsTree tree;
+    const QString fresh = tree.path("fresh.txt");
+    EXPECT_EQ(platform::saveFile(fresh, "new list\r\n"), std::nullopt);
+    EXPECT_EQ(contentOf(fresh), QByteArray("new list\r\n"));
+
+    const QString existing = tree.file("existing.txt", {}, "a much longer old list");
+    EXPECT_EQ(platform::saveFile(existing, "short"), std::nullopt);
+    EXPECT_EQ(contentOf(existing), QByteArray("short"));
+
+    const QString readOnly = tree.file("read-only.txt", {}, "keep me");
+    ASSERT_TRUE(SetFileAttributesW(readOnly.toStdWString().c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::optional<QString> refused = platform::saveFile(readOnly, "lost");
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_TRUE(refused->startsWith(readOnly + QStringLiteral(": "))) << qPrintable(*refused);
+    EXPECT_EQ(contentOf(readOnly), QByteArray("keep me"));
+    SetFileAttributesW(readOnly.toStdWString().c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    EXPECT_TRUE(platform::saveFile(tree.dir("folder"), "x").has_value());
+    // No temporary file is left behind, whatever happened.
+    EXPECT_EQ(namesIn(tree.root()), (QStringList{"existing.txt", "fresh.txt", "read-only.txt"}));
+}
+
+TEST(PathsWindows, NamesAreComparedWithoutLetterCase)
+{
+    EXPECT_EQ(nestedEntryPositions({QStringLiteral("C:\\Data\\Photos\\"), QStringLiteral("c:\\data\\")}),
+              QList<int>{1});
+    EXPECT_EQ(nestedEntryPositions({QStringLiteral("C:\\Data2\\"), QStringLiteral("C:\\Data\\")}), QList<int>{});
+
+    FoundFileTable table;
+    table.append(QStringLiteral("C:\\Data\\Report.txt"), 0, {});
+    table.append(QStringLiteral("C:\\Data\\other.txt"), 0, {});
+    table.append(QStringLiteral("c:\\data\\REPORT.TXT"), 0, {});
+    EXPECT_EQ(keepFirstOfEachPath(table, {0, 1, 2}), (std::vector<qsizetype>{0, 1}));
+}
+
+// Wine deletes a file for good when its Trash folder is missing, and reports
+// success all the same: the runner says it made the folder first.
+class RecycleBinWindows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariable("CHRONOPURGE_RECYCLE_BIN_READY") != QLatin1String("1"))
+            GTEST_SKIP() << "the Recycle Bin is not known to keep files here (set CHRONOPURGE_RECYCLE_BIN_READY=1)";
+    }
+};
+
+TEST_F(RecycleBinWindows, MovesTheListedFileAndRefusesAnythingElse)
+{
+    WindowsTree tree;
+    tree.file("go.txt");
+    tree.file("replaced.txt", {}, "listed");
+    tree.dir("folder");
+    FoundFileTable table;
+    std::atomic<bool> cancel = false;
+    ScanEngine().run({tree.root() + QLatin1Char('\\')}, table, {}, cancel);
+    ASSERT_EQ(table.size(), 2);
+
+    // The file listed as replaced.txt is swapped for another one of that name.
+    const QString replaced = tree.path("replaced.txt");
+    ASSERT_TRUE(QFile::rename(replaced, tree.path("moved-away.txt")));
+    tree.file("replaced.txt", {}, "another file");
+
+    std::vector<platform::TrashItem> items;
+    for (qsizetype i = 0; i < table.size(); ++i)
+        items.push_back({table.path(i), table.listedFolder(i), table.identity(i), 1});
+    items.push_back({tree.path("folder"), {}, {}, 0});
+    items.push_back({tree.path("missing.txt"), {}, {}, 0});
+    const std::vector<platform::TrashOutcome> outcomes = platform::TrashRequest(items).run();
+
+    ASSERT_EQ(outcomes.size(), 4u);
+    EXPECT_TRUE(outcomes[0].moved()) << qPrintable(outcomes[0].reason);
+    EXPECT_FALSE(QFile::exists(tree.path("go.txt")));
+    EXPECT_EQ(outcomes[1].reason, platform::changedSinceSearchReason());
+    EXPECT_EQ(contentOf(replaced), QByteArray("another file"));
+    EXPECT_EQ(outcomes[2].reason, QStringLiteral("it is a folder"));
+    EXPECT_TRUE(QFileInfo(tree.path("folder")).isDir());
+    EXPECT_EQ(outcomes[3].reason, QStringLiteral("the file is no longer there"));
+}
+
+TEST_F(RecycleBinWindows, ACancelledRequestLeavesTheRestAlone)
+{
+    WindowsTree tree;
+    platform::TrashRequest request(QStringList{tree.file("a.txt"), tree.file("b.txt")});
+    request.setBeforeMoves([&](qsizetype first, qsizetype) {
+        if (first == 1)
+            request.cancel();
+    });
+    const std::vector<platform::TrashOutcome> outcomes = request.run();
+    EXPECT_TRUE(outcomes[0].moved());
+    EXPECT_EQ(outcomes[1].status, platform::TrashStatus::NotAttempted);
+    EXPECT_TRUE(QFile::exists(tree.path("b.txt")));
+}
