@@ -35,6 +35,13 @@ trap cleanup EXIT
 export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" XDG_CACHE_HOME="$scratch/cache"
 mkdir -p "$HOME" "$XDG_DATA_HOME/Trash" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+# The X server comes first: Wine's desktop process, started with the prefix,
+# keeps the display it found then.
+display=$((60 + RANDOM % 30))
+while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
 "$wine" wineboot -i >/dev/null 2>&1
 
 echo "Windows tests under Wine:"
@@ -47,11 +54,6 @@ if [ "$trashed" -lt 2 ]; then
 fi
 
 # The smoke test: the first window appears under Wine's own X11 driver.
-display=$((60 + RANDOM % 30))
-while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
 "$wine" "$build/bin/chronopurge.exe" >/dev/null 2>&1 &
 shown=
 for _ in $(seq 60); do

@@ -51,21 +51,6 @@ std::optional<QString> TrashJournal::append(quint64, const std::vector<QByteArra
     return std::nullopt;
 }
 
-QByteArray TrashJournal::putBackLine(qsizetype number)
-{
-    return "put-back " + QByteArray::number(number);
-}
-
-QByteArray TrashJournal::goneLine(qsizetype number)
-{
-    return "gone " + QByteArray::number(number);
-}
-
-QByteArray TrashJournal::undoneLine(qint64 time)
-{
-    return "undone " + QByteArray::number(time);
-}
-
 TrashJournalRecorder::TrashJournalRecorder(QByteArray folder)
     : m_folder(std::move(folder))
 {

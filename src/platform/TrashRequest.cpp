@@ -4,10 +4,43 @@
 #include <QFile>
 #include <QLocale>
 
+#include <cerrno>
+#include <cstring>
+
 // What a Trash request is, the same on every system; how it moves files is
 // in Trash.cpp (Linux) and Trash_windows.cpp.
 
 namespace platform {
+
+QString trashReasonFor(int errnum)
+{
+    switch (errnum) {
+    case EACCES:
+    case EPERM:
+        return QCoreApplication::translate("Trash", "permission denied");
+    case ENOENT:
+    case ENOTDIR:
+        return QCoreApplication::translate("Trash", "the file is no longer there");
+    case EXDEV:
+        return QCoreApplication::translate("Trash", "it is on another drive than its Trash");
+    case ENOSPC:
+        return QCoreApplication::translate("Trash", "the drive is full");
+#ifdef EDQUOT
+    case EDQUOT:
+        return QCoreApplication::translate("Trash", "the disk quota is used up");
+#endif
+    case EROFS:
+        return QCoreApplication::translate("Trash", "the drive is read-only");
+    case EBUSY:
+        return QCoreApplication::translate("Trash", "it is in use");
+    case ENAMETOOLONG:
+        return QCoreApplication::translate("Trash", "its name is too long");
+    case EIO:
+        return QCoreApplication::translate("Trash", "the drive reported an input/output error");
+    default:
+        return QString::fromLocal8Bit(std::strerror(errnum)).toLower();
+    }
+}
 
 QString changedSinceSearchReason()
 {

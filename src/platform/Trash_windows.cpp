@@ -24,30 +24,6 @@ namespace platform {
 
 namespace {
 
-QString reasonFor(int errnum)
-{
-    switch (errnum) {
-    case EACCES:
-    case EPERM:
-        return QCoreApplication::translate("Trash", "permission denied");
-    case ENOENT:
-    case ENOTDIR:
-        return QCoreApplication::translate("Trash", "the file is no longer there");
-    case ENOSPC:
-        return QCoreApplication::translate("Trash", "the drive is full");
-    case EROFS:
-        return QCoreApplication::translate("Trash", "the drive is read-only");
-    case EBUSY:
-        return QCoreApplication::translate("Trash", "it is in use");
-    case ENAMETOOLONG:
-        return QCoreApplication::translate("Trash", "its name is too long");
-    case EIO:
-        return QCoreApplication::translate("Trash", "the drive reported an input/output error");
-    default:
-        return QString::fromLocal8Bit(std::strerror(errnum)).toLower();
-    }
-}
-
 TrashOutcome failed(TrashOutcome outcome, int errnum, const QString& reason)
 {
     outcome.status = TrashStatus::Failed;
@@ -56,8 +32,8 @@ TrashOutcome failed(TrashOutcome outcome, int errnum, const QString& reason)
     return outcome;
 }
 
-// What stands at `path` now, without following a link; std::nullopt with the
-// errno when nothing can be looked at.
+// What stands at a path now, looked at without following a link; `errnum`
+// says why when nothing could be looked at.
 struct Found {
     FileIdentity identity;
     int errnum = 0;
@@ -106,7 +82,7 @@ TrashOutcome moveToRecycleBin(const TrashItem& item)
     const std::wstring path = widePath(item.path);
     const Found found = lookAt(path);
     if (found.errnum != 0)
-        return failed(outcome, found.errnum, reasonFor(found.errnum));
+        return failed(outcome, found.errnum, trashReasonFor(found.errnum));
     if (found.identity.type == FileType::Directory)
         return failed(outcome, EISDIR, QCoreApplication::translate("Trash", "it is a folder"));
     if (item.expected.known() && found.identity != item.expected)
@@ -120,7 +96,7 @@ TrashOutcome moveToRecycleBin(const TrashItem& item)
                       result == ERROR_CANCELLED
                           ? QCoreApplication::translate(
                               "Trash", "it cannot go to the Recycle Bin and was kept rather than deleted for good")
-                                                : reasonFor(errnum));
+                                                : trashReasonFor(errnum));
     }
     outcome.status = TrashStatus::Moved;
     outcome.identity = found.identity;

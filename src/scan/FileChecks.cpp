@@ -3,6 +3,8 @@
 #include "platform/FileSystem.h"
 #include "scan/FolderListing.h"
 
+#include <cerrno>
+
 bool HasUnsafeChars(QStringView name)
 {
     for (const char32_t c : name.toUcs4()) {
@@ -65,4 +67,10 @@ QStringList ListFiles(const QString& folder, const QString& pattern)
     for (const ListedFile& file : listing.files)
         names << QString::fromUtf8(listing.nameData(file.name()), file.nameLength);
     return names;
+}
+
+bool dropsFolderSilently(int error)
+{
+    return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
+        || error == ENAMETOOLONG || error == kFolderChanged;
 }

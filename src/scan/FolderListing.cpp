@@ -31,12 +31,6 @@ ListedName storeName(QByteArray& names, const char* name, size_t length)
 
 } // namespace
 
-bool dropsFolderSilently(int error)
-{
-    return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
-        || error == ENAMETOOLONG || error == kFolderChanged;
-}
-
 void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {

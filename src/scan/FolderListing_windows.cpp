@@ -214,12 +214,6 @@ void setNameByNameOpening(bool)
     // Every found folder is opened by its path and checked against it.
 }
 
-bool dropsFolderSilently(int error)
-{
-    return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
-        || error == ENAMETOOLONG || error == kFolderChanged;
-}
-
 void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {

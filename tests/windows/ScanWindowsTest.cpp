@@ -5,6 +5,7 @@
 #include "WindowsTree.h"
 
 #include "scan/FileChecks.h"
+#include "scan/FileDates.h"
 #include "scan/FolderWalk.h"
 #include "scan/ScanEngine.h"
 

@@ -23,6 +23,8 @@ public:
         QFile file(full);
         if (file.open(QIODevice::WriteOnly)) {
             file.write(content);
+            // Written out first: a write after setting the time would change it.
+            file.flush();
             if (modified.isValid())
                 file.setFileTime(modified, QFileDevice::FileModificationTime);
         }
