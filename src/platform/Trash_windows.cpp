@@ -9,12 +9,17 @@
 // anything would be deleted for good instead (FOF_WANTNUKEWARNING: a file too
 // big for the Recycle Bin, a drive without one); a file the user does not let
 // go that way stays where it is and is reported.
+//
+// Under Wine the Recycle Bin is the freedesktop Trash of the Linux user, and
+// Wine deletes a file for good, reporting success, when that Trash folder is
+// missing: there nothing is handed to the shell until the folder exists.
 
 #include "platform/Trash.h"
 
 #include "platform/WindowsText.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <chrono>
 
@@ -57,6 +62,25 @@ Found lookAt(const std::wstring& path)
             0};
 }
 
+// True under Wine when the Linux Trash folder that stands for the Recycle Bin
+// is missing ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash, seen through
+// drive Z:, Wine's view of the Linux root; without that drive it counts as
+// missing).
+bool wineTrashMissing()
+{
+    static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    if (!underWine)
+        return false;
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!data.startsWith(QLatin1Char('/'))) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (!home.startsWith(QLatin1Char('/')))
+            return true;
+        data = home + QStringLiteral("/.local/share");
+    }
+    return !QFileInfo(QStringLiteral("Z:") + data + QStringLiteral("/Trash")).isDir();
+}
+
 // Hands one file to the shell's Recycle Bin; the Windows error of the shell, 0 when it moved.
 int recycle(const std::wstring& path)
 {
@@ -79,6 +103,8 @@ TrashOutcome moveToRecycleBin(const TrashItem& item)
     outcome.path = item.path;
     if (item.path.isEmpty())
         return failed(outcome, ENOENT, QCoreApplication::translate("Trash", "the path is empty"));
+    if (wineTrashMissing())
+        return failed(outcome, ENOENT, QCoreApplication::translate("Trash", "this drive has no Trash the program may use"));
     const std::wstring path = widePath(item.path);
     const Found found = lookAt(path);
     if (found.errnum != 0)

@@ -147,6 +147,21 @@ TEST_F(RecycleBinWindows, MovesTheListedFileAndRefusesAnythingElse)
     EXPECT_EQ(outcomes[3].reason, QStringLiteral("the file is no longer there"));
 }
 
+TEST_F(RecycleBinWindows, UnderWineAMissingTrashFolderRefusesRatherThanDeletes)
+{
+    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "only Wine stands its Recycle Bin on a Linux Trash folder";
+    // Wine would delete for good here, so the path names no file: a refusal
+    // names the missing Trash, a request that went on finds no file.
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/no-such-folder-of-chronopurge-tests");
+    WindowsTree tree;
+    const platform::TrashOutcome outcome = platform::trashFile(tree.path("no-file.txt"));
+    qputenv("XDG_DATA_HOME", saved);
+    EXPECT_FALSE(outcome.moved());
+    EXPECT_EQ(outcome.reason, QStringLiteral("this drive has no Trash the program may use"));
+}
+
 TEST_F(RecycleBinWindows, ACancelledRequestLeavesTheRestAlone)
 {
     WindowsTree tree;
