@@ -15,11 +15,11 @@ if ! qt=$(scripts/mingw-qt.sh "$build"); then
     exit 0
 fi
 scripts/deps.sh windows
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG" \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DQT_HOST_PATH=/usr \
     -DCHRONOPURGE_HOST_TOOLS="$host_tools" >/dev/null
-cmake --build "$build" -j2 --target test_windows chronopurge chronopurge-cli windows_runtime hand_cursor
+cmake --build "$build" -j2 --target test_windows chronopurge windows_runtime
 
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
