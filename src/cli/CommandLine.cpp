@@ -91,7 +91,7 @@ QStringList withoutNestedFolders(const QStringList& folders)
         const QString& folder = folders[i];
         bool covered = false;
         for (qsizetype j = 0; j < folders.size() && !covered; ++j) {
-            if (i == j || !folder.startsWith(folders[j]))
+            if (i == j || !folder.startsWith(folders[j], kPathCase))
                 continue;
             // An equal folder covers only the ones after it, so that one stays.
             covered = folders[j].size() < folder.size() || j < i;

@@ -3,6 +3,7 @@
 
 #include "WindowsTree.h"
 
+#include "cli/CommandLine.h"
 #include "folders/NestedFolders.h"
 #include "platform/SaveFile.h"
 #include "platform/SettingsStore.h"
@@ -95,6 +96,10 @@ TEST(PathsWindows, NamesAreComparedWithoutLetterCase)
     EXPECT_EQ(nestedEntryPositions({QStringLiteral("C:\\Data\\Photos\\"), QStringLiteral("c:\\data\\")}),
               QList<int>{1});
     EXPECT_EQ(nestedEntryPositions({QStringLiteral("C:\\Data2\\"), QStringLiteral("C:\\Data\\")}), QList<int>{});
+    // The command line walks a folder given twice, or below another, once.
+    EXPECT_EQ(cli::withoutNestedFolders({QStringLiteral("C:\\Data\\"), QStringLiteral("c:\\data\\Photos\\"),
+                                    QStringLiteral("c:\\DATA\\")}),
+              QStringList{QStringLiteral("C:\\Data\\")});
 
     FoundFileTable table;
     table.append(QStringLiteral("C:\\Data\\Report.txt"), 0, {});
