@@ -3,6 +3,8 @@
 
 #include "WindowsTree.h"
 
+#include "actions/ResultRows.h"
+#include "actions/TextExport.h"
 #include "cli/CommandLine.h"
 #include "folders/NestedFolders.h"
 #include "platform/SaveFile.h"
@@ -89,6 +91,22 @@ TEST(SaveWindows, ReplacesWholeAndRefusesWhatItMayNotReplace)
     EXPECT_TRUE(platform::saveFile(tree.dir("folder"), "x").has_value());
     // No temporary file is left behind, whatever happened.
     EXPECT_EQ(namesIn(tree.root()), (QStringList{"existing.txt", "fresh.txt", "read-only.txt"}));
+}
+
+TEST(SaveWindows, TheListKeepsNamesNoCodePageHas)
+{
+    class Rows final : public ResultRows {
+    public:
+        qsizetype rowCount() const override { return 1; }
+        QString text(qsizetype, int column) const override
+        {
+            return column == 0 ? QStringLiteral("C:\\Фото\\café 東京.txt") : QString();
+        }
+        bool isChecked(qsizetype) const override { return true; }
+    };
+    WindowsTree tree;
+    EXPECT_EQ(saveResultsText(tree.path("list.txt"), Rows()), std::nullopt);
+    EXPECT_EQ(contentOf(tree.path("list.txt")), QStringLiteral("C:\\Фото\\café 東京.txt\r\n").toUtf8());
 }
 
 TEST(PathsWindows, NamesAreComparedWithoutLetterCase)
