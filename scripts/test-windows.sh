@@ -5,7 +5,8 @@
 # throwaway prefix and XDG folders in a temporary folder, never the real
 # home; the Trash folder there is made first, since Wine deletes files for
 # good when it is missing. Without a Qt for mingw it says so and does nothing.
-#   scripts/test-windows.sh HOST_TOOLS   HOST_TOOLS: a native build's bin-tools folder
+#   scripts/test-windows.sh HOST_TOOLS   HOST_TOOLS: a native build's bin-tools folder,
+#                                        whose chronopurge-cli (../bin) the Windows one is compared with
 set -euo pipefail
 cd "$(dirname "$0")/.."
 host_tools=$(realpath "$1")
@@ -19,7 +20,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_REL
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DQT_HOST_PATH=/usr \
     -DCHRONOPURGE_HOST_TOOLS="$host_tools" >/dev/null
-cmake --build "$build" -j2 --target test_windows chronopurge windows_runtime
+cmake --build "$build" -j2 --target test_windows chronopurge chronopurge-cli windows_runtime sample_folders
 
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
@@ -52,6 +53,19 @@ if [ "$trashed" -lt 2 ]; then
     echo "FAILED: the Recycle Bin tests left $trashed files in Wine's Trash, 2 expected" >&2
     exit 1
 fi
+
+# The command line lists the same rows with the same dates as the Linux one
+# on the same tree (in another order: Wine lists a folder's entries by name).
+samples=$(realpath "$build/bin/Samples")
+linux_cli=$(realpath "$host_tools/../bin/chronopurge-cli")
+ASAN_OPTIONS=detect_leaks=0 "$linux_cli" --all --date-format iso "$samples" | sed "s#^$samples/##" | sort >"$scratch/linux.txt"
+"$wine" "$build/bin/chronopurge-cli.exe" --all --date-format iso "Z:$samples" | tr -d '\r' \
+    | sed 's#\\#/#g' | sed "s#^Z:$samples/##" | sort >"$scratch/windows.txt"
+if [ ! -s "$scratch/linux.txt" ] || ! diff "$scratch/linux.txt" "$scratch/windows.txt"; then
+    echo "FAILED: chronopurge-cli.exe under Wine and chronopurge-cli list other rows" >&2
+    exit 1
+fi
+echo "chronopurge-cli.exe under Wine lists the Linux build's $(wc -l <"$scratch/linux.txt") rows."
 
 # The smoke test: the first window appears under Wine's own X11 driver.
 "$wine" "$build/bin/chronopurge.exe" >/dev/null 2>&1 &
