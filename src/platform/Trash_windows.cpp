@@ -1,8 +1,9 @@
 // Moving files to the Recycle Bin on Windows.
 //
 // Each file is checked first: it must still be the file the scan listed
-// (the same volume serial, file ID and kind; a folder is never moved), looked
-// at through a handle that does not follow a link. It then goes to the
+// (the same volume serial, file ID where the scan could trust one, and kind;
+// a folder is never moved), looked at through a handle that does not follow
+// a link. It then goes to the
 // Recycle Bin through the shell's file operation (SHFileOperationW with
 // FOF_ALLOWUNDO), one file per call so that each file has its own outcome and
 // a cancel takes effect before the next one. The shell asks the user before
@@ -111,7 +112,11 @@ TrashOutcome moveToRecycleBin(const TrashItem& item)
         return failed(outcome, found.errnum, trashReasonFor(found.errnum));
     if (found.identity.type == FileType::Directory)
         return failed(outcome, EISDIR, QCoreApplication::translate("Trash", "it is a folder"));
-    if (item.expected.known() && found.identity != item.expected)
+    // A file ID of 0 is one the scan could not trust (not NTFS or ReFS):
+    // then the drive and the kind are compared.
+    if (item.expected.known()
+        && (found.identity.device != item.expected.device || found.identity.type != item.expected.type
+            || (item.expected.inode != 0 && found.identity.inode != item.expected.inode)))
         return failed(outcome, 0, changedSinceSearchReason());
 
     const int result = recycle(path);

@@ -8,7 +8,8 @@
 // pass with no call per file: the very folder that was opened is read. A
 // found folder is opened by its path below the listed folder and must then
 // resolve to exactly that path (no junction or link on the way) and carry the
-// volume serial and file ID its parent's listing gave.
+// volume serial and file ID its parent's listing gave (on NTFS and ReFS,
+// whose file IDs last; elsewhere the path alone is checked).
 //
 // Folders are entered by their attributes: a folder whose attribute value is
 // exactly 22 (hidden + system + directory) or 1046 (the same and a reparse
@@ -140,10 +141,21 @@ void FolderDescriptor::reset()
     m_fd = -1;
 }
 
-bool ListingInodeTrust::trusted(int, quint64)
+bool ListingInodeTrust::trusted(int fd, quint64 device)
 {
-    // The listing's file IDs are the ones the opened handle reports.
-    return true;
+    for (const auto& [known, trusted] : m_devices) {
+        if (known == device)
+            return trusted;
+    }
+    // NTFS and ReFS keep one file ID per file, the same in a listing and
+    // through a handle. Other file systems (FAT, exFAT, network shares) may
+    // make them up per call or give none: there a file ID is not compared.
+    wchar_t name[MAX_PATH + 1] = {};
+    const bool trusted = GetVolumeInformationByHandleW(handleOf(fd), nullptr, 0, nullptr, nullptr, nullptr, name,
+                                                       MAX_PATH + 1)
+        && (std::wstring(name) == L"NTFS" || std::wstring(name) == L"ReFS");
+    m_devices.emplace_back(device, trusted);
+    return trusted;
 }
 
 OpenedFolder openListedFolder(const QByteArray& path)
@@ -225,6 +237,9 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
     }
     const HANDLE handle = handleOf(folder.descriptor.get());
     listing.device = folder.device;
+    // Where file IDs mean nothing lasting, none is kept (0), and folders are
+    // checked by their resolved path alone.
+    const bool idsTrusted = scratch.trust.trusted(folder.descriptor.get(), folder.device);
     // The entries are aligned to 8 bytes inside the buffer.
     static_assert(sizeof(FILE_ID_BOTH_DIR_INFO) < 64 * 1024);
     for (;;) {
@@ -253,8 +268,9 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 // whose attributes are exactly hidden + system + directory.
                 if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && int(attributes) != kAttributesNotExpanded
                     && int(attributes) != kAttributesNotExpandedLink) {
-                    const FolderSighting seen{quint64(entry->FileId.QuadPart), folder.device,
-                                              FolderSighting::Source::LookUp};
+                    const FolderSighting seen = idsTrusted
+                        ? FolderSighting{quint64(entry->FileId.QuadPart), folder.device, FolderSighting::Source::LookUp}
+                        : FolderSighting{};
                     listing.subfolders.push_back({storeName(listing.names, name.toUtf8()), seen});
                 }
             } else if (!(tildeNames == TildeNames::Drop && name.startsWith(QLatin1Char('~')))
@@ -264,7 +280,8 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                                          attributes & FILE_ATTRIBUTE_REPARSE_POINT ? platform::FileType::Link
                                                                                    : platform::FileType::Regular,
                                          times.localSeconds(utcSecondsOf(timeOf(*entry, kind))),
-                                         quint64(entry->FileId.QuadPart), qint64(entry->EndOfFile.QuadPart)});
+                                         idsTrusted ? quint64(entry->FileId.QuadPart) : 0,
+                                         qint64(entry->EndOfFile.QuadPart)});
             }
             if (last)
                 break;

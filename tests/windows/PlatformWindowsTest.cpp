@@ -158,9 +158,14 @@ TEST_F(RecycleBinWindows, MovesTheListedFileAndRefusesAnythingElse)
         items.push_back({table.path(i), table.listedFolder(i), table.identity(i), 1});
     items.push_back({tree.path("folder"), {}, {}, 0});
     items.push_back({tree.path("missing.txt"), {}, {}, 0});
+    // A file ID of 0 is one the scan did not trust (FAT, network drives):
+    // the drive and the kind still have to match.
+    const platform::FileIdentity untrusted{table.identity(0).device, 0, platform::FileType::Regular};
+    items.push_back({tree.file("untrusted-id.txt"), {}, untrusted, 1});
+    items.push_back({tree.file("other-drive.txt"), {}, {untrusted.device + 1, 0, platform::FileType::Regular}, 1});
     const std::vector<platform::TrashOutcome> outcomes = platform::TrashRequest(items).run();
 
-    ASSERT_EQ(outcomes.size(), 4u);
+    ASSERT_EQ(outcomes.size(), 6u);
     EXPECT_TRUE(outcomes[0].moved()) << qPrintable(outcomes[0].reason);
     EXPECT_FALSE(QFile::exists(tree.path("go.txt")));
     EXPECT_EQ(outcomes[1].reason, platform::changedSinceSearchReason());
@@ -168,6 +173,9 @@ TEST_F(RecycleBinWindows, MovesTheListedFileAndRefusesAnythingElse)
     EXPECT_EQ(outcomes[2].reason, QStringLiteral("it is a folder"));
     EXPECT_TRUE(QFileInfo(tree.path("folder")).isDir());
     EXPECT_EQ(outcomes[3].reason, QStringLiteral("the file is no longer there"));
+    EXPECT_TRUE(outcomes[4].moved()) << qPrintable(outcomes[4].reason);
+    EXPECT_EQ(outcomes[5].reason, platform::changedSinceSearchReason());
+    EXPECT_TRUE(QFile::exists(tree.path("other-drive.txt")));
 }
 
 TEST_F(RecycleBinWindows, UnderWineAMissingTrashFolderRefusesRatherThanDeletes)
