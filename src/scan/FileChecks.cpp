@@ -74,3 +74,15 @@ bool dropsFolderSilently(int error)
     return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
         || error == ENAMETOOLONG || error == kFolderChanged;
 }
+
+bool beginListing(const OpenedFolder& folder, FolderListing& listing)
+{
+    listing.clear();
+    if (!folder.descriptor.isOpen()) {
+        listing.error = folder.error != 0 ? folder.error : EBADF;
+        listing.failedCall = "open";
+        return false;
+    }
+    listing.device = folder.device;
+    return true;
+}

@@ -34,14 +34,9 @@ ListedName storeName(QByteArray& names, const char* name, size_t length)
 void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {
-    listing.clear();
-    if (!folder.descriptor.isOpen()) {
-        listing.error = folder.error != 0 ? folder.error : EBADF;
-        listing.failedCall = "open";
+    if (!beginListing(folder, listing))
         return;
-    }
     const int fd = folder.descriptor.get();
-    listing.device = folder.device;
     const unsigned mask = statxMaskFor(kind) | STATX_INO | STATX_SIZE;
     for (;;) {
         const long read = ::syscall(SYS_getdents64, fd, scratch.buffer.data(), scratch.buffer.size());

@@ -89,6 +89,12 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 ListingScratch& scratch, LocalTimeCache& times);
 
 /**
+ * Empties `listing` for a listing of `folder`, on its device. False, with the
+ * opening's error recorded as an "open" failure, when the folder is not open.
+ */
+bool beginListing(const OpenedFolder& folder, FolderListing& listing);
+
+/**
  * Whether a failure to list a folder drops it silently: permission denied,
  * path not found, not a folder, a link in its place, or a folder that changed.
  */

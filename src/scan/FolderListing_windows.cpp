@@ -229,14 +229,9 @@ void setNameByNameOpening(bool)
 void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {
-    listing.clear();
-    if (!folder.descriptor.isOpen()) {
-        listing.error = folder.error != 0 ? folder.error : EBADF;
-        listing.failedCall = "open";
+    if (!beginListing(folder, listing))
         return;
-    }
     const HANDLE handle = handleOf(folder.descriptor.get());
-    listing.device = folder.device;
     // Where file IDs mean nothing lasting, none is kept (0), and folders are
     // checked by their resolved path alone.
     const bool idsTrusted = scratch.trust.trusted(folder.descriptor.get(), folder.device);
