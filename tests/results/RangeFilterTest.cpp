@@ -83,3 +83,18 @@ TEST(RangeFilter, RepeatedPathsAmongManyAreDroppedExactlyAsASimpleSetWould)
     EXPECT_EQ(keepFirstOfEachPath(table, rows), expected);
     EXPECT_LT(expected.size(), rows.size());
 }
+
+TEST(RangeFilter, RowsInAnyOrderKeepTheFirstOfEachPathInTheirOwnOrder)
+{
+    // One folder listed twice (two folder entries of one path), names alike
+    // but for their middle, and rows handed over out of table order: the
+    // first of each path in the rows' own order stays.
+    FoundFileTable table;
+    table.append(QStringLiteral("/d/report_0001_final.pdf"), at(6, 1));
+    table.append(QStringLiteral("/e/x"), at(6, 1));
+    table.append(QStringLiteral("/d/report_0002_final.pdf"), at(6, 1));
+    table.append(QStringLiteral("/d/report_0001_final.pdf"), at(6, 1));
+    ASSERT_NE(table.folderIndex(0), table.folderIndex(3));
+    EXPECT_EQ(keepFirstOfEachPath(table, {3, 1, 0, 2, 1}), (std::vector<qsizetype>{3, 1, 2}));
+    EXPECT_EQ(keepFirstOfEachPath(table, {}), std::vector<qsizetype>{});
+}
