@@ -2,6 +2,9 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <functional>
+
 qint64 dayDifference(qint64 fromLocalSeconds, qint64 toLocalSeconds)
 {
     return dayNumberOf(toLocalSeconds) - dayNumberOf(fromLocalSeconds);
@@ -32,6 +35,12 @@ std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const Range
 
 std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const std::vector<qsizetype>& rows)
 {
+    // Rows in table order, each once, of a table that holds no path twice
+    // (what a scan of folders none of which lies inside another gives) have
+    // nothing to drop.
+    if (!table.mayRepeatPaths() && std::adjacent_find(rows.begin(), rows.end(), std::greater_equal<qsizetype>()) == rows.end())
+        return rows;
+
     // The first row of each path stays, in table order; paths are compared
     // exactly, since two names that differ only in letter case are two files
     // here. A hash set would do, but with a million rows its random probes

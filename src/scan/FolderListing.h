@@ -78,6 +78,8 @@ enum class TildeNames { Keep, Drop };
 struct ListingScratch {
     std::vector<char> buffer = std::vector<char>(64 * 1024);
     ListingInodeTrust trust;
+    /** The hash table of dropRepeatedNames. */
+    std::vector<quint32> nameBuckets;
 };
 
 /**
@@ -87,6 +89,14 @@ struct ListingScratch {
  */
 void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times);
+
+/**
+ * Drops every entry whose name an earlier entry of `listing` already had,
+ * keeping the first. A folder that changes while it is read in several
+ * pieces can hand out a name twice; without this its path would be listed,
+ * or a whole subfolder walked, twice. listFolder calls it.
+ */
+void dropRepeatedNames(FolderListing& listing, std::vector<quint32>& buckets);
 
 /**
  * Whether a failure to list a folder drops it silently: permission denied,

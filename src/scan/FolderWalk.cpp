@@ -207,7 +207,7 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
         QString normalized = NormalizeFolderPath(listed);
         if (!normalized.endsWith(QLatin1Char('/')))
             normalized += QLatin1Char('/');
-        table.beginListedFolder(normalized);
+        table.beginListedFolder(normalized, PathsBelow::Unique);
         WalkContext context{{}, {}, feedback, counts, {}, {}, {}};
         std::vector<WalkFolder> collection = startingCollection({normalized}, context);
         extend(collection, true, context);

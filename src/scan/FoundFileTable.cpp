@@ -25,10 +25,12 @@ void FoundFileTable::clear()
     std::vector<QString>().swap(m_listedFolders);
     std::vector<Entry>().swap(m_entries);
     std::string().swap(m_names);
+    m_mayRepeatPaths = false;
 }
 
 void FoundFileTable::append(const QString& path, qint64 localSeconds, const FoundFileFacts& facts)
 {
+    m_mayRepeatPaths = true;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString folder = path.left(slash + 1);
     if (m_folders.empty() || m_folders.back() != folder)
@@ -37,13 +39,23 @@ void FoundFileTable::append(const QString& path, qint64 localSeconds, const Foun
     appendFile(name.constData(), size_t(name.size()), localSeconds, facts);
 }
 
-void FoundFileTable::beginListedFolder(const QString& listedPath)
+void FoundFileTable::beginListedFolder(const QString& listedPath, PathsBelow paths)
 {
+    // Paths below two listed folders can only meet when one folder's path
+    // begins with the other's (both end in "/").
+    if (paths == PathsBelow::MayRepeat || !listedPath.endsWith(QLatin1Char('/')))
+        m_mayRepeatPaths = true;
+    for (const QString& earlier : m_listedFolders) {
+        if (earlier.startsWith(listedPath) || listedPath.startsWith(earlier))
+            m_mayRepeatPaths = true;
+    }
     m_listedFolders.push_back(listedPath);
 }
 
 void FoundFileTable::beginFolder(const QString& folderPath, quint64 device)
 {
+    if (m_listedFolders.empty() || !folderPath.startsWith(m_listedFolders.back()))
+        m_mayRepeatPaths = true;
     m_folders.push_back(folderPath);
     m_folderFacts.push_back({device, qint32(m_listedFolders.size()) - 1});
 }

@@ -20,6 +20,14 @@
 #include <string>
 #include <vector>
 
+/** Whether the files appended below a listed folder can repeat a path. */
+enum class PathsBelow {
+    /** Anything may be appended. */
+    MayRepeat,
+    /** A walk lists each path below the listed folder once. */
+    Unique,
+};
+
 /** What the scan learns of a file besides its name and date. */
 struct FoundFileFacts {
     quint64 inode = 0;
@@ -57,13 +65,23 @@ public:
     /** The listed folder (ending in "/") that file i was found below; empty when none was recorded. */
     QString listedFolder(qsizetype i) const;
 
+    /** How many folders the table holds; folder indices run from 0 to this less one. */
+    quint32 folderCount() const { return quint32(m_folders.size()); }
+
+    /**
+     * False when no path can stand in the table twice: every file was
+     * appended below a listed folder whose walk lists each path once, and no
+     * listed folder lies inside another (or is another).
+     */
+    bool mayRepeatPaths() const { return m_mayRepeatPaths; }
+
     /** Empties both columns and gives their memory back. */
     void clear();
     /** Appends one file to both columns. */
     void append(const QString& path, qint64 localSeconds, const FoundFileFacts& facts = {});
 
     /** Starts the files found below the listed folder `listedPath` (ending in "/"). */
-    void beginListedFolder(const QString& listedPath);
+    void beginListedFolder(const QString& listedPath, PathsBelow paths = PathsBelow::MayRepeat);
     /** Starts a run of files of the folder `folderPath` (ending in "/") on device `device`. */
     void beginFolder(const QString& folderPath, quint64 device = 0);
     /** Appends a file of the current folder by its UTF-8 name. */
@@ -98,4 +116,5 @@ private:
     std::vector<QString> m_listedFolders;
     std::vector<Entry> m_entries;
     std::string m_names;
+    bool m_mayRepeatPaths = false;
 };

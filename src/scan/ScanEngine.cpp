@@ -74,7 +74,7 @@ public:
         QString normalized = NormalizeFolderPath(listed);
         if (!normalized.endsWith(QLatin1Char('/')))
             normalized += QLatin1Char('/');
-        table.beginListedFolder(normalized);
+        table.beginListedFolder(normalized, PathsBelow::Unique);
 
         auto root = std::make_unique<Node>();
         root->path = QFile::encodeName(normalized);

@@ -1,0 +1,101 @@
+// The found-file table's own promises: what it says of repeated paths, and a
+// listing that never hands out a name twice.
+
+#include "ScanTestSupport.h"
+#include "TempTree.h"
+
+#include "scan/FolderListing.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString slashed(const QString& folder)
+{
+    return folder + QLatin1Char('/');
+}
+
+} // namespace
+
+TEST(FoundFileTable, OnlyWalksOfFoldersNoneOfWhichLiesInsideAnotherPromiseUniquePaths)
+{
+    TempTree tree;
+    tree.file("a/one.txt");
+    tree.file("a/b/two.txt");
+    tree.file("ab/three.txt");
+    tree.file("c/four.txt");
+    const QString a = slashed(tree.path("a"));
+    const QString ab = slashed(tree.path("ab"));
+    const QString b = slashed(tree.path("a/b"));
+    const QString c = slashed(tree.path("c"));
+    struct Case {
+        QStringList listed;
+        bool mayRepeat;
+    };
+    // "ab/" begins with "a" but not with "a/": the two never share a path.
+    const Case cases[] = {
+        {{a}, false}, {{a, ab, c}, false}, {{a, b}, true}, {{b, a}, true}, {{c, c}, true},
+    };
+    for (const Walker walker : kEveryWalker) {
+        for (const Case& c : cases) {
+            FoundFileTable table;
+            runWalker(walker, c.listed, table);
+            EXPECT_FALSE(table.isEmpty());
+            EXPECT_EQ(table.mayRepeatPaths(), c.mayRepeat) << walkerName(walker) << " " << c.listed.join(' ').toStdString();
+            table.clear();
+            EXPECT_FALSE(table.mayRepeatPaths());
+        }
+    }
+
+    // Rows appended by path, or below a listed folder nobody vouches for, may repeat.
+    FoundFileTable byPath;
+    byPath.append("/d/x", 0);
+    EXPECT_TRUE(byPath.mayRepeatPaths());
+    FoundFileTable byHand;
+    byHand.beginListedFolder("/d/");
+    byHand.beginFolder("/d/");
+    byHand.appendFile("x", 1, 0);
+    EXPECT_TRUE(byHand.mayRepeatPaths());
+}
+
+TEST(FolderListing, ANameHandedOutTwiceIsKeptOnceAtItsFirstPlace)
+{
+    // As a folder changing between two reads of its listing could give it:
+    // "b" twice as a file, "d" as a folder and later as a file, "e" as a
+    // folder twice; names stored in listing order.
+    FolderListing listing;
+    const auto name = [&](const char* text) {
+        const ListedName stored{quint32(listing.names.size()), quint32(std::strlen(text))};
+        listing.names.append(text);
+        return stored;
+    };
+    const auto file = [&](const char* text, quint64 inode) {
+        const ListedName stored = name(text);
+        listing.files.push_back({stored.offset, quint16(stored.length), platform::FileType::Regular, 0, inode, 0});
+    };
+    const auto folder = [&](const char* text, quint64 inode) {
+        listing.subfolders.push_back({name(text), FolderSighting{inode, 0, FolderSighting::Source::Listing}});
+    };
+    file("a", 1);
+    file("b", 2);
+    folder("d", 3);
+    folder("e", 4);
+    file("c", 5);
+    file("b", 6);
+    file("d", 7);
+    folder("e", 8);
+    folder("f", 9);
+    file("bb", 10);
+
+    std::vector<quint32> buckets;
+    dropRepeatedNames(listing, buckets);
+    std::vector<quint64> files;
+    for (const ListedFile& f : listing.files)
+        files.push_back(f.inode);
+    std::vector<quint64> folders;
+    for (const ListedSubfolder& f : listing.subfolders)
+        folders.push_back(f.seen.inode);
+    EXPECT_EQ(files, (std::vector<quint64>{1, 2, 5, 10}));
+    EXPECT_EQ(folders, (std::vector<quint64>{3, 4, 9}));
+    EXPECT_EQ(QByteArray(listing.nameData(listing.files[3].name()), 2), "bb");
+}
