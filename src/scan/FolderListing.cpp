@@ -83,6 +83,22 @@ void dropRepeatedNames(FolderListing& listing, std::vector<quint32>& buckets)
     keepFirst(listing.subfolders, files);
 }
 
+void appendListedFiles(FoundFileTable& table, const QString& folderPath, const FolderListing& listing)
+{
+    table.beginFolder(folderPath, listing.device);
+    // Both lists are in listing order, so the few other devices are met in step.
+    auto other = listing.otherDevices.begin();
+    for (const ListedFile& file : listing.files) {
+        quint64 device = listing.device;
+        while (other != listing.otherDevices.end() && other->nameOffset < file.nameOffset)
+            ++other;
+        if (other != listing.otherDevices.end() && other->nameOffset == file.nameOffset)
+            device = other->device;
+        table.appendFile(listing.nameData(file.name()), file.nameLength, file.localSeconds,
+                         {file.inode, file.size, file.type, device});
+    }
+}
+
 bool dropsFolderSilently(int error)
 {
     return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
@@ -162,6 +178,9 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
             listing.files.push_back({stored.offset, quint16(stored.length),
                                      type == DT_LNK ? platform::FileType::Link : platform::FileType::Regular,
                                      statxDate(status, kind, times), status.stx_ino, qint64(status.stx_size)});
+            const quint64 device = makedev(status.stx_dev_major, status.stx_dev_minor);
+            if (device != listing.device)
+                listing.otherDevices.push_back({stored.offset, device});
         }
     }
     dropRepeatedNames(listing, scratch.nameBuckets);

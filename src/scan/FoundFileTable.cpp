@@ -1,5 +1,7 @@
 #include "scan/FoundFileTable.h"
 
+#include <algorithm>
+
 QString FoundFileTable::path(qsizetype i) const
 {
     const Entry& entry = m_entries[size_t(i)];
@@ -9,7 +11,13 @@ QString FoundFileTable::path(qsizetype i) const
 platform::FileIdentity FoundFileTable::identity(qsizetype i) const
 {
     const Entry& entry = m_entries[size_t(i)];
-    return {m_folderFacts[entry.folder].device, entry.inode, platform::FileType(entry.type)};
+    quint64 device = m_folderFacts[entry.folder].device;
+    if (!m_ownDevices.empty()) {
+        const auto own = std::lower_bound(m_ownDevices.begin(), m_ownDevices.end(), std::pair(quint64(i), quint64(0)));
+        if (own != m_ownDevices.end() && own->first == quint64(i))
+            device = own->second;
+    }
+    return {device, entry.inode, platform::FileType(entry.type)};
 }
 
 QString FoundFileTable::listedFolder(qsizetype i) const
@@ -25,6 +33,7 @@ void FoundFileTable::clear()
     std::vector<QString>().swap(m_listedFolders);
     std::vector<Entry>().swap(m_entries);
     std::string().swap(m_names);
+    std::vector<std::pair<quint64, quint64>>().swap(m_ownDevices);
     m_mayRepeatPaths = false;
 }
 
@@ -73,6 +82,8 @@ void FoundFileTable::appendFile(const char* utf8Name, size_t length, qint64 loca
     entry.nameLength = quint64(length);
     entry.type = quint64(facts.type);
     entry.folder = quint32(m_folders.size() - 1);
+    if (facts.device != 0 && facts.device != m_folderFacts.back().device)
+        m_ownDevices.emplace_back(quint64(m_entries.size()), facts.device);
     m_entries.push_back(entry);
     m_names.append(utf8Name, length);
 }
@@ -82,5 +93,6 @@ size_t FoundFileTable::memoryUsed() const
     size_t folders = m_folders.capacity() * sizeof(QString) + m_folderFacts.capacity() * sizeof(FolderFacts);
     for (const QString& folder : m_folders)
         folders += size_t(folder.capacity()) * 2 + 32;
-    return folders + m_entries.capacity() * sizeof(Entry) + m_names.capacity();
+    return folders + m_entries.capacity() * sizeof(Entry) + m_names.capacity()
+        + m_ownDevices.capacity() * sizeof(m_ownDevices[0]);
 }

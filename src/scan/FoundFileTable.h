@@ -10,7 +10,9 @@
 //
 // Each file also keeps what identifies it (inode, type, size as listed) and
 // each folder its device and the listed folder it lies below, so that a later
-// action can check it acts on the very file the scan found.
+// action can check it acts on the very file the scan found. A file whose own
+// device is not its folder's (a file bind-mounted into the folder, a file of
+// an overlay) keeps its device in a short side list.
 
 #include "platform/FileIdentity.h"
 #include "scan/DateText.h"
@@ -33,6 +35,8 @@ struct FoundFileFacts {
     quint64 inode = 0;
     qint64 size = 0;
     platform::FileType type = platform::FileType::Unknown;
+    /** The file's own device; 0 when it is its folder's. */
+    quint64 device = 0;
 };
 
 class FoundFileTable {
@@ -116,5 +120,7 @@ private:
     std::vector<QString> m_listedFolders;
     std::vector<Entry> m_entries;
     std::string m_names;
+    /** (file index, device) of the files whose device is not their folder's, by index. */
+    std::vector<std::pair<quint64, quint64>> m_ownDevices;
     bool m_mayRepeatPaths = false;
 };

@@ -191,10 +191,7 @@ private:
             }
         }
         ++counts.folders;
-        table.beginFolder(QString::fromUtf8(node.path), listing.device);
-        for (const ListedFile& file : listing.files)
-            table.appendFile(listing.nameData(file.name()), file.nameLength, file.localSeconds,
-                             {file.inode, file.size, file.type});
+        appendListedFiles(table, QString::fromUtf8(node.path), listing);
         counts.files += qint64(listing.files.size());
         node.listing = FolderListing();
     }

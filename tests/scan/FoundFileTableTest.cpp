@@ -1,12 +1,20 @@
-// The found-file table's own promises: what it says of repeated paths, and a
-// listing that never hands out a name twice.
+// The found-file table's own promises: what it says of repeated paths, each
+// file's identity as the Trash will read it again, and a listing that never
+// hands out a name twice.
 
 #include "ScanTestSupport.h"
 #include "TempTree.h"
 
 #include "scan/FolderListing.h"
 
+#include <QFile>
+#include <QScopeGuard>
+#include <QSet>
+
 #include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -56,6 +64,47 @@ TEST(FoundFileTable, OnlyWalksOfFoldersNoneOfWhichLiesInsideAnotherPromiseUnique
     byHand.beginFolder("/d/");
     byHand.appendFile("x", 1, 0);
     EXPECT_TRUE(byHand.mayRepeatPaths());
+}
+
+TEST(FoundFileTable, AFileOnAnotherDeviceThanItsFolderKeepsItsOwnDevice)
+{
+    // As a file bind-mounted into a folder, or any file of an overlay (whose
+    // folders report the overlay's device and files their own layer's).
+    TempTree tree;
+    tree.file("r/plain.txt");
+    tree.file("r/bound.txt");
+    tree.file("r/sub/later.txt");
+    const QByteArray mountPoint = QFile::encodeName(tree.dir("m"));
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root and a mount namespace that allows it)";
+    QFile source(tree.path("m/source.txt"));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.close();
+    const QByteArray bound = QFile::encodeName(tree.path("r/bound.txt"));
+    const bool bindMounted = ::mount(QFile::encodeName(source.fileName()).constData(), bound.constData(), nullptr,
+                                     MS_BIND, nullptr) == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (bindMounted)
+            ::umount2(bound.constData(), MNT_DETACH);
+        ::umount2(mountPoint.constData(), MNT_DETACH);
+    });
+    if (!bindMounted)
+        GTEST_SKIP() << "cannot bind-mount a file here";
+
+    for (const Walker walker : kEveryWalker) {
+        FoundFileTable table;
+        runWalker(walker, {slashed(tree.path("r"))}, table);
+        ASSERT_EQ(table.size(), 3) << walkerName(walker);
+        QSet<quint64> devices;
+        for (qsizetype i = 0; i < table.size(); ++i) {
+            struct stat status;
+            ASSERT_EQ(::lstat(QFile::encodeName(table.path(i)).constData(), &status), 0);
+            // What the Trash compares before it moves the file.
+            EXPECT_EQ(table.identity(i), platform::identityOf(status)) << walkerName(walker) << " " << table.path(i).toStdString();
+            devices.insert(table.identity(i).device);
+        }
+        EXPECT_EQ(devices.size(), 2u) << walkerName(walker);
+    }
 }
 
 TEST(FolderListing, ANameHandedOutTwiceIsKeptOnceAtItsFirstPlace)
