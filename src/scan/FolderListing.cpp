@@ -83,9 +83,9 @@ void dropRepeatedNames(FolderListing& listing, std::vector<quint32>& buckets)
     keepFirst(listing.subfolders, files);
 }
 
-void appendListedFiles(FoundFileTable& table, const QString& folderPath, const FolderListing& listing)
+void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const FolderListing& listing)
 {
-    table.beginFolder(folderPath, listing.device);
+    table.beginFolderUtf8(folderPath, listing.device);
     // Both lists are in listing order, so the few other devices are met in step.
     auto other = listing.otherDevices.begin();
     for (const ListedFile& file : listing.files) {

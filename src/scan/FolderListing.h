@@ -110,10 +110,10 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
 void dropRepeatedNames(FolderListing& listing, std::vector<quint32>& buckets);
 
 /**
- * Appends the files of `listing`, the folder `folderPath` (ending in "/"), to
+ * Appends the files of `listing`, the folder `folderPath` (UTF-8, ending in "/"), to
  * `table` as one run of its files, each with its date and identity.
  */
-void appendListedFiles(FoundFileTable& table, const QString& folderPath, const FolderListing& listing);
+void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const FolderListing& listing);
 
 /**
  * Whether a failure to list a folder drops it silently: permission denied,

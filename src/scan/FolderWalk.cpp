@@ -221,7 +221,7 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
             if (listing.error != 0 && std::strcmp(listing.failedCall, "open") == 0)
                 continue;
             ++counts.folders;
-            appendListedFiles(table, folder.path, listing);
+            appendListedFiles(table, folder.path.toUtf8(), listing);
             counts.files += qint64(listing.files.size());
         }
     }

@@ -191,7 +191,7 @@ private:
             }
         }
         ++counts.folders;
-        appendListedFiles(table, QString::fromUtf8(node.path), listing);
+        appendListedFiles(table, node.path, listing);
         counts.files += qint64(listing.files.size());
         node.listing = FolderListing();
     }

@@ -11,6 +11,8 @@
 #include <QScopeGuard>
 #include <QSet>
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
@@ -105,6 +107,52 @@ TEST(FoundFileTable, AFileOnAnotherDeviceThanItsFolderKeepsItsOwnDevice)
         }
         EXPECT_EQ(devices.size(), 2u) << walkerName(walker);
     }
+}
+
+TEST(FoundFileTable, EveryValueComesBackWhateverItsSizeAndWhereverItsBlockEnds)
+{
+    // Dates, inodes and sizes near and past the compact fields' limits,
+    // names of many lengths (an empty one too) running over block ends, some
+    // files on another device than their folder's.
+    const qint64 dates[] = {kNoDate, 0, 1, localSecondsOf(QDate(1931, 12, 31)), localSecondsOf(QDate(2000, 1, 1)),
+                            localSecondsOf(QDate(2068, 1, 19), QTime(3, 14, 7)), localSecondsOf(QDate(2100, 1, 1)),
+                            std::numeric_limits<qint64>::max()};
+    const quint64 numbers[] = {0, 7, 0xfffffffeu, 0xffffffffu, 0x100000000u, std::numeric_limits<quint64>::max()};
+    struct Expected {
+        QString path;
+        qint64 date;
+        FoundFileFacts facts;
+    };
+    std::vector<Expected> expected;
+    FoundFileTable table;
+    for (int folder = 0; folder < 5; ++folder) {
+        const QString folderPath = QStringLiteral("/data/f%1/").arg(folder);
+        table.beginFolder(folderPath, 100 + folder);
+        for (int i = 0; i < 2500; ++i) {
+            const int n = int(expected.size());
+            const QByteArray name = QByteArray(n % 37, char('a' + n % 26)) + QByteArray::number(n).repeated(i % 3);
+            FoundFileFacts facts{numbers[n % 6], qint64(numbers[n / 6 % 6] >> 1),
+                                 n % 2 ? platform::FileType::Regular : platform::FileType::Link,
+                                 n % 11 == 0 ? quint64(900 + n) : 0};
+            table.appendFile(name.constData(), size_t(name.size()), dates[n % 8], facts);
+            if (facts.device == 0)
+                facts.device = quint64(100 + folder);
+            expected.push_back({folderPath + QString::fromUtf8(name), dates[n % 8], facts});
+        }
+    }
+    ASSERT_EQ(table.size(), qsizetype(expected.size()));
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        const Expected& e = expected[size_t(i)];
+        ASSERT_EQ(table.path(i), e.path) << i;
+        ASSERT_EQ(table.localSeconds(i), e.date) << i;
+        ASSERT_EQ(table.size(i), e.facts.size) << i;
+        ASSERT_EQ(table.identity(i), (platform::FileIdentity{e.facts.device, e.facts.inode, e.facts.type})) << i;
+    }
+    table.clear();
+    EXPECT_TRUE(table.isEmpty());
+    table.append(QStringLiteral("/x/y"), 5);
+    EXPECT_EQ(table.path(0), "/x/y");
+    EXPECT_EQ(table.localSeconds(0), 5);
 }
 
 TEST(FolderListing, ANameHandedOutTwiceIsKeptOnceAtItsFirstPlace)
