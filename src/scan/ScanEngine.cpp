@@ -30,7 +30,7 @@ constexpr qint64 kProgressIntervalMs = 100;
 // How much the listings read ahead of the coordinator may hold before the
 // workers wait for it to catch up: on a warm cache they read far faster than
 // it merges, and every listing waiting carries each file's date, inode and size.
-constexpr size_t kDefaultReadAheadBytes = 8 << 20;
+constexpr size_t kDefaultReadAheadBytes = 24 << 20;
 
 // One folder of the walk. A worker fills it and its children; from the
 // moment `done` is set only the coordinator touches it. The coordinator owns
