@@ -5,6 +5,21 @@
 #include <cstring>
 #include <utility>
 
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+// Rows in table order, each once, of a table that holds no path twice (what a
+// scan of folders none of which lies inside another gives) have nothing to drop.
+bool nothingToDrop(const FoundFileTable& table, const std::vector<qsizetype>& rows)
+{
+    return !table.mayRepeatPaths()
+        && std::adjacent_find(rows.begin(), rows.end(), std::greater_equal<qsizetype>()) == rows.end();
+}
+
+} // namespace
+
 qint64 dayDifference(qint64 fromLocalSeconds, qint64 toLocalSeconds)
 {
     return dayNumberOf(toLocalSeconds) - dayNumberOf(fromLocalSeconds);
@@ -30,7 +45,10 @@ std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const Range
 {
     differences.DAYDIFF1.clear();
     differences.DAYDIFF2.clear();
-    return keepFirstOfEachPath(table, filesInRange(table, choice, differences, PlainStatements{}));
+    std::vector<qsizetype> rows = filesInRange(table, choice, differences, PlainStatements{});
+    if (nothingToDrop(table, rows))
+        return rows;
+    return keepFirstOfEachPath(table, rows);
 }
 
 namespace {
@@ -124,6 +142,9 @@ void radixSortByUpperHalf(std::vector<quint64>& keys)
 
 std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const std::vector<qsizetype>& rows)
 {
+    if (nothingToDrop(table, rows))
+        return rows;
+
     // The first row of each path stays, in table order; paths are compared
     // exactly, since two names that differ only in letter case are two files
     // here. A hash set would do, but with a million rows its random probes

@@ -2,6 +2,9 @@
 
 #include "scan/FileChecks.h"
 
+#include <QHashFunctions>
+
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
@@ -31,6 +34,71 @@ ListedName storeName(QByteArray& names, const char* name, size_t length)
 
 } // namespace
 
+void dropRepeatedNames(FolderListing& listing, std::vector<quint32>& buckets)
+{
+    const size_t files = listing.files.size();
+    const size_t count = files + listing.subfolders.size();
+    if (count < 2)
+        return;
+    // Entry e is file e, or subfolder e - files; names were stored in
+    // listing order, so the earlier of two entries has the lower offset.
+    const auto nameOf = [&](size_t entry) {
+        return entry < files ? listing.files[entry].name() : listing.subfolders[entry - files].name;
+    };
+    const auto bytesOf = [&](const ListedName& name) { return QByteArrayView(listing.nameData(name), name.length); };
+    const size_t mask = std::bit_ceil(2 * count) - 1;
+    buckets.assign(mask + 1, 0);
+    std::vector<bool> repeated;
+    size_t file = 0;
+    size_t subfolder = files;
+    while (file < files || subfolder < count) {
+        const bool takeFile = subfolder == count
+            || (file < files && listing.files[file].nameOffset < listing.subfolders[subfolder - files].name.offset);
+        const size_t entry = takeFile ? file++ : subfolder++;
+        const QByteArrayView name = bytesOf(nameOf(entry));
+        for (size_t slot = qHash(name) & mask;; slot = (slot + 1) & mask) {
+            if (buckets[slot] == 0) {
+                buckets[slot] = quint32(entry + 1);
+                break;
+            }
+            if (bytesOf(nameOf(buckets[slot] - 1)) == name) {
+                if (repeated.empty())
+                    repeated.resize(count);
+                repeated[entry] = true;
+                break;
+            }
+        }
+    }
+    if (repeated.empty())
+        return;
+    const auto keepFirst = [&](auto& entries, size_t first) {
+        size_t kept = 0;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (!repeated[first + i])
+                entries[kept++] = entries[i];
+        }
+        entries.resize(kept);
+    };
+    keepFirst(listing.files, 0);
+    keepFirst(listing.subfolders, files);
+}
+
+void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const FolderListing& listing)
+{
+    table.beginFolderUtf8(folderPath, listing.device);
+    // Both lists are in listing order, so the few other devices are met in step.
+    auto other = listing.otherDevices.begin();
+    for (const ListedFile& file : listing.files) {
+        quint64 device = listing.device;
+        while (other != listing.otherDevices.end() && other->nameOffset < file.nameOffset)
+            ++other;
+        if (other != listing.otherDevices.end() && other->nameOffset == file.nameOffset)
+            device = other->device;
+        table.appendFile(listing.nameData(file.name()), file.nameLength, file.localSeconds,
+                         {file.inode, file.size, file.type, device});
+    }
+}
+
 bool dropsFolderSilently(int error)
 {
     return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
@@ -58,7 +126,7 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 continue;
             listing.error = errno;
             listing.failedCall = "read";
-            return;
+            break;
         }
         for (long position = 0; position < read;) {
             const auto* entry = reinterpret_cast<const LinuxDirent64*>(scratch.buffer.data() + position);
@@ -110,6 +178,10 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
             listing.files.push_back({stored.offset, quint16(stored.length),
                                      type == DT_LNK ? platform::FileType::Link : platform::FileType::Regular,
                                      statxDate(status, kind, times), status.stx_ino, qint64(status.stx_size)});
+            const quint64 device = makedev(status.stx_dev_major, status.stx_dev_minor);
+            if (device != listing.device)
+                listing.otherDevices.push_back({stored.offset, device});
         }
     }
+    dropRepeatedNames(listing, scratch.nameBuckets);
 }
