@@ -19,6 +19,16 @@ std::vector<platform::TrashItem> trashItems(const FoundFileTable& table, const s
     return items;
 }
 
+platform::TrashSummary trashSummary(const FoundFileTable& table, const std::vector<qsizetype>& tableIndices)
+{
+    platform::TrashSummary summary;
+    summary.fileCount = int(tableIndices.size());
+    for (const qsizetype index : tableIndices)
+        if (index >= 0 && index < table.size())
+            summary.totalBytes += table.size(index);
+    return summary;
+}
+
 std::unique_ptr<platform::TrashRequest> makeRecycleBinRequest(std::vector<platform::TrashItem> items)
 {
     return std::make_unique<platform::TrashRequest>(std::move(items));

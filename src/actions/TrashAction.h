@@ -4,8 +4,8 @@
 // request that moves them, which files it moved and the summary of the files
 // that stayed.
 //
-// The window asks platform::Dialogs::confirmTrash(summarizeTrash(items))
-// first, runs the request off its thread with a progress window whose Cancel
+// The window asks platform::Dialogs::confirmTrash(trashSummary(table, rows))
+// first, builds the request items only after a Yes, runs the request off its thread with a progress window whose Cancel
 // calls TrashRequest::cancel(), shows trashFailureSummary() when it is not
 // empty, and removes the rows of the files movedFiles() names: a row leaves
 // exactly when the request itself reports its file moved.
@@ -27,6 +27,14 @@
  * path, which the request refuses.
  */
 std::vector<platform::TrashItem> trashItems(const FoundFileTable& table, const std::vector<qsizetype>& tableIndices);
+
+/**
+ * The question's figures for the files at `tableIndices`: one file each, with
+ * the sizes the scan recorded (0 for an index the table does not hold), the
+ * same as summarizeTrash(trashItems(table, tableIndices)) without building a
+ * path per file.
+ */
+platform::TrashSummary trashSummary(const FoundFileTable& table, const std::vector<qsizetype>& tableIndices);
 
 /** The one request that moves `items` to the Trash, in their order. */
 std::unique_ptr<platform::TrashRequest> makeRecycleBinRequest(std::vector<platform::TrashItem> items);

@@ -22,6 +22,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 class Form2;
 class QGroupBox;
@@ -111,6 +112,8 @@ private:
     void writeDateKind();
     /** Caption, icon and application title, as start-up sets them. */
     void setCaptionIconAndTitle();
+    /** Empties the found-file table, its memory given back on a thread of its own. */
+    void emptyFoundFiles();
     /** Walks the listed folders off the window thread, showing progress in the caption. */
     void walkListedFolders(const QStringList& folders, GuardedProcedure& guard);
     /** Shows queued error reports one at a time, in the order they happened. */
@@ -129,6 +132,8 @@ private:
     QRadioButton* m_option3 = nullptr;
 
     FoundFileTable m_foundFiles;
+    /** Frees the memory of the table emptied last. */
+    std::thread m_tableRelease;
     FolderScan m_folderScan;
     std::unique_ptr<Form2> m_form2;
     bool m_scanning = false;

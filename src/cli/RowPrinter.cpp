@@ -16,6 +16,8 @@ RowPrinter::RowPrinter(DateFormat format, bool print0)
     : m_format(format)
     , m_print0(print0)
 {
+    // Room for a block and the row that fills it, kept from flush to flush.
+    m_buffer.reserve(kBlockSize + 64 * 1024);
 }
 
 RowPrinter::~RowPrinter()
@@ -35,7 +37,7 @@ void RowPrinter::appendDate(qint64 localSeconds)
 {
     m_buffer.append('\t');
     if (m_format == DateFormat::Locale) {
-        m_buffer.append(m_localeDates.text(localSeconds).toUtf8());
+        m_localeDates.append(localSeconds, m_buffer);
         return;
     }
     if (localSeconds == kNoDate)
@@ -88,7 +90,7 @@ bool RowPrinter::flush()
 {
     if (!m_buffer.isEmpty() && std::fwrite(m_buffer.constData(), 1, size_t(m_buffer.size()), stdout) != size_t(m_buffer.size()))
         m_failed = true;
-    m_buffer.clear();
+    m_buffer.truncate(0);
     if (std::fflush(stdout) != 0)
         m_failed = true;
     return !m_failed;

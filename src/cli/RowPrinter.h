@@ -37,7 +37,7 @@ private:
     bool m_print0;
     QByteArray m_buffer;
     bool m_failed = false;
-    DateTextCache m_localeDates;
+    DateTextUtf8 m_localeDates;
     QHash<qint64, QByteArray> m_isoDays;
     quint32 m_folder = quint32(-1);
     QByteArray m_folderBytes;

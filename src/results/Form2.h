@@ -133,6 +133,8 @@ private:
     /** The passes of "Start Finding" for `choice`, numbered by `steps` (in FilterStatement order). */
     void find(GuardedProcedure& guard, const RangeChoice& choice, const std::array<int, 8>& steps,
               std::vector<qsizetype>& rows);
+    /** The request items of the files at `tableIndices`, built off the window thread while it repaints. */
+    std::vector<platform::TrashItem> trashItemsOf(const std::vector<qsizetype>& tableIndices);
     /** Runs a Trash request off the window thread, with a progress window and Cancel when it takes long. */
     std::vector<platform::TrashOutcome> runTrashRequest(platform::TrashRequest& request);
     QStringList startFindingExtraLines() const;

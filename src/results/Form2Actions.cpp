@@ -4,7 +4,8 @@
 //
 // The Trash request and the writing of a saved list run on a worker thread
 // while the window keeps repainting. Neither reads the list there: the request
-// holds its own copy of each file's path and identity and the save writes text
+// holds its own copy of each file's path and identity (made from the table
+// after the question, by a table reader) and the save writes text
 // made beforehand on the window thread, so the list may change meanwhile
 // without harm. Afterwards a row leaves the list only when it still shows a
 // file the request reports moved. A second press of the same button while its
@@ -65,6 +66,23 @@ std::vector<int> rowsShowing(const ResultStore& store, const std::vector<std::pa
 
 } // namespace
 
+std::vector<platform::TrashItem> Form2::trashItemsOf(const std::vector<qsizetype>& tableIndices)
+{
+    // A path and a listed folder per file: for a million files that is a
+    // good part of a second, so it is made by a table reader (a reset of the
+    // list waits for it) while the window goes on repainting.
+    std::vector<platform::TrashItem> items;
+    m_tableReaders.watch(m_model);
+    const std::shared_future<QByteArray> built =
+        m_tableReaders.start([&items, &table = m_model->store().table(), &tableIndices] {
+            items = trashItems(table, tableIndices);
+            return QByteArray();
+        });
+    runKeepingWindowsResponsive([&built] { built.wait(); });
+    built.get();
+    return items;
+}
+
 std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashRequest& request)
 {
     // The progress window appears only when the move takes long; its Cancel
@@ -104,21 +122,20 @@ void Form2::PushButton3_Click()
     GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));
 
     std::vector<qsizetype> indices;
-    std::vector<platform::TrashItem> items;
-    guard.step(100, [&] {
-        indices = checkedTableIndices(m_model->store());
-        items = trashItems(m_model->store().table(), indices);
-    });
+    guard.step(100, [&] { indices = checkedTableIndices(m_model->store()); });
     // Nothing checked: nothing to ask about and nothing to move.
-    if (guard.test(102, [&] { return !items.empty(); })) {
-        // One question for the whole request, with the count and the size the scan recorded.
+    if (guard.test(102, [&] { return !indices.empty(); })) {
+        // One question for the whole request, with the count and the size the
+        // scan recorded, summed straight from the table.
         bool confirmed = false;
-        guard.step(104, [&] { confirmed = m_services.dialogs.confirmTrash(platform::summarizeTrash(items)); });
+        guard.step(104, [&] {
+            confirmed = m_services.dialogs.confirmTrash(trashSummary(m_model->store().table(), indices));
+        });
         if (guard.test(106, [&] { return confirmed; })) {
             std::vector<platform::TrashOutcome> outcomes;
             guard.step(108, [&] { m_pointer->setState(PointerState::Busy); });
             guard.step(110, [&] {
-                const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(std::move(items));
+                const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(trashItemsOf(indices));
                 outcomes = runTrashRequest(*request);
             });
             guard.step(112, [&] { m_pointer->setState(PointerState::Default); });

@@ -191,3 +191,70 @@ QString DateTextCache::text(qint64 localSeconds)
         found = m_days.insert(day, m_locale.toString(dateTimeOf(day * kSecondsPerDay).date(), m_dateFormat));
     return second == 0 ? *found : *found + QLatin1Char(' ') + time;
 }
+
+DateTextUtf8::DateTextUtf8(const QLocale& locale)
+    : m_cache(locale)
+{
+}
+
+DateTextUtf8::Piece DateTextUtf8::store(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    const Piece piece{quint32(m_texts.size()), quint16(utf8.size()), quint16(text.size())};
+    m_texts += utf8;
+    return piece;
+}
+
+const DateTextUtf8::Piece& DateTextUtf8::timePiece(int second)
+{
+    if (m_times.empty())
+        m_times.resize(size_t(kSecondsPerDay));
+    Piece& piece = m_times[size_t(second)];
+    // On day 0 the general date text is the time alone, so the time of
+    // second s is the text of local seconds s.
+    if (piece.size == 0)
+        piece = store(m_cache.text(second));
+    return piece;
+}
+
+const DateTextUtf8::Piece& DateTextUtf8::dayPiece(qint64 day)
+{
+    auto found = m_days.find(day);
+    // At midnight the general date text is the date alone.
+    if (found == m_days.end())
+        found = m_days.insert(day, store(m_cache.text(day * kSecondsPerDay)));
+    return *found;
+}
+
+qsizetype DateTextUtf8::append(qint64 localSeconds, QByteArray& out)
+{
+    if (localSeconds == kNoDate)
+        return 0;
+    const qint64 day = dayNumberOf(localSeconds);
+    const int second = int(localSeconds - day * kSecondsPerDay);
+    if (day == 0) {
+        const Piece& time = timePiece(second);
+        appendPiece(time, out);
+        return time.length;
+    }
+    const Piece date = dayPiece(day);
+    appendPiece(date, out);
+    if (second == 0)
+        return date.length;
+    const Piece& time = timePiece(second);
+    out.append(' ');
+    appendPiece(time, out);
+    return date.length + 1 + time.length;
+}
+
+qsizetype DateTextUtf8::length(qint64 localSeconds)
+{
+    if (localSeconds == kNoDate)
+        return 0;
+    const qint64 day = dayNumberOf(localSeconds);
+    const int second = int(localSeconds - day * kSecondsPerDay);
+    if (day == 0)
+        return timePiece(second).length;
+    const qsizetype date = dayPiece(day).length;
+    return second == 0 ? date : date + 1 + timePiece(second).length;
+}

@@ -16,6 +16,7 @@
 
 #include <limits>
 #include <optional>
+#include <vector>
 
 /** The stored value of a file that was gone when its date was looked up. */
 inline constexpr qint64 kNoDate = std::numeric_limits<qint64>::min();
@@ -65,4 +66,40 @@ private:
     QString m_timeFormat;
     QHash<qint64, QString> m_days;
     QHash<int, QString> m_times;
+};
+
+/**
+ * The general date text of many dates as UTF-8, appended straight to an
+ * output buffer: the same texts as DateTextCache, each day's date and each
+ * second's time encoded once and then only copied. A million rows printed
+ * or laid out cost no text object each.
+ */
+class DateTextUtf8 {
+public:
+    explicit DateTextUtf8(const QLocale& locale = QLocale::system());
+    /** Appends the text of `localSeconds` (nothing for kNoDate); returns its length in UTF-16 code units. */
+    qsizetype append(qint64 localSeconds, QByteArray& out);
+    /** The length of that text in UTF-16 code units, as a column width counts it. */
+    qsizetype length(qint64 localSeconds);
+
+private:
+    /** Where a text lies in m_texts, with its length in UTF-16 code units. */
+    struct Piece {
+        quint32 offset = 0;
+        quint16 size = 0;
+        quint16 length = 0;
+    };
+    const Piece& timePiece(int second);
+    const Piece& dayPiece(qint64 day);
+    Piece store(const QString& text);
+    void appendPiece(const Piece& piece, QByteArray& out) const
+    {
+        out.append(m_texts.constData() + piece.offset, piece.size);
+    }
+
+    DateTextCache m_cache;
+    QByteArray m_texts;
+    /** One per second of the day; a size of 0 marks a text not made yet. */
+    std::vector<Piece> m_times;
+    QHash<qint64, Piece> m_days;
 };

@@ -3,8 +3,6 @@
 #include "platform/FileSystem.h"
 #include "scan/FolderListing.h"
 
-#include <cerrno>
-
 bool HasUnsafeChars(QStringView name)
 {
     for (const char32_t c : name.toUcs4()) {
@@ -67,22 +65,4 @@ QStringList ListFiles(const QString& folder, const QString& pattern)
     for (const ListedFile& file : listing.files)
         names << QString::fromUtf8(listing.nameData(file.name()), file.nameLength);
     return names;
-}
-
-bool dropsFolderSilently(int error)
-{
-    return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR || error == ELOOP
-        || error == ENAMETOOLONG || error == kFolderChanged;
-}
-
-bool beginListing(const OpenedFolder& folder, FolderListing& listing)
-{
-    listing.clear();
-    if (!folder.descriptor.isOpen()) {
-        listing.error = folder.error != 0 ? folder.error : EBADF;
-        listing.failedCall = "open";
-        return false;
-    }
-    listing.device = folder.device;
-    return true;
 }

@@ -14,6 +14,7 @@
 #include "platform/FileIdentity.h"
 #include "scan/FileDates.h"
 #include "scan/FolderDescriptor.h"
+#include "scan/FoundFileTable.h"
 
 #include <QByteArray>
 
@@ -38,6 +39,13 @@ struct ListedFile {
     ListedName name() const { return {nameOffset, nameLength}; }
 };
 
+/** A file whose own device differs from its folder's (a file bind-mounted there, a file of an overlay). */
+struct ListedDevice {
+    /** The file's name offset, which names it among the listing's files. */
+    quint32 nameOffset;
+    quint64 device;
+};
+
 struct ListedSubfolder {
     ListedName name;
     FolderSighting seen;
@@ -54,6 +62,8 @@ struct FolderListing {
     QByteArray names;
     std::vector<ListedFile> files;
     std::vector<ListedSubfolder> subfolders;
+    /** The files not on `device`, in listing order; empty on an ordinary tree. */
+    std::vector<ListedDevice> otherDevices;
     /** Entries left out because their names are not valid UTF-8. */
     qint64 skippedNames = 0;
 
@@ -65,6 +75,7 @@ struct FolderListing {
         names.clear();
         files.clear();
         subfolders.clear();
+        otherDevices.clear();
         skippedNames = 0;
     }
     const char* nameData(const ListedName& name) const { return names.constData() + name.offset; }
@@ -78,6 +89,8 @@ enum class TildeNames { Keep, Drop };
 struct ListingScratch {
     std::vector<char> buffer = std::vector<char>(64 * 1024);
     ListingInodeTrust trust;
+    /** The hash table of dropRepeatedNames. */
+    std::vector<quint32> nameBuckets;
 };
 
 /**
@@ -93,6 +106,20 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
  * opening's error recorded as an "open" failure, when the folder is not open.
  */
 bool beginListing(const OpenedFolder& folder, FolderListing& listing);
+
+/**
+ * Drops every entry whose name an earlier entry of `listing` already had,
+ * keeping the first. A folder that changes while it is read in several
+ * pieces can hand out a name twice; without this its path would be listed,
+ * or a whole subfolder walked, twice. listFolder calls it.
+ */
+void dropRepeatedNames(FolderListing& listing, std::vector<quint32>& buckets);
+
+/**
+ * Appends the files of `listing`, the folder `folderPath` (UTF-8, ending in the path separator), to
+ * `table` as one run of its files, each with its date and identity.
+ */
+void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const FolderListing& listing);
 
 /**
  * Whether a failure to list a folder drops it silently: permission denied,

@@ -245,7 +245,7 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 break;
             listing.error = platform::errnoOfWindowsError(error);
             listing.failedCall = "read";
-            return;
+            break;
         }
         for (size_t position = 0;;) {
             const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(scratch.buffer.data() + position);
@@ -282,4 +282,5 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 break;
         }
     }
+    dropRepeatedNames(listing, scratch.nameBuckets);
 }

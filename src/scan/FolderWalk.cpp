@@ -207,7 +207,7 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
         QString normalized = NormalizeFolderPath(listed);
         if (!normalized.endsWith(kPathSeparator))
             normalized += kPathSeparator;
-        table.beginListedFolder(normalized);
+        table.beginListedFolder(normalized, PathsBelow::Unique);
         WalkContext context{{}, {}, feedback, counts, {}, {}, {}};
         std::vector<WalkFolder> collection = startingCollection({normalized}, context);
         extend(collection, true, context);
@@ -221,10 +221,7 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
             if (listing.error != 0 && std::strcmp(listing.failedCall, "open") == 0)
                 continue;
             ++counts.folders;
-            table.beginFolder(folder.path, listing.device);
-            for (const ListedFile& file : listing.files)
-                table.appendFile(listing.nameData(file.name()), file.nameLength, file.localSeconds,
-                                 {file.inode, file.size, file.type});
+            appendListedFiles(table, folder.path.toUtf8(), listing);
             counts.files += qint64(listing.files.size());
         }
     }

@@ -2,75 +2,179 @@
 
 #include "folders/FolderPath.h"
 
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Folder paths go in pieces of this size (a longer path gets a piece of its own).
+constexpr size_t kPathPieceBytes = 256 * 1024;
+// Room for the names of a block's files at its start: most names are shorter.
+constexpr size_t kBlockNameBytes = 64 * 1024;
+
+} // namespace
+
 QString FoundFileTable::path(qsizetype i) const
 {
-    const Entry& entry = m_entries[size_t(i)];
-    return m_folders[entry.folder] + QString::fromUtf8(m_names.data() + entry.nameOffset, qsizetype(entry.nameLength));
+    const QByteArrayView folder = folderPathUtf8(folderIndex(i));
+    const size_t length = nameLength(i);
+    QVarLengthArray<char, 1024> bytes(folder.size() + qsizetype(length));
+    std::memcpy(bytes.data(), folder.data(), size_t(folder.size()));
+    std::memcpy(bytes.data() + folder.size(), nameUtf8(i), length);
+    return QString::fromUtf8(bytes.constData(), bytes.size());
+}
+
+size_t FoundFileTable::nameLength(qsizetype i) const
+{
+    const Block& owner = block(i);
+    const size_t within = size_t(i) & (kBlockFiles - 1);
+    const size_t end = size_t(i) + 1 < m_count && within + 1 < kBlockFiles ? owner.entries[within + 1].nameOffset
+                                                                          : owner.names.size();
+    return end - owner.entries[within].nameOffset;
+}
+
+quint64 FoundFileTable::wideValue(const std::vector<WideValue>& values, qsizetype i)
+{
+    const auto found = std::lower_bound(values.begin(), values.end(), quint64(i),
+                                        [](const WideValue& value, quint64 index) { return value.index < index; });
+    Q_ASSERT(found != values.end() && found->index == quint64(i));
+    return found->value;
 }
 
 platform::FileIdentity FoundFileTable::identity(qsizetype i) const
 {
-    const Entry& entry = m_entries[size_t(i)];
-    return {m_folderFacts[entry.folder].device, entry.inode, platform::FileType(entry.type)};
+    const Entry& file = entry(i);
+    quint64 device = m_folderFacts[file.folder].device;
+    if (!m_ownDevices.empty()) {
+        const auto own = std::lower_bound(m_ownDevices.begin(), m_ownDevices.end(), quint64(i),
+                                          [](const WideValue& value, quint64 index) { return value.index < index; });
+        if (own != m_ownDevices.end() && own->index == quint64(i))
+            device = own->value;
+    }
+    const quint64 inode = file.inode != kWideNumber ? file.inode : wideValue(m_wideInodes, i);
+    return {device, inode, platform::FileType(file.type)};
 }
 
 QString FoundFileTable::listedFolder(qsizetype i) const
 {
-    const qint32 listed = m_folderFacts[m_entries[size_t(i)].folder].listed;
+    const qint32 listed = m_folderFacts[folderIndex(i)].listed;
     return listed < 0 ? QString() : m_listedFolders[size_t(listed)];
 }
 
 void FoundFileTable::clear()
 {
-    std::vector<QString>().swap(m_folders);
-    std::vector<FolderFacts>().swap(m_folderFacts);
-    std::vector<QString>().swap(m_listedFolders);
-    std::vector<Entry>().swap(m_entries);
-    std::string().swap(m_names);
+    *this = FoundFileTable();
 }
 
 void FoundFileTable::append(const QString& path, qint64 localSeconds, const FoundFileFacts& facts)
 {
+    m_mayRepeatPaths = true;
     const qsizetype slash = path.lastIndexOf(kPathSeparator);
-    const QString folder = path.left(slash + 1);
-    if (m_folders.empty() || m_folders.back() != folder)
-        beginFolder(folder);
+    const QByteArray folder = path.left(slash + 1).toUtf8();
+    if (m_folderFacts.empty() || folderPathUtf8(folderCount() - 1) != folder)
+        beginFolderUtf8(folder, 0);
     const QByteArray name = path.mid(slash + 1).toUtf8();
     appendFile(name.constData(), size_t(name.size()), localSeconds, facts);
 }
 
-void FoundFileTable::beginListedFolder(const QString& listedPath)
+void FoundFileTable::beginListedFolder(const QString& listedPath, PathsBelow paths)
 {
+    // Paths below two listed folders can only meet when one folder's path
+    // begins with the other's (both end in the separator), in the letter
+    // case the file system ignores.
+    if (paths == PathsBelow::MayRepeat || !listedPath.endsWith(kPathSeparator))
+        m_mayRepeatPaths = true;
+    for (const QString& earlier : m_listedFolders) {
+        if (earlier.startsWith(listedPath, kPathCase) || listedPath.startsWith(earlier, kPathCase))
+            m_mayRepeatPaths = true;
+    }
     m_listedFolders.push_back(listedPath);
+    m_listedFolderUtf8 = listedPath.toUtf8();
 }
 
 void FoundFileTable::beginFolder(const QString& folderPath, quint64 device)
 {
-    m_folders.push_back(folderPath);
-    m_folderFacts.push_back({device, qint32(m_listedFolders.size()) - 1});
+    beginFolderUtf8(folderPath.toUtf8(), device);
+}
+
+const char* FoundFileTable::storeFolderPath(QByteArrayView path)
+{
+    const size_t length = size_t(path.size());
+    if (length > m_pathPieceFree) {
+        const size_t piece = std::max(length, kPathPieceBytes);
+        m_pathPieces.push_back(std::make_unique_for_overwrite<char[]>(piece));
+        m_pathNext = m_pathPieces.back().get();
+        m_pathPieceFree = piece;
+    }
+    char* stored = m_pathNext;
+    if (length != 0)
+        std::memcpy(stored, path.data(), length);
+    m_pathNext += length;
+    m_pathPieceFree -= length;
+    return stored;
+}
+
+void FoundFileTable::beginFolderUtf8(QByteArrayView folderPath, quint64 device)
+{
+    if (m_listedFolders.empty() || !folderPath.startsWith(m_listedFolderUtf8))
+        m_mayRepeatPaths = true;
+    Q_ASSERT(m_folderFacts.size() < (size_t(1) << 28));
+    m_folderFacts.push_back({storeFolderPath(folderPath), quint32(folderPath.size()),
+                             qint32(m_listedFolders.size()) - 1, device});
 }
 
 void FoundFileTable::appendFile(const char* utf8Name, size_t length, qint64 localSeconds, const FoundFileFacts& facts)
 {
-    if (m_folders.empty())
-        beginFolder(QString());
-    Q_ASSERT(length < (1u << 16));
-    Entry entry;
-    entry.localSeconds = localSeconds;
-    entry.inode = facts.inode;
-    entry.size = facts.size;
-    entry.nameOffset = quint64(m_names.size());
-    entry.nameLength = quint64(length);
-    entry.type = quint64(facts.type);
-    entry.folder = quint32(m_folders.size() - 1);
-    m_entries.push_back(entry);
-    m_names.append(utf8Name, length);
+    if (m_folderFacts.empty())
+        beginFolderUtf8({}, 0);
+    const size_t within = m_count & (kBlockFiles - 1);
+    if (within == 0) {
+        if (!m_blocks.empty())
+            m_blocks.back().names.shrink_to_fit();
+        m_blocks.push_back({std::make_unique_for_overwrite<Entry[]>(kBlockFiles), {}});
+        m_blocks.back().names.reserve(kBlockNameBytes);
+    }
+    Block& current = m_blocks.back();
+    Q_ASSERT(current.names.size() + length <= std::numeric_limits<quint32>::max());
+    const quint64 index = m_count;
+    Entry& entry = current.entries[within];
+    if (localSeconds != kNoDate && localSeconds - kDateBase > kWideDate
+        && localSeconds - kDateBase <= std::numeric_limits<qint32>::max()) {
+        entry.date = qint32(localSeconds - kDateBase);
+    } else {
+        entry.date = kWideDate;
+        m_wideDates.push_back({index, quint64(localSeconds)});
+    }
+    if (facts.inode < kWideNumber) {
+        entry.inode = quint32(facts.inode);
+    } else {
+        entry.inode = kWideNumber;
+        m_wideInodes.push_back({index, facts.inode});
+    }
+    if (facts.size >= 0 && facts.size < qint64(kWideNumber)) {
+        entry.size = quint32(facts.size);
+    } else {
+        entry.size = kWideNumber;
+        m_wideSizes.push_back({index, quint64(facts.size)});
+    }
+    entry.nameOffset = quint32(current.names.size());
+    entry.folder = quint32(m_folderFacts.size() - 1);
+    entry.type = quint32(facts.type);
+    if (facts.device != 0 && facts.device != m_folderFacts.back().device)
+        m_ownDevices.push_back({index, facts.device});
+    current.names.append(utf8Name, length);
+    ++m_count;
 }
 
 size_t FoundFileTable::memoryUsed() const
 {
-    size_t folders = m_folders.capacity() * sizeof(QString) + m_folderFacts.capacity() * sizeof(FolderFacts);
-    for (const QString& folder : m_folders)
-        folders += size_t(folder.capacity()) * 2 + 32;
-    return folders + m_entries.capacity() * sizeof(Entry) + m_names.capacity();
+    size_t bytes = m_blocks.capacity() * sizeof(Block) + m_folderFacts.capacity() * sizeof(FolderFacts);
+    for (const Block& block : m_blocks)
+        bytes += kBlockFiles * sizeof(Entry) + block.names.capacity();
+    bytes += m_pathPieces.size() * kPathPieceBytes;
+    for (const std::vector<WideValue>* values : {&m_wideDates, &m_wideInodes, &m_wideSizes, &m_ownDevices})
+        bytes += values->capacity() * sizeof(WideValue);
+    return bytes;
 }

@@ -27,6 +27,10 @@ QString walkLocation()
 namespace {
 
 constexpr qint64 kProgressIntervalMs = 100;
+// How much the listings read ahead of the coordinator may hold before the
+// workers wait for it to catch up: on a warm cache they read far faster than
+// it merges, and every listing waiting carries each file's date, inode and size.
+constexpr size_t kDefaultReadAheadBytes = 24 << 20;
 
 // One folder of the walk. A worker fills it and its children; from the
 // moment `done` is set only the coordinator touches it. The coordinator owns
@@ -38,13 +42,26 @@ struct Node {
     bool isListedFolder = false;
     FolderListing listing;
     std::vector<std::unique_ptr<Node>> children;
+    /** What its listing and children hold while they wait to be merged. */
+    size_t bytes = 0;
     bool done = false;
 };
 
+size_t bytesHeld(const Node& node)
+{
+    const FolderListing& listing = node.listing;
+    size_t bytes = sizeof(Node) + size_t(listing.names.capacity()) + listing.files.capacity() * sizeof(ListedFile)
+        + listing.subfolders.capacity() * sizeof(ListedSubfolder) + node.children.capacity() * sizeof(Node*);
+    for (const std::unique_ptr<Node>& child : node.children)
+        bytes += sizeof(Node) + size_t(child->path.capacity());
+    return bytes;
+}
+
 class Walk {
 public:
-    Walk(DateKind kind, int threads, const std::atomic<bool>& cancel)
+    Walk(DateKind kind, int threads, size_t readAheadBytes, const std::atomic<bool>& cancel)
         : m_kind(kind)
+        , m_readAheadBytes(readAheadBytes)
         , m_cancel(cancel)
         , m_mounts(MountTable::current())
     {
@@ -74,7 +91,7 @@ public:
         QString normalized = NormalizeFolderPath(listed);
         if (!normalized.endsWith(kPathSeparator))
             normalized += kPathSeparator;
-        table.beginListedFolder(normalized);
+        table.beginListedFolder(normalized, PathsBelow::Unique);
 
         auto root = std::make_unique<Node>();
         root->path = platform::nativePath(normalized);
@@ -129,6 +146,9 @@ private:
         m_queue.clear();
         m_workerIdle.wait(lock, [this] { return m_busyWorkers == 0; });
         m_queue.clear();
+        // The listings not merged go with their nodes.
+        m_pendingBytes = 0;
+        m_readAheadFull = false;
         m_draining = false;
         lock.unlock();
         m_listed = OpenedFolder();
@@ -153,6 +173,20 @@ private:
         while (!node.done) {
             if (m_cancel)
                 return false;
+            if (m_readAheadFull && claim(node)) {
+                // The workers wait for this thread, and no worker has taken
+                // the folder it needs next: it reads the folder itself.
+                lock.unlock();
+                if (!m_coordinatorScratch) {
+                    m_coordinatorScratch = std::make_unique<ListingScratch>();
+                    m_coordinatorTimes = std::make_unique<LocalTimeCache>();
+                }
+                if (!m_cancel)
+                    list(node, *m_coordinatorScratch, *m_coordinatorTimes);
+                lock.lock();
+                finishListing(node, false, lock);
+                break;
+            }
             m_awaited = &node;
             m_nodeDone.wait_for(lock, std::chrono::milliseconds(kProgressIntervalMs / 2));
             m_awaited = nullptr;
@@ -165,6 +199,40 @@ private:
         return !m_cancel;
     }
 
+    // Takes `node` out of the queue when no worker has taken it yet.
+    bool claim(Node& node)
+    {
+        const auto queued = std::find(m_queue.begin(), m_queue.end(), &node);
+        if (queued == m_queue.end())
+            return false;
+        m_queue.erase(queued);
+        return true;
+    }
+
+    // Queues the children of `node`, just listed, and marks it done; what a
+    // worker's listing holds counts until it is merged. Leaves `lock` unlocked.
+    void finishListing(Node& node, bool byWorker, std::unique_lock<std::mutex>& lock)
+    {
+        std::vector<Node*> found;
+        found.reserve(node.children.size());
+        for (const std::unique_ptr<Node>& child : node.children)
+            found.push_back(child.get());
+        if (byWorker) {
+            m_pendingBytes += node.bytes;
+            m_readAheadFull = m_readAheadFull || m_pendingBytes >= m_readAheadBytes;
+        }
+        if (!m_draining)
+            m_queue.insert(m_queue.end(), found.begin(), found.end());
+        node.done = true;
+        // The coordinator is woken for its folder, and when the workers are
+        // about to wait for it.
+        if (m_awaited != nullptr && (m_awaited == &node || m_readAheadFull))
+            m_nodeDone.notify_one();
+        if (byWorker && --m_busyWorkers == 0 && m_draining)
+            m_workerIdle.notify_all();
+        wakeWorkers(found.size(), lock);
+    }
+
     static void reportProgress(const ScanFeedback& feedback, const ScanCounts& counts, QElapsedTimer& sinceProgress)
     {
         sinceProgress.restart();
@@ -174,6 +242,7 @@ private:
 
     void merge(Node& node, FoundFileTable& table, const ScanFeedback& feedback, ScanCounts& counts)
     {
+        const auto release = qScopeGuard([this, &node] { releaseBytes(node); });
         const FolderListing& listing = node.listing;
         counts.skippedNames += listing.skippedNames;
         if (listing.error != 0) {
@@ -191,12 +260,25 @@ private:
             }
         }
         ++counts.folders;
-        table.beginFolder(QString::fromUtf8(node.path), listing.device);
-        for (const ListedFile& file : listing.files)
-            table.appendFile(listing.nameData(file.name()), file.nameLength, file.localSeconds,
-                             {file.inode, file.size, file.type});
+        appendListedFiles(table, node.path, listing);
         counts.files += qint64(listing.files.size());
         node.listing = FolderListing();
+    }
+
+    // The merged listing no longer counts. Workers that stopped at the bound
+    // go on once half of it is merged: waking them at every folder merged
+    // would cost more than the reading itself.
+    void releaseBytes(Node& node)
+    {
+        if (node.bytes == 0)
+            return;
+        std::unique_lock lock(m_mutex);
+        m_pendingBytes -= node.bytes;
+        node.bytes = 0;
+        if (m_readAheadFull && m_pendingBytes < m_readAheadBytes / 2) {
+            m_readAheadFull = false;
+            wakeWorkers(m_queue.size(), lock);
+        }
     }
 
     void work()
@@ -206,7 +288,9 @@ private:
         std::unique_lock lock(m_mutex);
         for (;;) {
             ++m_idleWorkers;
-            m_workAvailable.wait(lock, [this] { return m_stop || (!m_queue.empty() && !m_draining); });
+            m_workAvailable.wait(lock, [this] {
+                return m_stop || (!m_queue.empty() && !m_draining && !m_readAheadFull);
+            });
             --m_idleWorkers;
             if (m_stop)
                 return;
@@ -217,20 +301,9 @@ private:
 
             if (!m_cancel)
                 list(*node, scratch, times);
-            std::vector<Node*> found;
-            found.reserve(node->children.size());
-            for (const std::unique_ptr<Node>& child : node->children)
-                found.push_back(child.get());
-
+            node->bytes = bytesHeld(*node);
             lock.lock();
-            if (!m_draining)
-                m_queue.insert(m_queue.end(), found.begin(), found.end());
-            node->done = true;
-            if (m_awaited == node)
-                m_nodeDone.notify_one();
-            if (--m_busyWorkers == 0 && m_draining)
-                m_workerIdle.notify_all();
-            wakeWorkers(found.size(), lock);
+            finishListing(*node, true, lock);
             lock.lock();
         }
     }
@@ -270,6 +343,7 @@ private:
     }
 
     const DateKind m_kind;
+    const size_t m_readAheadBytes;
     const std::atomic<bool>& m_cancel;
     const MountTable m_mounts;
     // The listed folder being walked; set and let go by the coordinator while no worker runs.
@@ -281,6 +355,11 @@ private:
     std::condition_variable m_workerIdle;
     std::deque<Node*> m_queue;
     Node* m_awaited = nullptr;
+    size_t m_pendingBytes = 0;
+    bool m_readAheadFull = false;
+    // For the folders the coordinator reads itself.
+    std::unique_ptr<ListingScratch> m_coordinatorScratch;
+    std::unique_ptr<LocalTimeCache> m_coordinatorTimes;
     size_t m_idleWorkers = 0;
     size_t m_busyWorkers = 0;
     bool m_draining = false;
@@ -310,7 +389,8 @@ ScanCounts ScanEngine::run(const QStringList& folders, FoundFileTable& table, co
     ScanCounts counts;
     QElapsedTimer sinceProgress;
     sinceProgress.start();
-    Walk walk(m_options.kind, threadCount(), cancel);
+    Walk walk(m_options.kind, threadCount(),
+              m_options.readAheadBytes != 0 ? m_options.readAheadBytes : kDefaultReadAheadBytes, cancel);
     for (const QString& listed : folders) {
         if (cancel || !walk.walkListedFolder(listed, table, feedback, counts, sinceProgress))
             break;

@@ -40,6 +40,8 @@ struct ScanOptions {
     DateKind kind = DateKind::Modified;
     /** Folder-reading threads; 0 picks a number for this machine. */
     int threads = 0;
+    /** How many bytes of listings may wait to be merged before the readers pause; 0 picks the default. */
+    size_t readAheadBytes = 0;
 };
 
 struct ScanCounts {

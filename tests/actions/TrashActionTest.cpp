@@ -40,10 +40,14 @@ TEST(TrashItems, CarryWhatTheScanRecordedInRequestOrderAndTheQuestionAddsTheReco
     EXPECT_EQ(items[2].size, 3000);
     EXPECT_TRUE(items[3].path.isEmpty()) << "a row the table no longer holds";
 
-    // None of these files exists: the question needs no look at the disk.
+    // None of these files exists: the question needs no look at the disk,
+    // and the window's sum straight from the table agrees with the items'.
     const platform::TrashSummary summary = platform::summarizeTrash(items);
     EXPECT_EQ(summary.fileCount, 4);
     EXPECT_EQ(summary.totalBytes, 12 + 1000 + 3000);
+    const platform::TrashSummary fromTable = trashSummary(table, {3, 0, 2, 99, -1});
+    EXPECT_EQ(fromTable.fileCount, 5);
+    EXPECT_EQ(fromTable.totalBytes, 12 + 1000 + 3000);
 }
 
 TEST_F(TrashActionTest, OnlyFilesTheRequestMovedCountAsMoved)

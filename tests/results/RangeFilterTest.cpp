@@ -55,6 +55,8 @@ TEST(RangeFilter, RepeatedPathsAmongManyAreDroppedExactlyAsASimpleSetWould)
 {
     // Enough distinct paths that some 32-bit path hashes coincide, with every
     // third row repeating an earlier path or differing from one in case only.
+    // Then one folder of names alike but for their middle, some repeated, and
+    // names shorter than eight bytes.
     FoundFileTable table;
     std::vector<qsizetype> rows;
     for (int i = 0; i < 150000; ++i) {
@@ -64,8 +66,13 @@ TEST(RangeFilter, RepeatedPathsAmongManyAreDroppedExactlyAsASimpleSetWould)
         else if (i % 3 == 2)
             path = QStringLiteral("/Tree/%1/file.dat").arg(i / 2);
         table.append(path, at(6, 1));
-        rows.push_back(i);
     }
+    for (int i = 0; i < 20000; ++i)
+        table.append(QStringLiteral("/flat/report_%1_final.pdf").arg(i % 3 ? i : i / 3, 6, 10, QLatin1Char('0')), at(6, 1));
+    for (const char* name : {"/flat/a", "/flat/", "/flat/b", "/flat/a", "/flat/"})
+        table.append(QString::fromLatin1(name), at(6, 1));
+    for (qsizetype i = 0; i < table.size(); ++i)
+        rows.push_back(i);
     std::vector<qsizetype> expected;
     QSet<QString> seen;
     for (qsizetype row : rows)
@@ -75,4 +82,19 @@ TEST(RangeFilter, RepeatedPathsAmongManyAreDroppedExactlyAsASimpleSetWould)
         }
     EXPECT_EQ(keepFirstOfEachPath(table, rows), expected);
     EXPECT_LT(expected.size(), rows.size());
+}
+
+TEST(RangeFilter, RowsInAnyOrderKeepTheFirstOfEachPathInTheirOwnOrder)
+{
+    // One folder listed twice (two folder entries of one path), names alike
+    // but for their middle, and rows handed over out of table order: the
+    // first of each path in the rows' own order stays.
+    FoundFileTable table;
+    table.append(QStringLiteral("/d/report_0001_final.pdf"), at(6, 1));
+    table.append(QStringLiteral("/e/x"), at(6, 1));
+    table.append(QStringLiteral("/d/report_0002_final.pdf"), at(6, 1));
+    table.append(QStringLiteral("/d/report_0001_final.pdf"), at(6, 1));
+    ASSERT_NE(table.folderIndex(0), table.folderIndex(3));
+    EXPECT_EQ(keepFirstOfEachPath(table, {3, 1, 0, 2, 1}), (std::vector<qsizetype>{3, 1, 2}));
+    EXPECT_EQ(keepFirstOfEachPath(table, {}), std::vector<qsizetype>{});
 }

@@ -53,20 +53,31 @@ TEST(DateText, LocalTimeUsesTheRulesInForceAtTheFilesDate)
     EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer)).time(), QTime(14, 0));
 }
 
-TEST(DateText, TheCacheGivesTheSameTextAsFormattingEachDate)
+TEST(DateText, TheCachesGiveTheSameTextAsFormattingEachDate)
 {
     QRandomGenerator random(7);
-    for (const char* name : {"en_US", "de_DE", "ar_EG", "C"}) {
+    for (const char* name : {"en_US", "de_DE", "ar_EG", "ja_JP", "C"}) {
         const QLocale locale(name);
         DateTextCache cache(locale);
+        DateTextUtf8 utf8(locale);
+        QByteArray out = "row\t";
         for (int i = 0; i < 500; ++i) {
             qint64 seconds = localSecondsOf(QDate(2020, 1, 1)) + qint64(random.bounded(30)) * 86400 + random.bounded(3) * 3600;
             if (i % 5 == 0)
                 seconds = dayNumberOf(seconds) * 86400; // midnight
             if (i % 7 == 0)
                 seconds = random.bounded(86400);        // day zero
-            ASSERT_EQ(cache.text(seconds), generalDateText(seconds, locale)) << name;
+            const QString expected = generalDateText(seconds, locale);
+            ASSERT_EQ(cache.text(seconds), expected) << name;
+            // The UTF-8 pieces are appended after what the buffer holds, with the text's UTF-16 length.
+            out.truncate(4);
+            ASSERT_EQ(utf8.append(seconds, out), expected.size()) << name;
+            ASSERT_EQ(out, "row\t" + expected.toUtf8()) << name;
+            ASSERT_EQ(utf8.length(seconds), expected.size()) << name;
         }
         EXPECT_EQ(cache.text(kNoDate), "");
+        out.truncate(4);
+        EXPECT_EQ(utf8.append(kNoDate, out), 0);
+        EXPECT_EQ(out, "row\t");
     }
 }

@@ -469,11 +469,15 @@ TEST(ScanEngine, ParallelRunsGiveTheOneThreadWalksTableExactly)
     FoundFileTable reference;
     const ScanCounts referenceCounts = scanSequentially(listed, DateKind::Modified, reference);
     EXPECT_GT(reference.size(), 2500);
-    for (int threads : {1, 2, 8}) {
+    // Also with readers that may run ahead by a folder or a few (the
+    // coordinator then reads the folders it waits for itself).
+    for (const auto& [threads, readAhead] : {std::pair(1, 0), std::pair(2, 0), std::pair(8, 0), std::pair(2, 1),
+                                             std::pair(8, 1), std::pair(8, 4096)}) {
         FoundFileTable table;
         std::atomic<bool> cancel = false;
-        const ScanCounts counts = ScanEngine(ScanOptions{DateKind::Modified, threads}).run(listed, table, {}, cancel);
-        ASSERT_EQ(table.size(), reference.size()) << threads;
+        const ScanCounts counts
+            = ScanEngine(ScanOptions{DateKind::Modified, threads, size_t(readAhead)}).run(listed, table, {}, cancel);
+        ASSERT_EQ(table.size(), reference.size()) << threads << " " << readAhead;
         for (qsizetype i = 0; i < table.size(); ++i) {
             ASSERT_EQ(table.path(i), reference.path(i)) << threads << " at " << i;
             ASSERT_EQ(table.localSeconds(i), reference.localSeconds(i));

@@ -123,7 +123,15 @@ TEST(PathsWindows, NamesAreComparedWithoutLetterCase)
     table.append(QStringLiteral("C:\\Data\\Report.txt"), 0, {});
     table.append(QStringLiteral("C:\\Data\\other.txt"), 0, {});
     table.append(QStringLiteral("c:\\data\\REPORT.TXT"), 0, {});
-    EXPECT_EQ(keepFirstOfEachPath(table, {0, 1, 2}), (std::vector<qsizetype>{0, 1}));
+    table.append(QStringLiteral("C:\\Données\\Été 2019.txt"), 0, {});
+    table.append(QStringLiteral("c:\\DONNÉES\\éTÉ 2019.TXT"), 0, {});
+    EXPECT_EQ(keepFirstOfEachPath(table, {0, 1, 2, 3, 4}), (std::vector<qsizetype>{0, 1, 3}));
+
+    // Two listed folders, one inside the other in other letter case, can list a path twice.
+    FoundFileTable listed;
+    listed.beginListedFolder(QStringLiteral("C:\\Data\\"), PathsBelow::Unique);
+    listed.beginListedFolder(QStringLiteral("c:\\data\\Photos\\"), PathsBelow::Unique);
+    EXPECT_TRUE(listed.mayRepeatPaths());
 }
 
 // Wine deletes a file for good when its Trash folder is missing, and reports
