@@ -13,6 +13,9 @@ case "${1:-build}" in
     test) packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli desktop-file-utils appstream) ;;
     # The Debian package: dpkg-shlibdeps finds the libraries it needs.
     package) packages+=(dpkg-dev file) ;;
+    # The Windows build: the mingw-w64 compiler (POSIX threads) and zstd for
+    # the Qt archive; GoogleTest's sources, Wine and Xvfb for its tests.
+    windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools zstd googletest wine64 xvfb xauth) ;;
 esac
 
 missing=()

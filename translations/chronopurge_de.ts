@@ -384,6 +384,10 @@
         <translation>es wird gerade verwendet</translation>
     </message>
     <message>
+        <source>it cannot go to the Recycle Bin and was kept rather than deleted for good</source>
+        <translation>es kann nicht in den Papierkorb und wurde behalten statt endgültig gelöscht</translation>
+    </message>
+    <message>
         <source>its name is too long</source>
         <translation>sein Name ist zu lang</translation>
     </message>

@@ -4,16 +4,16 @@
 #include "scan/VisibleText.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 namespace {
 
 // One saved line: the row's path as the list shows it, then CR LF. A control
 // character in a name shows as its sign, so a TAB or a line feed in a name
-// cannot break the one-path-a-line layout.
+// cannot break the one-path-a-line layout. The text is UTF-8 on every
+// system: a Windows code page would turn every name it lacks into "?".
 void appendSavedLine(QByteArray& text, const QString& path)
 {
-    text += QFile::encodeName(visibleText(path));
+    text += visibleText(path).toUtf8();
     text += "\r\n";
 }
 

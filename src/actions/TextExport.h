@@ -28,7 +28,7 @@ QStringList saveDialogFilters();
 /** "Are you sure you wish to overwrite <fileName> ?" */
 QString overwriteQuestion(const QString& fileName);
 
-/** The bytes of the saved list: each row's path (control characters as their signs) followed by CR LF. */
+/** The bytes of the saved list: each row's path in UTF-8 (control characters as their signs) followed by CR LF. */
 QByteArray resultsText(const ResultRows& rows);
 
 /**

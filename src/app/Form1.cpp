@@ -292,9 +292,9 @@ void Form1::PushButton2_Click()
 void Form1::PushButton3_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));
-    const QString samples = m_services.programFolder + QStringLiteral("/Samples/");
-    guard.step(100, [&] { appendRow(samples + QStringLiteral("sample1/")); });
-    guard.step(102, [&] { appendRow(samples + QStringLiteral("sample2/")); });
+    const QString samples = withNativeSeparators(m_services.programFolder + QStringLiteral("/Samples/"));
+    guard.step(100, [&] { appendRow(samples + QStringLiteral("sample1") + kPathSeparator); });
+    guard.step(102, [&] { appendRow(samples + QStringLiteral("sample2") + kPathSeparator); });
     if (guard.test(104, [&] { return m_services.dialogs.ask(tr(kSamplesQuestion)); }))
         guard.step(106, [&] { m_services.desktop.openFolder(samples); });
 }

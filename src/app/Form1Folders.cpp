@@ -61,7 +61,7 @@ void Form1::addFolders(const QStringList& paths)
         }
         // The folder dialog gives a full path without a trailing "/"; the same
         // steps as "Add Folder" follow.
-        appendRow(NormalizeFolderPath(QDir::cleanPath(folder.absoluteFilePath()) + kPathSeparator));
+        appendRow(NormalizeFolderPath(withNativeSeparators(QDir::cleanPath(folder.absoluteFilePath())) + kPathSeparator));
         added = true;
     }
     if (added)

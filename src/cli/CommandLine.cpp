@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "folders/FolderPath.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QRegularExpression>
@@ -47,8 +49,8 @@ QDate dateValue(const QString& option, const QString& text)
 
 QString absoluteFolder(const QString& workingFolder, const QString& folder)
 {
-    const QString absolute = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(folder));
-    return absolute.endsWith(QLatin1Char('/')) ? absolute : absolute + QLatin1Char('/');
+    const QString absolute = withNativeSeparators(QDir::cleanPath(QDir(workingFolder).absoluteFilePath(folder)));
+    return absolute.endsWith(kPathSeparator) ? absolute : absolute + kPathSeparator;
 }
 
 } // namespace
@@ -89,7 +91,7 @@ QStringList withoutNestedFolders(const QStringList& folders)
         const QString& folder = folders[i];
         bool covered = false;
         for (qsizetype j = 0; j < folders.size() && !covered; ++j) {
-            if (i == j || !folder.startsWith(folders[j]))
+            if (i == j || !folder.startsWith(folders[j], kPathCase))
                 continue;
             // An equal folder covers only the ones after it, so that one stays.
             covered = folders[j].size() < folder.size() || j < i;

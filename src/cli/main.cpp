@@ -16,9 +16,11 @@
 #include "actions/ResultRows.h"
 #include "actions/TextExport.h"
 #include "actions/TrashAction.h"
+#include "cli/CliSystem.h"
 #include "cli/CommandLine.h"
 #include "cli/RowPrinter.h"
 #include "cli/UndoCommands.h"
+#include "folders/FolderPath.h"
 #include "platform/TrashJournal.h"
 #include "results/RangeFilter.h"
 #include "scan/ScanEngine.h"
@@ -28,17 +30,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QUtf8StringView>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #ifndef CHRONOPURGE_VERSION
 #define CHRONOPURGE_VERSION "unknown"
@@ -69,32 +65,10 @@ private:
     const std::vector<qsizetype>& m_rows;
 };
 
-/** Why `folder` cannot be walked, or std::nullopt when it is a folder we may open. */
-std::optional<QString> folderProblem(const QString& folder)
-{
-    // Without the "/" this program added, so that a file is "not a folder".
-    QByteArray path = QFile::encodeName(folder);
-    if (path.size() > 1 && path.endsWith('/'))
-        path.chop(1);
-    struct stat status;
-    if (::stat(path.constData(), &status) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return QStringLiteral("no such folder");
-        return QString::fromLocal8Bit(std::strerror(errno));
-    }
-    if (!S_ISDIR(status.st_mode))
-        return QStringLiteral("not a folder");
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-    ::close(fd);
-    return std::nullopt;
-}
-
 /** The folder as the user typed it, without the "/" this program added. */
 QString shownFolder(QString folder)
 {
-    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+    if (folder.size() > 1 && folder.endsWith(kPathSeparator))
         folder.chop(1);
     return visibleText(folder);
 }
@@ -107,14 +81,12 @@ int usageError(const QString& message)
 
 void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elapsed)
 {
-    struct rusage usage;
-    ::getrusage(RUSAGE_SELF, &usage);
     std::fprintf(stderr,
                  "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped (not valid UTF-8): %lld\n"
-                 "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %ld KiB\n",
+                 "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
                  static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
                  static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.unreadableFolders),
-                 double(elapsed.nsecsElapsed()) / 1e9, usage.ru_maxrss);
+                 double(elapsed.nsecsElapsed()) / 1e9, static_cast<long long>(peakMemoryKiB()));
 }
 
 int listSaveOrTrash(const CommandLine& line)
@@ -202,14 +174,9 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
 
-    // Names that are not UTF-8 cannot be turned into text and back unchanged.
-    for (int i = 1; i < argc; ++i) {
-        if (!QUtf8StringView(argv[i], qsizetype(std::strlen(argv[i]))).isValidUtf8())
-            return usageError(QStringLiteral("argument %1 is not valid UTF-8").arg(i));
-    }
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromUtf8(argv[i]);
+    if (const int invalid = programArguments(argc, argv, arguments); invalid > 0)
+        return usageError(QStringLiteral("argument %1 is not valid UTF-8").arg(invalid));
 
     const auto parsed = parseCommandLine(arguments, QDir::currentPath(), QDate::currentDate());
     if (const UsageError* error = std::get_if<UsageError>(&parsed))

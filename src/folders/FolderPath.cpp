@@ -25,3 +25,11 @@ QString NormalizeFolderPath(const QString& path, QChar separator)
         ++first;
     return QString(2, separator) + collapsePairs(QStringView(path).mid(first), separator);
 }
+
+QString withNativeSeparators(const QString& path)
+{
+    if (kPathSeparator == QLatin1Char('/'))
+        return path;
+    QString native = path;
+    return native.replace(QLatin1Char('/'), kPathSeparator);
+}

@@ -34,7 +34,7 @@ QList<int> nestedEntryPositions(const QStringList& entries)
             // A prefix, not a substring: on Linux a path can hold another
             // folder's whole path further in ("/mnt/backup/home/alice/" holds
             // "/home/alice/") without lying inside it.
-            if (forms.at(i - 1).startsWith(forms.at(j - 1), Qt::CaseSensitive)) {
+            if (forms.at(i - 1).startsWith(forms.at(j - 1), kPathCase)) {
                 positions << i;
                 break;
             }

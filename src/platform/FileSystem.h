@@ -5,7 +5,7 @@
 
 namespace platform {
 
-/** The path as the file system spells it (the local 8-bit encoding, UTF-8 here). */
+/** The path as the walk and the Linux calls take it: UTF-8 (Windows calls get it as a wide string). */
 QByteArray nativePath(const QString& path);
 
 /** True when the date and time of the file or folder at `path` can be read; false on any failure. */

@@ -337,65 +337,12 @@ TrashOutcome Mover::move(const TrashItem& item)
 
 } // namespace
 
-QString changedSinceSearchReason()
-{
-    return QCoreApplication::translate("Trash", "it changed since the search");
-}
-
 TrashOutcome trashFile(const QString& path)
 {
     Mover mover;
     TrashOutcome outcome = mover.move(TrashItem{path, {}, {}, 0});
     mover.finish();
     return outcome;
-}
-
-QStringList pathsFromPathList(const QByteArray& pathList)
-{
-    QStringList paths;
-    qsizetype start = 0;
-    while (start < pathList.size()) {
-        qsizetype end = pathList.indexOf('\0', start);
-        if (end < 0)
-            end = pathList.size();
-        if (end == start)
-            break; // the empty entry that ends the list
-        paths << QFile::decodeName(pathList.mid(start, end - start));
-        start = end + 1;
-    }
-    return paths;
-}
-
-TrashRequest::TrashRequest(std::vector<TrashItem> items)
-    : m_items(std::move(items))
-{
-}
-
-TrashRequest::TrashRequest(const QByteArray& pathList)
-    : TrashRequest(pathsFromPathList(pathList))
-{
-}
-
-TrashRequest::TrashRequest(const QStringList& paths)
-{
-    m_items.reserve(size_t(paths.size()));
-    for (const QString& path : paths)
-        m_items.push_back({path, {}, {}, 0});
-}
-
-QStringList TrashRequest::paths() const
-{
-    QStringList paths;
-    paths.reserve(qsizetype(m_items.size()));
-    for (const TrashItem& item : m_items)
-        paths << item.path;
-    return paths;
-}
-
-void TrashRequest::setProgress(Progress progress, int intervalMs)
-{
-    m_progress = std::move(progress);
-    m_intervalMs = intervalMs;
 }
 
 std::vector<TrashOutcome> TrashRequest::run()
@@ -460,24 +407,6 @@ std::vector<TrashOutcome> TrashRequest::run()
     if (m_progress)
         m_progress(done, total);
     return outcomes;
-}
-
-TrashSummary summarizeTrash(const std::vector<TrashItem>& items)
-{
-    TrashSummary summary;
-    summary.fileCount = int(items.size());
-    for (const TrashItem& item : items)
-        summary.totalBytes += item.size;
-    return summary;
-}
-
-QString trashQuestionText(const TrashSummary& summary)
-{
-    const QString files = summary.fileCount == 1
-        ? QCoreApplication::translate("Trash", "1 file")
-        : QCoreApplication::translate("Trash", "%1 files").arg(summary.fileCount);
-    return QCoreApplication::translate("Trash", "Move %1 (%2) to the Trash?")
-        .arg(files, QLocale::system().formattedDataSize(summary.totalBytes));
 }
 
 } // namespace platform

@@ -68,6 +68,9 @@ struct TrashItem {
     qint64 size = 0;
 };
 
+/** The plain reason for an errno met while moving a file to the Trash. */
+QString trashReasonFor(int errnum);
+
 /** The reason given for a file that is no longer the one that was listed. */
 QString changedSinceSearchReason();
 

@@ -1,5 +1,6 @@
 #include "platform/TrashFolders.h"
 
+#include "platform/Trash.h"
 #include "platform/TrashInfo.h"
 
 #include <QCoreApplication>
@@ -124,34 +125,6 @@ QByteArray joined(const QByteArray& folder, const char* name)
 }
 
 } // namespace
-
-QString trashReasonFor(int errnum)
-{
-    switch (errnum) {
-    case EACCES:
-    case EPERM:
-        return QCoreApplication::translate("Trash", "permission denied");
-    case ENOENT:
-    case ENOTDIR:
-        return QCoreApplication::translate("Trash", "the file is no longer there");
-    case EXDEV:
-        return QCoreApplication::translate("Trash", "it is on another drive than its Trash");
-    case ENOSPC:
-        return QCoreApplication::translate("Trash", "the drive is full");
-    case EDQUOT:
-        return QCoreApplication::translate("Trash", "the disk quota is used up");
-    case EROFS:
-        return QCoreApplication::translate("Trash", "the drive is read-only");
-    case EBUSY:
-        return QCoreApplication::translate("Trash", "it is in use");
-    case ENAMETOOLONG:
-        return QCoreApplication::translate("Trash", "its name is too long");
-    case EIO:
-        return QCoreApplication::translate("Trash", "the drive reported an input/output error");
-    default:
-        return QString::fromLocal8Bit(std::strerror(errnum)).toLower();
-    }
-}
 
 QString noTrashReason()
 {

@@ -30,8 +30,6 @@ struct TrashError {
     QString reason;
 };
 
-/** The plain reason for an errno met while moving a file to the Trash. */
-QString trashReasonFor(int errnum);
 
 /** The reason given for a drive that has no trash we may use. */
 QString noTrashReason();

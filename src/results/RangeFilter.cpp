@@ -1,5 +1,7 @@
 #include "results/RangeFilter.h"
 
+#include "folders/FolderPath.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -53,12 +55,31 @@ std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const Range
 
 namespace {
 
-// A path is its folder's path followed by its name, and a name holds no "/",
-// so two rows name the same path exactly when their folders' paths and their
-// names' bytes are the same. comparePaths orders rows by name bytes, then by
-// folder path; it gives 0 exactly for the same path.
+// Windows compares names without letter case: there names and folder paths
+// are hashed and compared in their case-folded form, elsewhere as stored.
+constexpr bool kFoldCase = kPathCase == Qt::CaseInsensitive;
+
+QByteArray foldedName(const FoundFileTable& table, qsizetype row)
+{
+    return QString::fromUtf8(table.nameUtf8(row), qsizetype(table.nameLength(row))).toCaseFolded().toUtf8();
+}
+
+// A path is its folder's path followed by its name, and a name holds no
+// separator, so two rows name the same path exactly when their folders' paths
+// and their names are the same (in the case-folded form where case is
+// ignored). comparePaths orders rows by name bytes, then by folder path; it
+// gives 0 exactly for the same path.
 int comparePaths(const FoundFileTable& table, qsizetype a, qsizetype b)
 {
+    if constexpr (kFoldCase) {
+        if (const int names = foldedName(table, a).compare(foldedName(table, b)))
+            return names;
+        const quint32 folderA = table.folderIndex(a);
+        const quint32 folderB = table.folderIndex(b);
+        return folderA == folderB
+            ? 0
+            : table.folderPath(folderA).toCaseFolded().compare(table.folderPath(folderB).toCaseFolded());
+    }
     const size_t lengthA = table.nameLength(a);
     const size_t lengthB = table.nameLength(b);
     if (lengthA != lengthB)
@@ -146,8 +167,9 @@ std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const st
         return rows;
 
     // The first row of each path stays, in table order; paths are compared
-    // exactly, since two names that differ only in letter case are two files
-    // here. A hash set would do, but with a million rows its random probes
+    // as the file system compares names: exactly on Linux, where two names
+    // that differ only in letter case are two files, and without letter case
+    // on Windows. A hash set would do, but with a million rows its random probes
     // miss the cache on every path. Instead each row's (fingerprint,
     // position) key is radix-sorted, which streams through memory; rows with
     // equal fingerprints then sit together, ordered by position, and only
@@ -166,10 +188,17 @@ std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const st
             hashed.resize(size_t(folder) + 1);
         }
         if (!hashed[folder]) {
-            folderHashes[folder] = folderHash(table.folderPath(folder));
+            const QString path = table.folderPath(folder);
+            folderHashes[folder] = folderHash(kFoldCase ? path.toCaseFolded() : path);
             hashed[folder] = true;
         }
-        const quint64 print = fingerprint(table.nameUtf8(row), table.nameLength(row), folderHashes[folder]);
+        quint64 print;
+        if constexpr (kFoldCase) {
+            const QByteArray name = foldedName(table, row);
+            print = fingerprint(name.constData(), size_t(name.size()), folderHashes[folder]);
+        } else {
+            print = fingerprint(table.nameUtf8(row), table.nameLength(row), folderHashes[folder]);
+        }
         keys[position] = (print & 0xffffffff00000000ull) | quint64(position);
     }
     radixSortByUpperHalf(keys);

@@ -81,15 +81,6 @@ QDateTime dateTimeOf(qint64 localSeconds)
                      QTime::fromMSecsSinceStartOfDay(int(second * 1000)));
 }
 
-qint64 localSecondsFromUtc(qint64 utcSeconds)
-{
-    const time_t instant = time_t(utcSeconds);
-    struct tm local;
-    if (!localtime_r(&instant, &local))
-        return utcSeconds + 25569 * kSecondsPerDay;
-    return utcSeconds + local.tm_gmtoff + 25569 * kSecondsPerDay; // 25569 days from 1899-12-30 to 1970-01-01
-}
-
 QString generalDateFormat(const QLocale& locale)
 {
     return rewriteFormat(

@@ -25,6 +25,8 @@ inline constexpr int kAttributeSystem = 4;
 inline constexpr int kAttributeDirectory = 16;
 /** Hidden + system + directory: a folder the walk does not enter (unless it is the root folder). */
 inline constexpr int kAttributesNotExpanded = 22;
+/** The same with the reparse-point attribute (1024), as Windows gives some system folders: not entered either. */
+inline constexpr int kAttributesNotExpandedLink = 1046;
 
 /** True when `name` holds a code point below 32, "?", or from 127 to 159; false for an empty name. */
 bool HasUnsafeChars(QStringView name);
@@ -38,7 +40,7 @@ bool isValidUtf8(const char* bytes, size_t length);
  */
 std::optional<bool> IsDirectory(const QString& path);
 
-/** True when `path` is the root folder "/". */
+/** True when `path` is a root folder: "/" on Linux, a drive's root ("C:\\", "C:/") on Windows. */
 bool IsRootFolder(const QString& path);
 
 /** The attribute value of the folder at `path` (16, 18, or 22 for a pseudo-file-system mount point). */

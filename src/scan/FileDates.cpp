@@ -1,10 +1,5 @@
 #include "scan/FileDates.h"
 
-#include "platform/FileSystem.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <limits>
 
 namespace {
@@ -20,47 +15,7 @@ qint64 floorBucket(qint64 seconds)
     return bucket;
 }
 
-struct Moment {
-    qint64 seconds;
-    long nanoseconds;
-};
-
-Moment earlier(const struct statx_timestamp& a, const struct statx_timestamp& b)
-{
-    if (a.tv_sec != b.tv_sec)
-        return a.tv_sec < b.tv_sec ? Moment{a.tv_sec, long(a.tv_nsec)} : Moment{b.tv_sec, long(b.tv_nsec)};
-    return a.tv_nsec <= b.tv_nsec ? Moment{a.tv_sec, long(a.tv_nsec)} : Moment{b.tv_sec, long(b.tv_nsec)};
-}
-
-Moment chosenMoment(const struct statx& status, DateKind kind)
-{
-    switch (kind) {
-    case DateKind::Accessed:
-        return {status.stx_atime.tv_sec, long(status.stx_atime.tv_nsec)};
-    case DateKind::Created:
-        if (status.stx_mask & STATX_BTIME)
-            return {status.stx_btime.tv_sec, long(status.stx_btime.tv_nsec)};
-        return earlier(status.stx_mtime, status.stx_ctime);
-    case DateKind::Modified:
-        break;
-    }
-    return {status.stx_mtime.tv_sec, long(status.stx_mtime.tv_nsec)};
-}
-
 } // namespace
-
-unsigned statxMaskFor(DateKind kind)
-{
-    switch (kind) {
-    case DateKind::Accessed:
-        return STATX_TYPE | STATX_ATIME;
-    case DateKind::Created:
-        return STATX_TYPE | STATX_BTIME | STATX_MTIME | STATX_CTIME;
-    case DateKind::Modified:
-        break;
-    }
-    return STATX_TYPE | STATX_MTIME;
-}
 
 LocalTimeCache::LocalTimeCache()
 {
@@ -80,22 +35,6 @@ qint64 LocalTimeCache::localSeconds(qint64 utcSeconds)
         && localSecondsFromUtc(start + kBucketSeconds - 1) - (start + kBucketSeconds - 1) == offset)
         slot = Slot{bucket, offset};
     return local;
-}
-
-qint64 statxDate(const struct statx& status, DateKind kind, LocalTimeCache& cache)
-{
-    const Moment moment = chosenMoment(status, kind);
-    return cache.localSeconds(moment.seconds);
-}
-
-qint64 fileDate(const QString& path, DateKind kind)
-{
-    struct statx status;
-    if (path.isEmpty()
-        || ::statx(AT_FDCWD, platform::nativePath(path).constData(), AT_SYMLINK_NOFOLLOW, statxMaskFor(kind), &status) != 0)
-        return kNoDate;
-    const Moment moment = chosenMoment(status, kind);
-    return localSecondsFromUtc(moment.seconds);
 }
 
 QString FileModifiedDate(const QString& path)

@@ -102,6 +102,12 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 ListingScratch& scratch, LocalTimeCache& times);
 
 /**
+ * Empties `listing` for a listing of `folder`, on its device. False, with the
+ * opening's error recorded as an "open" failure, when the folder is not open.
+ */
+bool beginListing(const OpenedFolder& folder, FolderListing& listing);
+
+/**
  * Drops every entry whose name an earlier entry of `listing` already had,
  * keeping the first. A folder that changes while it is read in several
  * pieces can hand out a name twice; without this its path would be listed,
@@ -110,7 +116,7 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
 void dropRepeatedNames(FolderListing& listing, std::vector<quint32>& buckets);
 
 /**
- * Appends the files of `listing`, the folder `folderPath` (UTF-8, ending in "/"), to
+ * Appends the files of `listing`, the folder `folderPath` (UTF-8, ending in the path separator), to
  * `table` as one run of its files, each with its date and identity.
  */
 void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const FolderListing& listing);

@@ -136,9 +136,9 @@ void extend(std::vector<WalkFolder>& collection, bool recurse, WalkContext& cont
         for (const ListedSubfolder& subfolder : listing.subfolders) {
             WalkFolder child;
             child.nativePath = folder.nativePath;
-            child.nativePath.append(listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append('/');
+            child.nativePath.append(listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append(kPathSeparator.toLatin1());
             child.path = folder.path + QString::fromUtf8(listing.nameData(subfolder.name), subfolder.name.length)
-                + QLatin1Char('/');
+                + kPathSeparator;
             child.start = folder.start;
             child.seen = subfolder.seen;
             if (isExpandable(child.path))
@@ -176,8 +176,8 @@ std::vector<WalkFolder> startingCollection(const QStringList& folders, WalkConte
         WalkFolder folder;
         folder.path = path;
         folder.nativePath = platform::nativePath(path);
-        if (!folder.nativePath.endsWith('/'))
-            folder.nativePath += '/';
+        if (!folder.nativePath.endsWith(kPathSeparator.toLatin1()))
+            folder.nativePath += kPathSeparator.toLatin1();
         folder.start = context.starts.size();
         folder.isStartingFolder = true;
         context.starts.push_back({folder.nativePath, {}, false, 0, 0});
@@ -205,8 +205,8 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
     ScanCounts counts;
     for (const QString& listed : folders) {
         QString normalized = NormalizeFolderPath(listed);
-        if (!normalized.endsWith(QLatin1Char('/')))
-            normalized += QLatin1Char('/');
+        if (!normalized.endsWith(kPathSeparator))
+            normalized += kPathSeparator;
         table.beginListedFolder(normalized, PathsBelow::Unique);
         WalkContext context{{}, {}, feedback, counts, {}, {}, {}};
         std::vector<WalkFolder> collection = startingCollection({normalized}, context);

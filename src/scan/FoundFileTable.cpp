@@ -1,5 +1,7 @@
 #include "scan/FoundFileTable.h"
 
+#include "folders/FolderPath.h"
+
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -69,7 +71,7 @@ void FoundFileTable::clear()
 void FoundFileTable::append(const QString& path, qint64 localSeconds, const FoundFileFacts& facts)
 {
     m_mayRepeatPaths = true;
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype slash = path.lastIndexOf(kPathSeparator);
     const QByteArray folder = path.left(slash + 1).toUtf8();
     if (m_folderFacts.empty() || folderPathUtf8(folderCount() - 1) != folder)
         beginFolderUtf8(folder, 0);
@@ -80,11 +82,12 @@ void FoundFileTable::append(const QString& path, qint64 localSeconds, const Foun
 void FoundFileTable::beginListedFolder(const QString& listedPath, PathsBelow paths)
 {
     // Paths below two listed folders can only meet when one folder's path
-    // begins with the other's (both end in "/").
-    if (paths == PathsBelow::MayRepeat || !listedPath.endsWith(QLatin1Char('/')))
+    // begins with the other's (both end in the separator), in the letter
+    // case the file system ignores.
+    if (paths == PathsBelow::MayRepeat || !listedPath.endsWith(kPathSeparator))
         m_mayRepeatPaths = true;
     for (const QString& earlier : m_listedFolders) {
-        if (earlier.startsWith(listedPath) || listedPath.startsWith(earlier))
+        if (earlier.startsWith(listedPath, kPathCase) || listedPath.startsWith(earlier, kPathCase))
             m_mayRepeatPaths = true;
     }
     m_listedFolders.push_back(listedPath);

@@ -66,10 +66,10 @@ public:
         return generalDateText(localSeconds(i), locale);
     }
 
-    /** The index of the folder of file i, and that folder's path (ending in "/"). */
+    /** The index of the folder of file i, and that folder's path (ending in the path separator). */
     quint32 folderIndex(qsizetype i) const { return entry(i).folder; }
     QString folderPath(quint32 folder) const { return QString::fromUtf8(folderPathUtf8(folder)); }
-    /** The folder's path as UTF-8 bytes (ending in "/"). */
+    /** The folder's path as UTF-8 bytes (ending in the path separator). */
     QByteArrayView folderPathUtf8(quint32 folder) const
     {
         const FolderFacts& facts = m_folderFacts[folder];
@@ -87,7 +87,7 @@ public:
         const quint32 size = entry(i).size;
         return size != kWideNumber ? qint64(size) : qint64(wideValue(m_wideSizes, i));
     }
-    /** The listed folder (ending in "/") that file i was found below; empty when none was recorded. */
+    /** The listed folder (ending in the separator) that file i was found below; empty when none was recorded. */
     QString listedFolder(qsizetype i) const;
 
     /** How many folders the table holds; folder indices run from 0 to this less one. */
@@ -105,9 +105,9 @@ public:
     /** Appends one file to both columns. */
     void append(const QString& path, qint64 localSeconds, const FoundFileFacts& facts = {});
 
-    /** Starts the files found below the listed folder `listedPath` (ending in "/"). */
+    /** Starts the files found below the listed folder `listedPath` (ending in the path separator). */
     void beginListedFolder(const QString& listedPath, PathsBelow paths = PathsBelow::MayRepeat);
-    /** Starts a run of files of the folder `folderPath` (ending in "/") on device `device`. */
+    /** Starts a run of files of the folder `folderPath` (ending in the path separator) on device `device`. */
     void beginFolder(const QString& folderPath, quint64 device = 0);
     /** The same with the folder's path as UTF-8 bytes. */
     void beginFolderUtf8(QByteArrayView folderPath, quint64 device);

@@ -2,12 +2,12 @@
 
 #include "app/ErrorReport.h"
 #include "folders/FolderPath.h"
+#include "platform/FileSystem.h"
 #include "scan/FileChecks.h"
 #include "scan/FolderListing.h"
 #include "scan/MountTable.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -89,12 +89,12 @@ public:
     {
         // Every path below the listed folder starts with its normalised form.
         QString normalized = NormalizeFolderPath(listed);
-        if (!normalized.endsWith(QLatin1Char('/')))
-            normalized += QLatin1Char('/');
+        if (!normalized.endsWith(kPathSeparator))
+            normalized += kPathSeparator;
         table.beginListedFolder(normalized, PathsBelow::Unique);
 
         auto root = std::make_unique<Node>();
-        root->path = QFile::encodeName(normalized);
+        root->path = platform::nativePath(normalized);
         root->isListedFolder = true;
         m_listed = openListedFolder(root->path);
         m_listedPathLength = root->path.size();
@@ -332,7 +332,7 @@ private:
         for (const ListedSubfolder& subfolder : node.listing.subfolders) {
             QByteArray path;
             path.reserve(node.path.size() + qsizetype(subfolder.name.length) + 1);
-            path.append(node.path).append(node.listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append('/');
+            path.append(node.path).append(node.listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append(kPathSeparator.toLatin1());
             if (m_mounts.isPseudoMountPoint(path))
                 continue;
             auto child = std::make_unique<Node>();

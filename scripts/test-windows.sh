@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The Windows part of ./test: cross-builds the Windows test program and the
+# two programs with mingw-w64, then runs the tests and a smoke test of the
+# first window under Wine and Xvfb. Everything Wine writes goes to a
+# throwaway prefix and XDG folders in a temporary folder, never the real
+# home; the Trash folder there is made first, since Wine deletes files for
+# good when it is missing. Without a Qt for mingw it says so and does nothing.
+#   scripts/test-windows.sh HOST_TOOLS   HOST_TOOLS: a native build's bin-tools folder,
+#                                        whose chronopurge-cli (../bin) the Windows one is compared with
+set -euo pipefail
+cd "$(dirname "$0")/.."
+host_tools=$(realpath "$1")
+build=build-tests-windows
+if ! qt=$(scripts/mingw-qt.sh "$build"); then
+    echo "Windows build not tested: no Qt for mingw in ../shared/toolchains"
+    exit 0
+fi
+scripts/deps.sh windows
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG" \
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DQT_HOST_PATH=/usr \
+    -DCHRONOPURGE_HOST_TOOLS="$host_tools" >/dev/null
+cmake --build "$build" -j2 --target test_windows chronopurge chronopurge-cli windows_runtime sample_folders
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+[ -x "$wineserver" ] || wineserver=/usr/lib/wine/wineserver
+scratch=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+    WINEPREFIX="$scratch/prefix" "$wineserver" -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" XDG_CACHE_HOME="$scratch/cache"
+mkdir -p "$HOME" "$XDG_DATA_HOME/Trash" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+# The X server comes first: Wine's desktop process, started with the prefix,
+# keeps the display it found then.
+display=$((60 + RANDOM % 30))
+while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+"$wine" wineboot -i >/dev/null 2>&1
+
+echo "Windows tests under Wine:"
+CHRONOPURGE_RECYCLE_BIN_READY=1 "$wine" "$build/bin/test_windows.exe" --gtest_brief=1
+# The files the Recycle Bin tests sent away are in Wine's Trash, not gone.
+trashed=$(find "$XDG_DATA_HOME/Trash/files" -mindepth 1 -maxdepth 1 2>/dev/null | wc -l)
+if [ "$trashed" -lt 2 ]; then
+    echo "FAILED: the Recycle Bin tests left $trashed files in Wine's Trash, 2 expected" >&2
+    exit 1
+fi
+
+# The command line lists the same rows with the same dates as the Linux one
+# on the same tree (in another order: Wine lists a folder's entries by name).
+samples=$(realpath "$build/bin/Samples")
+linux_cli=$(realpath "$host_tools/../bin/chronopurge-cli")
+ASAN_OPTIONS=detect_leaks=0 "$linux_cli" --all --date-format iso "$samples" | sed "s#^$samples/##" | sort >"$scratch/linux.txt"
+"$wine" "$build/bin/chronopurge-cli.exe" --all --date-format iso "Z:$samples" | tr -d '\r' \
+    | sed 's#\\#/#g' | sed "s#^Z:$samples/##" | sort >"$scratch/windows.txt"
+if [ ! -s "$scratch/linux.txt" ] || ! diff "$scratch/linux.txt" "$scratch/windows.txt"; then
+    echo "FAILED: chronopurge-cli.exe under Wine and chronopurge-cli list other rows" >&2
+    exit 1
+fi
+echo "chronopurge-cli.exe under Wine lists the Linux build's $(wc -l <"$scratch/linux.txt") rows."
+
+# The smoke test: the first window appears under Wine's own X11 driver.
+"$wine" "$build/bin/chronopurge.exe" >/dev/null 2>&1 &
+shown=
+for _ in $(seq 60); do
+    if xdotool search --name "^Chronopurge Software$" >/dev/null 2>&1; then
+        shown=yes
+        break
+    fi
+    sleep 0.5
+done
+if [ -z "$shown" ]; then
+    echo "FAILED: the window of chronopurge.exe did not appear under Wine" >&2
+    exit 1
+fi
+echo "Smoke test under Wine: the first window appeared."

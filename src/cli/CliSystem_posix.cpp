@@ -1,0 +1,54 @@
+// The command line's system calls on Linux.
+
+#include "cli/CliSystem.h"
+
+#include <QFile>
+#include <QUtf8StringView>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int programArguments(int argc, char* argv[], QStringList& arguments)
+{
+    // Names that are not UTF-8 cannot be turned into text and back unchanged.
+    for (int i = 1; i < argc; ++i) {
+        if (!QUtf8StringView(argv[i], qsizetype(std::strlen(argv[i]))).isValidUtf8())
+            return i;
+    }
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromUtf8(argv[i]);
+    return 0;
+}
+
+std::optional<QString> folderProblem(const QString& folder)
+{
+    // Without the "/" this program added, so that a file is "not a folder".
+    QByteArray path = QFile::encodeName(folder);
+    if (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    struct stat status;
+    if (::stat(path.constData(), &status) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("no such folder");
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!S_ISDIR(status.st_mode))
+        return QStringLiteral("not a folder");
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    ::close(fd);
+    return std::nullopt;
+}
+
+qint64 peakMemoryKiB()
+{
+    struct rusage usage;
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}

@@ -1,0 +1,84 @@
+// The file-system calls of FileSystem.h and FileIdentity.h on Linux.
+
+#include "platform/FileIdentity.h"
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace platform {
+
+bool fileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    struct stat status;
+    return ::stat(nativePath(path).constData(), &status) == 0;
+}
+
+bool writeAll(int fd, const char* data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to)
+{
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+    return ::renameat2(fromFolder, from, toFolder, to, RENAME_NOREPLACE);
+#else
+    return int(::syscall(SYS_renameat2, fromFolder, from, toFolder, to, RENAME_NOREPLACE));
+#endif
+}
+
+QByteArray pathOfOpenFolder(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[PATH_MAX + 1];
+    const ssize_t length = ::readlink(link, target, PATH_MAX);
+    return length > 0 && target[0] == '/' ? QByteArray(target, length) : QByteArray();
+}
+
+FileType fileTypeOfMode(unsigned mode)
+{
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return FileType::Regular;
+    case S_IFLNK:
+        return FileType::Link;
+    case S_IFDIR:
+        return FileType::Directory;
+    case 0:
+        return FileType::Unknown;
+    default:
+        return FileType::Other;
+    }
+}
+
+FileIdentity identityOf(const struct stat& status)
+{
+    return {quint64(status.st_dev), quint64(status.st_ino), fileTypeOfMode(status.st_mode)};
+}
+
+} // namespace platform

@@ -1,0 +1,14 @@
+// Local time on Linux: the time-zone rules of the C library, at each date.
+
+#include "scan/DateText.h"
+
+#include <ctime>
+
+qint64 localSecondsFromUtc(qint64 utcSeconds)
+{
+    const time_t instant = time_t(utcSeconds);
+    struct tm local;
+    if (!localtime_r(&instant, &local))
+        return utcSeconds + 25569 * kSecondsPerDay;
+    return utcSeconds + local.tm_gmtoff + 25569 * kSecondsPerDay; // 25569 days from 1899-12-30 to 1970-01-01
+}
