@@ -105,7 +105,29 @@ bool dropsFolderSilently(int error)
         || error == ENAMETOOLONG || error == kFolderChanged;
 }
 
-void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+namespace {
+
+// The most room a thread's own listing keeps from one folder to the next.
+constexpr size_t kKeptScratchBytes = 256 << 10;
+
+// Copies `from` into `to` at its exact size, reusing the memory `to` has:
+// a listing may wait a long time for the coordinator, and most folders fit
+// in far less than a listing grown entry by entry reserves.
+void copyListing(const FolderListing& from, FolderListing& to)
+{
+    to.error = from.error;
+    to.failedCall = from.failedCall;
+    to.device = from.device;
+    to.skippedNames = from.skippedNames;
+    to.names.resize(0);
+    to.names.reserve(from.names.size());
+    to.names.append(from.names.constData(), from.names.size());
+    to.files.assign(from.files.begin(), from.files.end());
+    to.subfolders.assign(from.subfolders.begin(), from.subfolders.end());
+    to.otherDevices.assign(from.otherDevices.begin(), from.otherDevices.end());
+}
+
+void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {
     listing.clear();
@@ -183,5 +205,22 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 listing.otherDevices.push_back({stored.offset, device});
         }
     }
-    dropRepeatedNames(listing, scratch.nameBuckets);
+}
+
+} // namespace
+
+void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+                ListingScratch& scratch, LocalTimeCache& times)
+{
+    // Read into the thread's own listing, which keeps its memory from folder
+    // to folder, then copied out at its size.
+    FolderListing& read = scratch.listing;
+    readFolder(folder, kind, tildeNames, read, scratch, times);
+    dropRepeatedNames(read, scratch.nameBuckets);
+    copyListing(read, listing);
+    // A thread that met one large folder should not hold its room to the end.
+    const size_t held = size_t(read.names.capacity()) + read.files.capacity() * sizeof(ListedFile)
+        + read.subfolders.capacity() * sizeof(ListedSubfolder);
+    if (held > kKeptScratchBytes)
+        read = FolderListing();
 }

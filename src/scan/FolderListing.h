@@ -67,12 +67,13 @@ struct FolderListing {
     /** Entries left out because their names are not valid UTF-8. */
     qint64 skippedNames = 0;
 
+    /** Empties the listing and keeps its memory for the next folder. */
     void clear()
     {
         error = 0;
         failedCall = nullptr;
         device = 0;
-        names.clear();
+        names.resize(0);
         files.clear();
         subfolders.clear();
         otherDevices.clear();
@@ -88,6 +89,8 @@ enum class TildeNames { Keep, Drop };
 /** Reusable memory for listFolder, one per thread. */
 struct ListingScratch {
     std::vector<char> buffer = std::vector<char>(64 * 1024);
+    /** The folder being read, before it is copied out at its size. */
+    FolderListing listing;
     ListingInodeTrust trust;
     /** The hash table of dropRepeatedNames. */
     std::vector<quint32> nameBuckets;
