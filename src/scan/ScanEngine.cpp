@@ -134,6 +134,8 @@ public:
             if (sinceProgress.elapsed() >= kProgressIntervalMs)
                 reportProgress(feedback, counts, sinceProgress);
         }
+        // Every folder found was merged, and what each counted with it.
+        Q_ASSERT(m_pendingBytes == 0);
         return true;
     }
 
@@ -284,6 +286,7 @@ private:
         if (node.bytes == 0)
             return;
         std::unique_lock lock(m_mutex);
+        Q_ASSERT(m_pendingBytes >= node.bytes);
         m_pendingBytes -= node.bytes;
         node.bytes = 0;
         if (m_readAheadFull && m_pendingBytes < m_readAheadBytes / 2) {
