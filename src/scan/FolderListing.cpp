@@ -14,6 +14,35 @@ bool dropsFolderSilently(int error)
         || error == ENAMETOOLONG || error == kFolderChanged;
 }
 
+namespace {
+
+// The most room a thread's own listing keeps from one folder to the next.
+constexpr size_t kKeptScratchBytes = 256 << 10;
+
+} // namespace
+
+void copyOutListing(FolderListing& read, FolderListing& listing)
+{
+    // Copied at its exact size, reusing the memory `listing` has: a listing
+    // may wait a long time for the coordinator, and most folders fit in far
+    // less than a listing grown entry by entry reserves.
+    listing.error = read.error;
+    listing.failedCall = read.failedCall;
+    listing.device = read.device;
+    listing.skippedNames = read.skippedNames;
+    listing.names.resize(0);
+    listing.names.reserve(read.names.size());
+    listing.names.append(read.names.constData(), read.names.size());
+    listing.files.assign(read.files.begin(), read.files.end());
+    listing.subfolders.assign(read.subfolders.begin(), read.subfolders.end());
+    listing.otherDevices.assign(read.otherDevices.begin(), read.otherDevices.end());
+    // A thread that met one large folder should not hold its room to the end.
+    const size_t held = size_t(read.names.capacity()) + read.files.capacity() * sizeof(ListedFile)
+        + read.subfolders.capacity() * sizeof(ListedSubfolder);
+    if (held > kKeptScratchBytes)
+        read = FolderListing();
+}
+
 bool beginListing(const OpenedFolder& folder, FolderListing& listing)
 {
     listing.clear();

@@ -67,12 +67,13 @@ struct FolderListing {
     /** Entries left out because their names are not valid UTF-8. */
     qint64 skippedNames = 0;
 
+    /** Empties the listing and keeps its memory for the next folder. */
     void clear()
     {
         error = 0;
         failedCall = nullptr;
         device = 0;
-        names.clear();
+        names.resize(0);
         files.clear();
         subfolders.clear();
         otherDevices.clear();
@@ -88,6 +89,8 @@ enum class TildeNames { Keep, Drop };
 /** Reusable memory for listFolder, one per thread. */
 struct ListingScratch {
     std::vector<char> buffer = std::vector<char>(64 * 1024);
+    /** The folder being read, before it is copied out at its size. */
+    FolderListing listing;
     ListingInodeTrust trust;
     /** The hash table of dropRepeatedNames. */
     std::vector<quint32> nameBuckets;
@@ -106,6 +109,13 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
  * opening's error recorded as an "open" failure, when the folder is not open.
  */
 bool beginListing(const OpenedFolder& folder, FolderListing& listing);
+
+/**
+ * Copies the listing a thread read into its own `read` out to `listing` at
+ * its exact size; `read` keeps its memory for the next folder unless it grew
+ * large. Both systems' listFolder end with it.
+ */
+void copyOutListing(FolderListing& read, FolderListing& listing);
 
 /**
  * Drops every entry whose name an earlier entry of `listing` already had,

@@ -31,7 +31,9 @@ ListedName storeName(QByteArray& names, const char* name, size_t length)
 
 } // namespace
 
-void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+namespace {
+
+void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {
     if (!beginListing(folder, listing))
@@ -105,4 +107,15 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
         }
     }
     dropRepeatedNames(listing, scratch.nameBuckets);
+}
+
+} // namespace
+
+void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+                ListingScratch& scratch, LocalTimeCache& times)
+{
+    // Read into the thread's own listing, which keeps its memory from folder
+    // to folder, then copied out at its size.
+    readFolder(folder, kind, tildeNames, scratch.listing, scratch, times);
+    copyOutListing(scratch.listing, listing);
 }

@@ -226,7 +226,9 @@ void setNameByNameOpening(bool)
     // Every found folder is opened by its path and checked against it.
 }
 
-void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+namespace {
+
+void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {
     if (!beginListing(folder, listing))
@@ -283,4 +285,15 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
         }
     }
     dropRepeatedNames(listing, scratch.nameBuckets);
+}
+
+} // namespace
+
+void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+                ListingScratch& scratch, LocalTimeCache& times)
+{
+    // Read into the thread's own listing, which keeps its memory from folder
+    // to folder, then copied out at its size.
+    readFolder(folder, kind, tildeNames, scratch.listing, scratch, times);
+    copyOutListing(scratch.listing, listing);
 }

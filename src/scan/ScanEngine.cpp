@@ -42,19 +42,30 @@ struct Node {
     bool isListedFolder = false;
     FolderListing listing;
     std::vector<std::unique_ptr<Node>> children;
-    /** What its listing and children hold while they wait to be merged. */
+    /**
+     * What counts against the read-ahead bound until it is merged: the node
+     * itself from the moment a worker's listing found it (it may wait in the
+     * queue long after its parent was merged), then its own listing.
+     */
     size_t bytes = 0;
     bool done = false;
 };
 
-size_t bytesHeld(const Node& node)
+// Counts what a worker's listing of `node` added: the listing itself (added
+// to the node's own count) and each child node (to the child's).
+size_t countListedBytes(Node& node)
 {
     const FolderListing& listing = node.listing;
-    size_t bytes = sizeof(Node) + size_t(listing.names.capacity()) + listing.files.capacity() * sizeof(ListedFile)
-        + listing.subfolders.capacity() * sizeof(ListedSubfolder) + node.children.capacity() * sizeof(Node*);
-    for (const std::unique_ptr<Node>& child : node.children)
-        bytes += sizeof(Node) + size_t(child->path.capacity());
-    return bytes;
+    const size_t own = size_t(listing.names.capacity()) + listing.files.capacity() * sizeof(ListedFile)
+        + listing.subfolders.capacity() * sizeof(ListedSubfolder)
+        + listing.otherDevices.capacity() * sizeof(ListedDevice) + node.children.capacity() * sizeof(Node*);
+    node.bytes += own;
+    size_t added = own;
+    for (const std::unique_ptr<Node>& child : node.children) {
+        child->bytes = sizeof(Node) + size_t(child->path.capacity());
+        added += child->bytes;
+    }
+    return added;
 }
 
 class Walk {
@@ -123,6 +134,8 @@ public:
             if (sinceProgress.elapsed() >= kProgressIntervalMs)
                 reportProgress(feedback, counts, sinceProgress);
         }
+        // Every folder found was merged, and what each counted with it.
+        Q_ASSERT(m_pendingBytes == 0);
         return true;
     }
 
@@ -184,7 +197,7 @@ private:
                 if (!m_cancel)
                     list(node, *m_coordinatorScratch, *m_coordinatorTimes);
                 lock.lock();
-                finishListing(node, false, lock);
+                finishListing(node, false, 0, lock);
                 break;
             }
             m_awaited = &node;
@@ -211,14 +224,14 @@ private:
 
     // Queues the children of `node`, just listed, and marks it done; what a
     // worker's listing holds counts until it is merged. Leaves `lock` unlocked.
-    void finishListing(Node& node, bool byWorker, std::unique_lock<std::mutex>& lock)
+    void finishListing(Node& node, bool byWorker, size_t addedBytes, std::unique_lock<std::mutex>& lock)
     {
         std::vector<Node*> found;
         found.reserve(node.children.size());
         for (const std::unique_ptr<Node>& child : node.children)
             found.push_back(child.get());
         if (byWorker) {
-            m_pendingBytes += node.bytes;
+            m_pendingBytes += addedBytes;
             m_readAheadFull = m_readAheadFull || m_pendingBytes >= m_readAheadBytes;
         }
         if (!m_draining)
@@ -273,6 +286,7 @@ private:
         if (node.bytes == 0)
             return;
         std::unique_lock lock(m_mutex);
+        Q_ASSERT(m_pendingBytes >= node.bytes);
         m_pendingBytes -= node.bytes;
         node.bytes = 0;
         if (m_readAheadFull && m_pendingBytes < m_readAheadBytes / 2) {
@@ -301,9 +315,9 @@ private:
 
             if (!m_cancel)
                 list(*node, scratch, times);
-            node->bytes = bytesHeld(*node);
+            const size_t added = countListedBytes(*node);
             lock.lock();
-            finishListing(*node, true, lock);
+            finishListing(*node, true, added, lock);
             lock.lock();
         }
     }

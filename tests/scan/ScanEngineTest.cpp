@@ -4,6 +4,7 @@
 
 #include "scan/FileChecks.h"
 #include "scan/FileDates.h"
+#include "scan/FolderListing.h"
 #include "scan/FolderWalk.h"
 #include "scan/ScanEngine.h"
 
@@ -491,6 +492,60 @@ TEST(ScanEngine, ParallelRunsGiveTheOneThreadWalksTableExactly)
         EXPECT_EQ(referenceCounts.unreadableFolders, 1);
     }
     EXPECT_EQ(reference.path(reference.size() - 1), tree.path("t/extra/inner/e.txt"));
+}
+
+TEST(FolderListing, AListingReusedForASmallerFolderHoldsOnlyThatFoldersEntries)
+{
+    // Each thread reads into memory of its own and copies the listing out;
+    // both are used again for the next folder, so nothing of a larger folder
+    // read before may show through.
+    TempTree tree;
+    for (int i = 0; i < 5000; ++i)
+        tree.file(QStringLiteral("big/a-rather-long-file-name-%1.txt").arg(i));
+    tree.dir("big/sub");
+    tree.file("small/b.txt");
+    tree.dir("empty");
+
+    ListingScratch scratch;
+    LocalTimeCache times;
+    FolderListing listing;
+    const auto list = [&](const char* folder) {
+        listFolder(openListedFolder(QFile::encodeName(tree.path(folder))), DateKind::Modified, TildeNames::Drop,
+                   listing, scratch, times);
+    };
+    list("big");
+    ASSERT_EQ(listing.files.size(), 5000u);
+    ASSERT_EQ(listing.subfolders.size(), 1u);
+
+    list("small");
+    ASSERT_EQ(listing.error, 0);
+    ASSERT_EQ(listing.files.size(), 1u);
+    EXPECT_TRUE(listing.subfolders.empty());
+    EXPECT_EQ(QByteArray(listing.nameData(listing.files[0].name()), listing.files[0].nameLength), "b.txt");
+    EXPECT_EQ(listing.names, "b.txt");
+
+    list("empty");
+    EXPECT_EQ(listing.error, 0);
+    EXPECT_TRUE(listing.files.empty());
+    EXPECT_TRUE(listing.names.isEmpty());
+
+    list("missing");
+    EXPECT_EQ(listing.error, ENOENT);
+    EXPECT_STREQ(listing.failedCall, "open");
+    EXPECT_TRUE(listing.files.empty());
+
+    // A fresh listing of the same folder is the same listing.
+    list("big");
+    FolderListing again;
+    ListingScratch otherScratch;
+    listFolder(openListedFolder(QFile::encodeName(tree.path("big"))), DateKind::Modified, TildeNames::Drop, again,
+               otherScratch, times);
+    ASSERT_EQ(again.files.size(), listing.files.size());
+    EXPECT_EQ(again.names, listing.names);
+    for (size_t i = 0; i < again.files.size(); ++i) {
+        EXPECT_EQ(again.files[i].nameOffset, listing.files[i].nameOffset);
+        EXPECT_EQ(again.files[i].inode, listing.files[i].inode);
+    }
 }
 
 TEST(ScanEngine, ProgressIsReportedAndACancelledScanStopsAtOnce)
