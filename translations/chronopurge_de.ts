@@ -257,6 +257,10 @@
         <translation>Dateien werden in den Papierkorb verschoben …</translation>
     </message>
     <message>
+        <source>Moving files to the Recycle Bin...</source>
+        <translation>Dateien werden in den Papierkorb verschoben …</translation>
+    </message>
+    <message>
         <source>This move to the Trash cannot be undone with Ctrl+Z: its journal could not be written (%1).</source>
         <translation>Dieses Verschieben in den Papierkorb lässt sich nicht mit Strg+Z rückgängig machen: sein Protokoll konnte nicht geschrieben werden (%1).</translation>
     </message>
@@ -356,6 +360,10 @@
         <translation>%1 (%2) in den Papierkorb verschieben?</translation>
     </message>
     <message>
+        <source>Move %1 (%2) to the Recycle Bin?</source>
+        <translation>%1 (%2) in den Papierkorb verschieben?</translation>
+    </message>
+    <message>
         <source>permission denied</source>
         <translation>Zugriff verweigert</translation>
     </message>
@@ -419,7 +427,15 @@
         <translation>Diese Datei konnte nicht in den Papierkorb verschoben werden:</translation>
     </message>
     <message>
+        <source>This file could not be moved to the Recycle Bin:</source>
+        <translation>Diese Datei konnte nicht in den Papierkorb verschoben werden:</translation>
+    </message>
+    <message>
         <source>These %1 files could not be moved to the Trash:</source>
+        <translation>Diese %1 Dateien konnten nicht in den Papierkorb verschoben werden:</translation>
+    </message>
+    <message>
+        <source>These %1 files could not be moved to the Recycle Bin:</source>
         <translation>Diese %1 Dateien konnten nicht in den Papierkorb verschoben werden:</translation>
     </message>
     <message>

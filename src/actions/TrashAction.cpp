@@ -57,8 +57,13 @@ std::vector<std::pair<qsizetype, QString>> movedFiles(const std::vector<qsizetyp
 QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes)
 {
     return FailureSummary::of(outcomes, platform::TrashStatus::Failed, platform::TrashStatus::NotAttempted).text({
+#ifdef Q_OS_WIN
+        QCoreApplication::translate("TrashAction", "This file could not be moved to the Recycle Bin:"),
+        QCoreApplication::translate("TrashAction", "These %1 files could not be moved to the Recycle Bin:"),
+#else
         QCoreApplication::translate("TrashAction", "This file could not be moved to the Trash:"),
         QCoreApplication::translate("TrashAction", "These %1 files could not be moved to the Trash:"),
+#endif
         QCoreApplication::translate("TrashAction", "The move was cancelled; 1 file was left where it was."),
         QCoreApplication::translate("TrashAction", "The move was cancelled; %1 files were left where they were."),
     });

@@ -109,7 +109,12 @@ QString trashQuestionText(const TrashSummary& summary)
     const QString files = summary.fileCount == 1
         ? QCoreApplication::translate("Trash", "1 file")
         : QCoreApplication::translate("Trash", "%1 files").arg(summary.fileCount);
+#ifdef Q_OS_WIN
+    // Windows users know the place by the name its desktop gives it.
+    return QCoreApplication::translate("Trash", "Move %1 (%2) to the Recycle Bin?")
+#else
     return QCoreApplication::translate("Trash", "Move %1 (%2) to the Trash?")
+#endif
         .arg(files, QLocale::system().formattedDataSize(summary.totalBytes));
 }
 

@@ -88,8 +88,13 @@ std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashReques
     // The progress window appears only when the move takes long; its Cancel
     // stops the request before its next file, and the files already moved
     // stay moved.
+#ifdef Q_OS_WIN
+    const QString caption = tr("Moving files to the Recycle Bin...");
+#else
+    const QString caption = tr("Moving files to the Trash...");
+#endif
     const std::unique_ptr<platform::ProgressWindow> progress = m_services.progressWindows.open(
-        this, tr("Moving files to the Trash..."), qsizetype(request.items().size()), [&request] { request.cancel(); });
+        this, caption, qsizetype(request.items().size()), [&request] { request.cancel(); });
     m_trashProgress = progress.get();
     request.setProgress([this](qsizetype done, qsizetype) {
         // Progress reaches the window thread as posted calls; one that arrives
