@@ -1,5 +1,6 @@
 // The parts of a folder listing that do not call the system: starting one,
-// dropping names handed out twice, and adding its files to the table.
+// dropping names handed out twice, copying it out at its size, and adding
+// its files to the table.
 
 #include "scan/FolderListing.h"
 
@@ -18,8 +19,6 @@ namespace {
 
 // The most room a thread's own listing keeps from one folder to the next.
 constexpr size_t kKeptScratchBytes = 256 << 10;
-
-} // namespace
 
 void copyOutListing(FolderListing& read, FolderListing& listing)
 {
@@ -42,6 +41,8 @@ void copyOutListing(FolderListing& read, FolderListing& listing)
     if (held > kKeptScratchBytes)
         read = FolderListing();
 }
+
+} // namespace
 
 bool beginListing(const OpenedFolder& folder, FolderListing& listing)
 {
@@ -118,4 +119,14 @@ void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const F
         table.appendFile(listing.nameData(file.name()), file.nameLength, file.localSeconds,
                          {file.inode, file.size, file.type, device});
     }
+}
+
+void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+                ListingScratch& scratch, LocalTimeCache& times)
+{
+    // Read into the thread's own listing, which keeps its memory from folder
+    // to folder, then copied out at its size.
+    readFolder(folder, kind, tildeNames, scratch.listing, scratch, times);
+    dropRepeatedNames(scratch.listing, scratch.nameBuckets);
+    copyOutListing(scratch.listing, listing);
 }

@@ -111,11 +111,11 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
 bool beginListing(const OpenedFolder& folder, FolderListing& listing);
 
 /**
- * Copies the listing a thread read into its own `read` out to `listing` at
- * its exact size; `read` keeps its memory for the next folder unless it grew
- * large. Both systems' listFolder end with it.
+ * The system's part of listFolder: reads the entries of `folder` into
+ * `listing` as they come (one implementation per system).
  */
-void copyOutListing(FolderListing& read, FolderListing& listing);
+void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
+                ListingScratch& scratch, LocalTimeCache& times);
 
 /**
  * Drops every entry whose name an earlier entry of `listing` already had,

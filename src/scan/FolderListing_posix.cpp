@@ -31,8 +31,6 @@ ListedName storeName(QByteArray& names, const char* name, size_t length)
 
 } // namespace
 
-namespace {
-
 void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {
@@ -106,16 +104,4 @@ void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 listing.otherDevices.push_back({stored.offset, device});
         }
     }
-    dropRepeatedNames(listing, scratch.nameBuckets);
-}
-
-} // namespace
-
-void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
-                ListingScratch& scratch, LocalTimeCache& times)
-{
-    // Read into the thread's own listing, which keeps its memory from folder
-    // to folder, then copied out at its size.
-    readFolder(folder, kind, tildeNames, scratch.listing, scratch, times);
-    copyOutListing(scratch.listing, listing);
 }

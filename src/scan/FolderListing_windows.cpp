@@ -226,8 +226,6 @@ void setNameByNameOpening(bool)
     // Every found folder is opened by its path and checked against it.
 }
 
-namespace {
-
 void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {
@@ -284,16 +282,4 @@ void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 break;
         }
     }
-    dropRepeatedNames(listing, scratch.nameBuckets);
-}
-
-} // namespace
-
-void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
-                ListingScratch& scratch, LocalTimeCache& times)
-{
-    // Read into the thread's own listing, which keeps its memory from folder
-    // to folder, then copied out at its size.
-    readFolder(folder, kind, tildeNames, scratch.listing, scratch, times);
-    copyOutListing(scratch.listing, listing);
 }
