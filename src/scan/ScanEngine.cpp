@@ -6,6 +6,7 @@
 #include "scan/FileChecks.h"
 #include "scan/FolderListing.h"
 #include "scan/MountTable.h"
+#include "scan/ReadCost.h"
 
 #include <QElapsedTimer>
 #include <QScopeGuard>
@@ -16,6 +17,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -31,6 +34,11 @@ constexpr qint64 kProgressIntervalMs = 100;
 // workers wait for it to catch up: on a warm cache they read far faster than
 // it merges, and every listing waiting carries each file's date, inode and size.
 constexpr size_t kDefaultReadAheadBytes = 24 << 20;
+// The most folder readers a walk grows to when its reads wait (a network
+// share answering in milliseconds); each costs its stack and its listing memory.
+constexpr size_t kMostReaders = 64;
+// One folder read in this many is timed: timing costs three system calls.
+constexpr unsigned kTimedReadEvery = 4;
 
 // One folder of the walk. A worker fills it and its children; from the
 // moment `done` is set only the coordinator touches it. The coordinator owns
@@ -68,14 +76,53 @@ size_t countListedBytes(Node& node)
     return added;
 }
 
+// How many folder reads to keep in flight. A read that keeps its thread
+// busy gains nothing from more threads than cores; a read that waits (a cold
+// disk, a network share) leaves its core idle, so while reads wait w for
+// every b they compute, 1 + w / b threads per starting thread keep the
+// cores as busy, up to kMostReaders.
+class ReaderCount {
+public:
+    ReaderCount(size_t starting, bool grows)
+        : m_starting(starting)
+        , m_most(grows ? std::max(starting, kMostReaders) : starting)
+        , m_wanted(starting)
+    {
+    }
+
+    size_t wanted() const { return m_wanted; }
+    size_t most() const { return m_most; }
+
+    void note(const ReadCost& cost)
+    {
+        if (m_most == m_starting)
+            return;
+        // Recent reads count most: the sums lose a sixteenth at each read.
+        m_waited = m_waited - m_waited / 16 + double(cost.waitedNs);
+        m_busy = m_busy - m_busy / 16 + double(std::max<qint64>(cost.busyNs, 1000));
+        const double wanted = double(m_starting) * (1 + m_waited / m_busy);
+        m_wanted = size_t(std::clamp(wanted, double(m_starting), double(m_most)));
+    }
+
+private:
+    const size_t m_starting;
+    const size_t m_most;
+    size_t m_wanted;
+    double m_waited = 0;
+    double m_busy = 0;
+};
+
 class Walk {
 public:
-    Walk(DateKind kind, int threads, size_t readAheadBytes, const std::atomic<bool>& cancel)
+    Walk(DateKind kind, int threads, bool moreThreadsWhenReadsWait, size_t readAheadBytes,
+         const std::atomic<bool>& cancel)
         : m_kind(kind)
         , m_readAheadBytes(readAheadBytes)
         , m_cancel(cancel)
         , m_mounts(MountTable::current())
+        , m_readers(size_t(threads), moreThreadsWhenReadsWait)
     {
+        m_workers.reserve(m_readers.most());
         for (int i = 0; i < threads; ++i)
             m_workers.emplace_back([this] { work(); });
     }
@@ -87,6 +134,7 @@ public:
             m_stop = true;
         }
         m_workAvailable.notify_all();
+        // No reader is added once m_stop is set.
         for (std::thread& worker : m_workers)
             worker.join();
     }
@@ -172,8 +220,9 @@ private:
     void wakeWorkers(size_t count, std::unique_lock<std::mutex>& lock)
     {
         const size_t toWake = std::min(count, m_idleWorkers);
+        const bool everyone = toWake >= m_workers.size();
         lock.unlock();
-        if (toWake >= m_workers.size())
+        if (everyone)
             m_workAvailable.notify_all();
         else
             for (size_t i = 0; i < toWake; ++i)
@@ -243,7 +292,22 @@ private:
             m_nodeDone.notify_one();
         if (byWorker && --m_busyWorkers == 0 && m_draining)
             m_workerIdle.notify_all();
+        addReaderIfWaiting();
         wakeWorkers(found.size(), lock);
+    }
+
+    // One more reader when folders wait to be read, none is idle and the
+    // reads wait long enough to want it. Called with the lock held.
+    void addReaderIfWaiting()
+    {
+        if (m_stop || m_draining || m_readAheadFull || m_queue.size() <= m_idleWorkers
+            || m_workers.size() >= m_readers.wanted())
+            return;
+        try {
+            m_workers.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the readers there are go on.
+        }
     }
 
     static void reportProgress(const ScanFeedback& feedback, const ScanCounts& counts, QElapsedTimer& sinceProgress)
@@ -299,6 +363,7 @@ private:
     {
         ListingScratch scratch;
         LocalTimeCache times;
+        unsigned reads = 0;
         std::unique_lock lock(m_mutex);
         for (;;) {
             ++m_idleWorkers;
@@ -313,10 +378,18 @@ private:
             ++m_busyWorkers;
             lock.unlock();
 
+            std::optional<ReadTimer> timer;
+            if (reads++ % kTimedReadEvery == 0)
+                timer.emplace();
             if (!m_cancel)
                 list(*node, scratch, times);
             const size_t added = countListedBytes(*node);
+            // A folder read costs an opening, a check, the listing's reads and a statx per entry.
+            const ReadCost cost = timer ? timer->elapsed(qint64(3 + node->listing.files.size() + node->listing.subfolders.size()))
+                                        : ReadCost();
             lock.lock();
+            if (timer)
+                m_readers.note(cost);
             finishListing(*node, true, added, lock);
             lock.lock();
         }
@@ -374,6 +447,7 @@ private:
     // For the folders the coordinator reads itself.
     std::unique_ptr<ListingScratch> m_coordinatorScratch;
     std::unique_ptr<LocalTimeCache> m_coordinatorTimes;
+    ReaderCount m_readers;
     size_t m_idleWorkers = 0;
     size_t m_busyWorkers = 0;
     bool m_draining = false;
@@ -403,7 +477,7 @@ ScanCounts ScanEngine::run(const QStringList& folders, FoundFileTable& table, co
     ScanCounts counts;
     QElapsedTimer sinceProgress;
     sinceProgress.start();
-    Walk walk(m_options.kind, threadCount(),
+    Walk walk(m_options.kind, threadCount(), m_options.threads == 0,
               m_options.readAheadBytes != 0 ? m_options.readAheadBytes : kDefaultReadAheadBytes, cancel);
     for (const QString& listed : folders) {
         if (cancel || !walk.walkListedFolder(listed, table, feedback, counts, sinceProgress))

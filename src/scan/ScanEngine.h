@@ -9,8 +9,9 @@
 // calling thread, the coordinator, takes their results in walk order and
 // appends them to the table. More folder reads are kept in flight than there
 // are cores, since a cold disk answers many requests at once faster than one
-// after another. Folders below a listed folder are opened from the listed
-// folder's descriptor without following links (FolderDescriptor.h).
+// after another, and more still while the reads keep their threads waiting
+// (a network share; ReadCost.h). Folders below a listed folder are opened
+// from the listed folder's descriptor without following links (FolderDescriptor.h).
 //
 // run() blocks: call it off the window thread. Progress comes at most every
 // ~100 ms and failures in walk order, both on the calling thread. Setting the
@@ -38,7 +39,10 @@ struct ScanFeedback {
 
 struct ScanOptions {
     DateKind kind = DateKind::Modified;
-    /** Folder-reading threads; 0 picks a number for this machine. */
+    /**
+     * Folder-reading threads; 0 starts with a number for this machine and
+     * adds threads while the reads wait (up to 64).
+     */
     int threads = 0;
     /** How many bytes of listings may wait to be merged before the readers pause; 0 picks the default. */
     size_t readAheadBytes = 0;
@@ -66,7 +70,7 @@ public:
     ScanCounts run(const QStringList& folders, FoundFileTable& table, const ScanFeedback& feedback,
                    const std::atomic<bool>& cancel);
 
-    /** The number of threads run() uses. */
+    /** The number of threads run() starts with. */
     int threadCount() const;
 
 private:
