@@ -15,6 +15,11 @@ bool dropsFolderSilently(int error)
         || error == ENAMETOOLONG || error == kFolderChanged;
 }
 
+bool isNoFolderThere(int error)
+{
+    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == kFolderChanged;
+}
+
 namespace {
 
 // The most room a thread's own listing keeps from one folder to the next.

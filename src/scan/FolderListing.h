@@ -52,9 +52,12 @@ struct ListedSubfolder {
 };
 
 struct FolderListing {
-    /** errno of opening or reading the folder, or kFolderChanged; 0 when it was read to the end. */
+    /**
+     * errno of opening or reading the folder, or of looking at one of its
+     * files, or kFolderChanged; 0 when it was read to the end.
+     */
     int error = 0;
-    /** Which call failed ("open" or "read"), for the report. */
+    /** Which call failed ("open", "read", or "stat" for a file), for the report. */
     const char* failedCall = nullptr;
     /** The device of the folder read. */
     quint64 device = 0;
@@ -136,3 +139,6 @@ void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const F
  * path not found, not a folder, a link in its place, or a folder that changed.
  */
 bool dropsFolderSilently(int error);
+
+/** Whether a failure to open or list a folder means it is no longer there: gone, a file or a link in its place, or another folder. */
+bool isNoFolderThere(int error);

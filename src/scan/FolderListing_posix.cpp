@@ -67,8 +67,17 @@ void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
             struct statx status;
             bool haveStatus = false;
             if (type == DT_UNKNOWN || type == DT_REG || type == DT_LNK) {
-                if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &status) != 0)
-                    continue; // gone since the listing
+                if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &status) != 0) {
+                    // A file deleted since the listing is not listed. One that
+                    // could not be looked at (an I/O error, a share gone away)
+                    // is not listed either, since it has no date, and its
+                    // folder counts as not read to the end.
+                    if (errno != ENOENT && listing.error == 0) {
+                        listing.error = errno;
+                        listing.failedCall = "stat";
+                    }
+                    continue;
+                }
                 haveStatus = true;
                 type = S_ISDIR(status.stx_mode) ? DT_DIR : S_ISREG(status.stx_mode) ? DT_REG
                                                    : S_ISLNK(status.stx_mode)   ? DT_LNK

@@ -327,6 +327,8 @@ private:
             // dropped silently with its files; any other failure is reported
             // and the walk goes on, with what was read before it.
             ++counts.unreadableFolders;
+            if (feedback.unreadableFolder && !isNoFolderThere(listing.error))
+                feedback.unreadableFolder(node.path, listing.error);
             const bool silent = dropsFolderSilently(listing.error);
             if (!silent && feedback.failure)
                 feedback.failure(walkLocation(), std::strcmp(listing.failedCall, "open") == 0 ? 112 : 118,

@@ -21,6 +21,7 @@
 #include "folders/DateKind.h"
 #include "scan/FoundFileTable.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,14 @@ struct ScanFeedback {
     std::function<void(qint64 folders, qint64 files)> progress;
     /** A failure for the error report (location, step, description), in walk order. */
     std::function<void(const QString& location, int step, const QString& description)> failure;
+    /**
+     * A folder that is there but could not be opened or read to the end
+     * (permission denied, an I/O error), with its path (bytes, ending in "/")
+     * and errno, in walk order. A folder that vanished or was replaced during
+     * the walk is not named. Called beside `failure`, which reports only the
+     * failures the window shows.
+     */
+    std::function<void(const QByteArray& folder, int error)> unreadableFolder;
 };
 
 struct ScanOptions {
