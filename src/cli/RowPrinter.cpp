@@ -12,9 +12,10 @@ constexpr qsizetype kBlockSize = 1 << 20;
 
 } // namespace
 
-RowText::RowText(DateFormat format, bool print0)
+RowText::RowText(DateFormat format, bool print0, std::shared_ptr<SharedTimeTexts> times)
     : m_format(format)
     , m_print0(print0)
+    , m_localeDates(QLocale::system(), std::move(times))
 {
 }
 

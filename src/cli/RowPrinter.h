@@ -15,11 +15,14 @@
 #include <QHash>
 #include <QString>
 
+#include <memory>
+
 namespace cli {
 
 class RowText {
 public:
-    RowText(DateFormat format, bool print0);
+    /** `times`: time texts shared with the other threads that make rows, if any. */
+    RowText(DateFormat format, bool print0, std::shared_ptr<SharedTimeTexts> times = {});
 
     /** Appends the row of the file `name` (UTF-8, `length` bytes) of `folder` (ending in "/") dated `localSeconds`. */
     void appendRow(QByteArray& out, QByteArrayView folder, const char* name, size_t length, qint64 localSeconds);

@@ -8,6 +8,7 @@
 //
 //   CommandLine   what the arguments ask for, or the usage error
 //   RowPrinter    the rows on standard output, as lines or NUL-separated
+//   PrintedRows   a listing's rows made as the scan reads each folder, without a table
 //   main          checks the folders, scans, filters and acts
 //
 // Exit status: 0 all done, 1 some folder could not be read or some file could
@@ -18,6 +19,7 @@
 #include "actions/TrashAction.h"
 #include "cli/CliSystem.h"
 #include "cli/CommandLine.h"
+#include "cli/PrintedRows.h"
 #include "cli/RowPrinter.h"
 #include "cli/UndoCommands.h"
 #include "folders/FolderPath.h"
@@ -128,8 +130,25 @@ int listSaveOrTrash(const CommandLine& line)
     };
     // A folder given twice, or below another one given, would list its files
     // twice, and --trash would then find them gone on the second try.
-    const ScanCounts counts = ScanEngine(ScanOptions{line.kind, line.threads})
-                                  .run(withoutNestedFolders(line.folders), table, feedback, cancel);
+    const QStringList folders = withoutNestedFolders(line.folders);
+    ScanEngine engine(ScanOptions{line.kind, line.threads});
+    RowPrinter printer(line.dateFormat, line.print0);
+
+    if (printsAsItScans(line)) {
+        // No table: each folder's rows are printed as the walk reaches it.
+        PrintedRows printed(printer, line);
+        const ScanCounts counts = engine.run(folders, printed, feedback, cancel);
+        int status = unreadable ? 1 : 0;
+        if (!printer.flush()) {
+            std::fprintf(stderr, "chronopurge-cli: standard output: %s\n", std::strerror(errno));
+            status = 1;
+        }
+        if (line.stats)
+            printStats(counts, size_t(printed.rowCount()), elapsed);
+        return status;
+    }
+
+    const ScanCounts counts = engine.run(folders, table, feedback, cancel);
 
     std::vector<qsizetype> rows;
     if (line.range) {
@@ -142,7 +161,6 @@ int listSaveOrTrash(const CommandLine& line)
     }
 
     int status = unreadable ? 1 : 0;
-    RowPrinter printer(line.dateFormat, line.print0);
     if (!line.saveFile.isEmpty()) {
         if (const std::optional<QString> error = saveResultsText(line.saveFile, TableRows(table, rows))) {
             std::fprintf(stderr, "chronopurge-cli: %s\n", qPrintable(visibleText(*error)));

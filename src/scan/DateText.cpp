@@ -1,6 +1,10 @@
 #include "scan/DateText.h"
 
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <new>
 
 namespace {
 
@@ -192,9 +196,86 @@ QString DateTextCache::text(qint64 localSeconds)
     return second == 0 ? *found : *found + QLatin1Char(' ') + time;
 }
 
-DateTextUtf8::DateTextUtf8(const QLocale& locale)
-    : m_cache(locale)
+struct SharedTimeTexts::Text {
+    quint16 size;
+    quint16 length;
+    char bytes[1];
+};
+
+SharedTimeTexts::SharedTimeTexts()
+    : m_texts(new std::atomic<Text*>[kSecondsPerDay])
 {
+    for (int second = 0; second < kSecondsPerDay; ++second)
+        m_texts[second].store(nullptr, std::memory_order_relaxed);
+}
+
+SharedTimeTexts::~SharedTimeTexts()
+{
+    for (int second = 0; second < kSecondsPerDay; ++second)
+        std::free(m_texts[second].load(std::memory_order_relaxed));
+}
+
+QByteArrayView SharedTimeTexts::find(int second, quint16& length) const
+{
+    const Text* text = m_texts[second].load(std::memory_order_acquire);
+    if (!text)
+        return {};
+    length = text->length;
+    return QByteArrayView(text->bytes, text->size);
+}
+
+void SharedTimeTexts::publish(int second, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    auto* made = static_cast<Text*>(std::malloc(offsetof(Text, bytes) + size_t(utf8.size()) + 1));
+    if (!made)
+        throw std::bad_alloc();
+    made->size = quint16(utf8.size());
+    made->length = quint16(text.size());
+    std::memcpy(made->bytes, utf8.constData(), size_t(utf8.size()) + 1);
+    Text* expected = nullptr;
+    if (!m_texts[second].compare_exchange_strong(expected, made, std::memory_order_acq_rel))
+        std::free(made); // another thread published the same text first
+}
+
+DateTextUtf8::DateTextUtf8(const QLocale& locale, std::shared_ptr<SharedTimeTexts> times)
+    : m_locale(locale)
+    , m_dateFormat(generalDateFormat(locale))
+    , m_timeFormat(generalTimeFormat(locale))
+    , m_shared(std::move(times))
+{
+}
+
+QString DateTextUtf8::timeText(int second) const
+{
+    // On day 0 the general date text is the time alone, so the time of
+    // second s is the text of local seconds s.
+    return m_locale.toString(QTime::fromMSecsSinceStartOfDay(second * 1000), m_timeFormat);
+}
+
+qsizetype DateTextUtf8::appendTime(int second, QByteArray& out)
+{
+    if (!m_shared) {
+        const Piece& time = timePiece(second);
+        appendPiece(time, out);
+        return time.length;
+    }
+    quint16 length = 0;
+    QByteArrayView text = m_shared->find(second, length);
+    if (text.isNull()) {
+        m_shared->publish(second, timeText(second));
+        text = m_shared->find(second, length);
+    }
+    out.append(text.data(), text.size());
+    return length;
+}
+
+qsizetype DateTextUtf8::timeLength(int second)
+{
+    if (!m_shared)
+        return timePiece(second).length;
+    QByteArray unused;
+    return appendTime(second, unused);
 }
 
 DateTextUtf8::Piece DateTextUtf8::store(const QString& text)
@@ -210,10 +291,8 @@ const DateTextUtf8::Piece& DateTextUtf8::timePiece(int second)
     if (m_times.empty())
         m_times.resize(size_t(kSecondsPerDay));
     Piece& piece = m_times[size_t(second)];
-    // On day 0 the general date text is the time alone, so the time of
-    // second s is the text of local seconds s.
     if (piece.size == 0)
-        piece = store(m_cache.text(second));
+        piece = store(timeText(second));
     return piece;
 }
 
@@ -222,7 +301,7 @@ const DateTextUtf8::Piece& DateTextUtf8::dayPiece(qint64 day)
     auto found = m_days.find(day);
     // At midnight the general date text is the date alone.
     if (found == m_days.end())
-        found = m_days.insert(day, store(m_cache.text(day * kSecondsPerDay)));
+        found = m_days.insert(day, store(m_locale.toString(dateTimeOf(day * kSecondsPerDay).date(), m_dateFormat)));
     return *found;
 }
 
@@ -232,19 +311,14 @@ qsizetype DateTextUtf8::append(qint64 localSeconds, QByteArray& out)
         return 0;
     const qint64 day = dayNumberOf(localSeconds);
     const int second = int(localSeconds - day * kSecondsPerDay);
-    if (day == 0) {
-        const Piece& time = timePiece(second);
-        appendPiece(time, out);
-        return time.length;
-    }
+    if (day == 0)
+        return appendTime(second, out);
     const Piece date = dayPiece(day);
     appendPiece(date, out);
     if (second == 0)
         return date.length;
-    const Piece& time = timePiece(second);
     out.append(' ');
-    appendPiece(time, out);
-    return date.length + 1 + time.length;
+    return date.length + 1 + appendTime(second, out);
 }
 
 qsizetype DateTextUtf8::length(qint64 localSeconds)
@@ -254,7 +328,7 @@ qsizetype DateTextUtf8::length(qint64 localSeconds)
     const qint64 day = dayNumberOf(localSeconds);
     const int second = int(localSeconds - day * kSecondsPerDay);
     if (day == 0)
-        return timePiece(second).length;
+        return timeLength(second);
     const qsizetype date = dayPiece(day).length;
-    return second == 0 ? date : date + 1 + timePiece(second).length;
+    return second == 0 ? date : date + 1 + timeLength(second);
 }

@@ -108,6 +108,20 @@ void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                 ListingScratch& scratch, LocalTimeCache& times);
 
 /**
+ * What listFolder does before it copies the listing out: lists `folder` into
+ * the thread's own listing, `scratch.listing`, names handed out twice dropped.
+ */
+void readListing(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, ListingScratch& scratch,
+                 LocalTimeCache& times);
+
+/**
+ * Copies what came of the thread's own listing (error, failed call, device,
+ * names skipped) to `listing`, without its entries, and lets the thread's
+ * listing go when it grew large.
+ */
+void keepListingOutcome(ListingScratch& scratch, FolderListing& listing);
+
+/**
  * Empties `listing` for a listing of `folder`, on its device. False, with the
  * opening's error recorded as an "open" failure, when the folder is not open.
  */

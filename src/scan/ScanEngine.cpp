@@ -44,29 +44,48 @@ constexpr unsigned kTimedReadEvery = 4;
 // moment `done` is set only the coordinator touches it. The coordinator owns
 // every node (through the walk order and each node's children) and frees
 // none while a worker may still be reading one (Walk::drain).
+//
+// A whole level of found folders may wait in the queue, so a node holds
+// little until it is read: its path, what its parent's listing saw, and
+// then its listing (or, for a scan that prints, its finished rows).
 struct Node {
     QByteArray path; // absolute, ending in "/"
     FolderSighting seen;
     bool isListedFolder = false;
-    FolderListing listing;
+    bool done = false;
+    /** The folder's listing; for a scan into RowOutput only its outcome, the files made into `rows`. */
+    std::unique_ptr<FolderListing> listing;
     std::vector<std::unique_ptr<Node>> children;
+    /** The rows of a scan into RowOutput, finished, and how many files they came from and how many rows they are. */
+    QByteArray rows;
+    qint64 fileCount = 0;
+    qint64 rowCount = 0;
     /**
      * What counts against the read-ahead bound until it is merged: the node
      * itself from the moment a worker's listing found it (it may wait in the
      * queue long after its parent was merged), then its own listing.
      */
     size_t bytes = 0;
-    bool done = false;
+};
+
+// What one reading thread keeps from folder to folder.
+struct Reader {
+    ListingScratch scratch;
+    LocalTimeCache times;
+    /** For a scan into RowOutput: the thread's maker of rows and the room it makes them in. */
+    std::unique_ptr<FolderRowMaker> rowMaker;
+    QByteArray rows;
 };
 
 // Counts what a worker's listing of `node` added: the listing itself (added
 // to the node's own count) and each child node (to the child's).
 size_t countListedBytes(Node& node)
 {
-    const FolderListing& listing = node.listing;
-    const size_t own = size_t(listing.names.capacity()) + listing.files.capacity() * sizeof(ListedFile)
-        + listing.subfolders.capacity() * sizeof(ListedSubfolder)
-        + listing.otherDevices.capacity() * sizeof(ListedDevice) + node.children.capacity() * sizeof(Node*);
+    const FolderListing& listing = *node.listing;
+    const size_t own = sizeof(FolderListing) + size_t(listing.names.capacity())
+        + listing.files.capacity() * sizeof(ListedFile) + listing.subfolders.capacity() * sizeof(ListedSubfolder)
+        + listing.otherDevices.capacity() * sizeof(ListedDevice) + node.children.capacity() * sizeof(Node*)
+        + size_t(node.rows.capacity());
     node.bytes += own;
     size_t added = own;
     for (const std::unique_ptr<Node>& child : node.children) {
@@ -114,9 +133,10 @@ private:
 
 class Walk {
 public:
-    Walk(DateKind kind, int threads, bool moreThreadsWhenReadsWait, size_t readAheadBytes,
+    Walk(DateKind kind, int threads, bool moreThreadsWhenReadsWait, size_t readAheadBytes, RowOutput* output,
          const std::atomic<bool>& cancel)
         : m_kind(kind)
+        , m_output(output)
         , m_readAheadBytes(readAheadBytes)
         , m_cancel(cancel)
         , m_mounts(MountTable::current())
@@ -142,7 +162,8 @@ public:
     Walk(const Walk&) = delete;
     Walk& operator=(const Walk&) = delete;
 
-    // Walks one listed folder into `table`; false when cancelled.
+    // Walks one listed folder into `table`, or into the row output when
+    // there is one; false when cancelled.
     bool walkListedFolder(const QString& listed, FoundFileTable& table, const ScanFeedback& feedback,
                           ScanCounts& counts, QElapsedTimer& sinceProgress)
     {
@@ -150,7 +171,8 @@ public:
         QString normalized = NormalizeFolderPath(listed);
         if (!normalized.endsWith(kPathSeparator))
             normalized += kPathSeparator;
-        table.beginListedFolder(normalized, PathsBelow::Unique);
+        if (!m_output)
+            table.beginListedFolder(normalized, PathsBelow::Unique);
 
         auto root = std::make_unique<Node>();
         root->path = platform::nativePath(normalized);
@@ -166,8 +188,9 @@ public:
         if (m_listed.descriptor.isOpen()) {
             enqueue(order.back().get());
         } else {
-            order.back()->listing.error = m_listed.error;
-            order.back()->listing.failedCall = "open";
+            order.back()->listing = std::make_unique<FolderListing>();
+            order.back()->listing->error = m_listed.error;
+            order.back()->listing->failedCall = "open";
             order.back()->done = true;
         }
 
@@ -239,12 +262,9 @@ private:
                 // The workers wait for this thread, and no worker has taken
                 // the folder it needs next: it reads the folder itself.
                 lock.unlock();
-                if (!m_coordinatorScratch) {
-                    m_coordinatorScratch = std::make_unique<ListingScratch>();
-                    m_coordinatorTimes = std::make_unique<LocalTimeCache>();
-                }
-                if (!m_cancel)
-                    list(node, *m_coordinatorScratch, *m_coordinatorTimes);
+                if (!m_coordinatorReader)
+                    m_coordinatorReader = newReader();
+                list(node, *m_coordinatorReader);
                 lock.lock();
                 finishListing(node, false, 0, lock);
                 break;
@@ -320,7 +340,7 @@ private:
     void merge(Node& node, FoundFileTable& table, const ScanFeedback& feedback, ScanCounts& counts)
     {
         const auto release = qScopeGuard([this, &node] { releaseBytes(node); });
-        const FolderListing& listing = node.listing;
+        const FolderListing& listing = *node.listing;
         counts.skippedNames += listing.skippedNames;
         if (listing.error != 0) {
             // A folder the user may not read, one that is gone or changed, is
@@ -334,14 +354,25 @@ private:
                 feedback.failure(walkLocation(), std::strcmp(listing.failedCall, "open") == 0 ? 112 : 118,
                                  QString::fromLocal8Bit(std::strerror(listing.error)));
             if (silent || std::strcmp(listing.failedCall, "open") == 0) {
-                node.listing = FolderListing();
+                freeListing(node);
                 return;
             }
         }
         ++counts.folders;
-        appendListedFiles(table, node.path, listing);
-        counts.files += qint64(listing.files.size());
-        node.listing = FolderListing();
+        if (m_output) {
+            m_output->write(node.rows, node.rowCount);
+            counts.files += node.fileCount;
+        } else {
+            appendListedFiles(table, node.path, listing);
+            counts.files += qint64(listing.files.size());
+        }
+        freeListing(node);
+    }
+
+    static void freeListing(Node& node)
+    {
+        node.listing.reset();
+        node.rows = QByteArray();
     }
 
     // The merged listing no longer counts. Workers that stopped at the bound
@@ -361,10 +392,17 @@ private:
         }
     }
 
+    std::unique_ptr<Reader> newReader() const
+    {
+        auto reader = std::make_unique<Reader>();
+        if (m_output)
+            reader->rowMaker = m_output->rowMaker();
+        return reader;
+    }
+
     void work()
     {
-        ListingScratch scratch;
-        LocalTimeCache times;
+        const std::unique_ptr<Reader> reader = newReader();
         unsigned reads = 0;
         std::unique_lock lock(m_mutex);
         for (;;) {
@@ -383,12 +421,11 @@ private:
             std::optional<ReadTimer> timer;
             if (reads++ % kTimedReadEvery == 0)
                 timer.emplace();
-            if (!m_cancel)
-                list(*node, scratch, times);
+            list(*node, *reader);
             const size_t added = countListedBytes(*node);
             // A folder read costs an opening, a check, the listing's reads and a statx per entry.
-            const ReadCost cost = timer ? timer->elapsed(qint64(3 + node->listing.files.size() + node->listing.subfolders.size()))
-                                        : ReadCost();
+            const ReadCost cost
+                = timer ? timer->elapsed(3 + node->fileCount + qint64(node->children.size())) : ReadCost();
             lock.lock();
             if (timer)
                 m_readers.note(cost);
@@ -397,18 +434,44 @@ private:
         }
     }
 
-    void list(Node& node, ListingScratch& scratch, LocalTimeCache& times)
+    void list(Node& node, Reader& reader)
     {
+        node.listing = std::make_unique<FolderListing>();
+        if (m_cancel)
+            return;
         const int listed = m_listed.descriptor.get();
+        OpenedFolder folder;
         if (node.isListedFolder) {
-            listFolder(reopenFolder(listed, m_listed.device), m_kind, TildeNames::Drop, node.listing, scratch, times);
+            folder = reopenFolder(listed, m_listed.device);
         } else {
             const char* relative = node.path.constData() + m_listedPathLength;
             const size_t length = size_t(node.path.size() - m_listedPathLength - 1);
-            listFolder(openFoundFolder(listed, relative, length, node.seen, scratch.trust, node.path), m_kind,
-                       TildeNames::Drop, node.listing, scratch, times);
+            folder = openFoundFolder(listed, relative, length, node.seen, reader.scratch.trust, node.path);
         }
-        if (node.listing.error != 0 && std::strcmp(node.listing.failedCall, "open") == 0)
+        if (!m_output) {
+            listFolder(folder, m_kind, TildeNames::Drop, *node.listing, reader.scratch, reader.times);
+            node.fileCount = qint64(node.listing->files.size());
+            addChildren(node, *node.listing);
+            return;
+        }
+        // A scan that prints makes the folder's rows here, from the thread's
+        // own listing; the node keeps only them and the listing's outcome.
+        readListing(folder, m_kind, TildeNames::Drop, reader.scratch, reader.times);
+        const FolderListing& read = reader.scratch.listing;
+        node.fileCount = qint64(read.files.size());
+        if (read.error == 0 || std::strcmp(read.failedCall, "open") != 0) {
+            reader.rows.resize(0);
+            node.rowCount = reader.rowMaker->appendRows(node.path, read, reader.rows);
+            node.rows = QByteArray(reader.rows.constData(), reader.rows.size());
+        }
+        addChildren(node, read);
+        keepListingOutcome(reader.scratch, *node.listing);
+    }
+
+    // The nodes of the subfolders `listing` found in the folder of `node`.
+    void addChildren(Node& node, const FolderListing& listing)
+    {
+        if (listing.error != 0 && std::strcmp(listing.failedCall, "open") == 0)
             return;
         // A listed folder that is a pseudo-file system's mount point keeps its
         // own files but is not entered, unless it is the root folder.
@@ -417,11 +480,11 @@ private:
         // A folder whose path reaches the length limit keeps its files and is not entered.
         if (node.path.size() >= kMaxPathLength)
             return;
-        node.children.reserve(node.listing.subfolders.size());
-        for (const ListedSubfolder& subfolder : node.listing.subfolders) {
+        node.children.reserve(listing.subfolders.size());
+        for (const ListedSubfolder& subfolder : listing.subfolders) {
             QByteArray path;
             path.reserve(node.path.size() + qsizetype(subfolder.name.length) + 1);
-            path.append(node.path).append(node.listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append(kPathSeparator.toLatin1());
+            path.append(node.path).append(listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append(kPathSeparator.toLatin1());
             if (m_mounts.isPseudoMountPoint(path))
                 continue;
             auto child = std::make_unique<Node>();
@@ -432,6 +495,7 @@ private:
     }
 
     const DateKind m_kind;
+    RowOutput* const m_output;
     const size_t m_readAheadBytes;
     const std::atomic<bool>& m_cancel;
     const MountTable m_mounts;
@@ -447,8 +511,7 @@ private:
     size_t m_pendingBytes = 0;
     bool m_readAheadFull = false;
     // For the folders the coordinator reads itself.
-    std::unique_ptr<ListingScratch> m_coordinatorScratch;
-    std::unique_ptr<LocalTimeCache> m_coordinatorTimes;
+    std::unique_ptr<Reader> m_coordinatorReader;
     ReaderCount m_readers;
     size_t m_idleWorkers = 0;
     size_t m_busyWorkers = 0;
@@ -469,18 +532,34 @@ int ScanEngine::threadCount() const
 {
     if (m_options.threads > 0)
         return m_options.threads;
+    // One reader per core while the reads keep their threads busy (a warm
+    // cache): more would only take turns on the cores and each hold memory.
+    // Reads that wait add readers as the walk goes (ReaderCount).
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    return std::clamp(cores * 4, 4, 32);
+    return std::clamp(cores, 2, 32);
 }
 
 ScanCounts ScanEngine::run(const QStringList& folders, FoundFileTable& table, const ScanFeedback& feedback,
                            const std::atomic<bool>& cancel)
 {
+    return run(folders, table, nullptr, feedback, cancel);
+}
+
+ScanCounts ScanEngine::run(const QStringList& folders, RowOutput& output, const ScanFeedback& feedback,
+                           const std::atomic<bool>& cancel)
+{
+    FoundFileTable unused;
+    return run(folders, unused, &output, feedback, cancel);
+}
+
+ScanCounts ScanEngine::run(const QStringList& folders, FoundFileTable& table, RowOutput* output,
+                           const ScanFeedback& feedback, const std::atomic<bool>& cancel)
+{
     ScanCounts counts;
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     Walk walk(m_options.kind, threadCount(), m_options.threads == 0,
-              m_options.readAheadBytes != 0 ? m_options.readAheadBytes : kDefaultReadAheadBytes, cancel);
+              m_options.readAheadBytes != 0 ? m_options.readAheadBytes : kDefaultReadAheadBytes, output, cancel);
     for (const QString& listed : folders) {
         if (cancel || !walk.walkListedFolder(listed, table, feedback, counts, sinceProgress))
             break;
