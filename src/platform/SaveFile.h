@@ -17,6 +17,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace platform {
@@ -27,5 +28,19 @@ namespace platform {
  * a failed save leaves the old file as it was and no temporary file behind.
  */
 std::optional<QString> saveFile(const QString& fileName, const QByteArray& content);
+
+/** The moments of a save at which the test seam below runs. */
+enum class TemporaryFileStep {
+    /** The temporary file was just made. */
+    Created,
+    /** The whole content is in it; it has not got its final mode yet. */
+    Written,
+};
+
+/**
+ * Test seam: runs with the temporary file's descriptor at each step. Set it
+ * while no save runs; an empty function removes it.
+ */
+void setTemporaryFileHook(std::function<void(int fd, TemporaryFileStep step)> hook);
 
 } // namespace platform
