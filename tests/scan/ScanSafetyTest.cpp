@@ -192,6 +192,7 @@ TEST(ScanSafety, Issue17AFolderSwappedForAnotherFolderOnTheSameDriveBeforeItIsRe
             2);
         EXPECT_TRUE(outcome.swapped) << label;
         EXPECT_EQ(outcome.paths, QStringList{tree.path("r/b/keep.txt")}) << label;
+        EXPECT_EQ(outcome.counts.unreadableFolders, 1) << label;
         EXPECT_EQ(outcome.failures, 0) << label;
     }
 }
