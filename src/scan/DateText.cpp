@@ -246,11 +246,56 @@ DateTextUtf8::DateTextUtf8(const QLocale& locale, std::shared_ptr<SharedTimeText
 {
 }
 
-QString DateTextUtf8::timeText(int second) const
+QString DateTextUtf8::formattedTime(int second) const
 {
     // On day 0 the general date text is the time alone, so the time of
     // second s is the text of local seconds s.
     return m_locale.toString(QTime::fromMSecsSinceStartOfDay(second * 1000), m_timeFormat);
+}
+
+QString DateTextUtf8::timeText(int second)
+{
+    // Formatting a time with the locale costs microseconds, and a big tree
+    // has files at every second of the day. Within a minute only the
+    // seconds' two digits change; where the locale's text is made that way
+    // (checked on three seconds of each minute), a second's text is its
+    // minute's text with its own digits.
+    if (m_minutes.empty()) {
+        m_minutes.resize(size_t(kSecondsPerDay / 60));
+        const QString zero = m_locale.zeroDigit();
+        m_zeroDigit = zero.size() == 1 ? zero : QString();
+    }
+    Minute& minute = m_minutes[size_t(second / 60)];
+    if (minute.seconds == -1) {
+        const int first = second - second % 60;
+        minute.text = formattedTime(first);
+        minute.seconds = -2;
+        const QString last = formattedTime(first + 59);
+        qsizetype at = 0;
+        while (at < last.size() && at < minute.text.size() && last.at(at) == minute.text.at(at))
+            ++at;
+        const QChar zero = m_zeroDigit.isEmpty() ? QChar() : m_zeroDigit.at(0);
+        const auto digitsAt = [&](const QString& text, qsizetype place, int value) {
+            return place + 2 <= text.size() && text.at(place).unicode() == zero.unicode() + value / 10
+                && text.at(place + 1).unicode() == zero.unicode() + value % 10;
+        };
+        if (!zero.isNull() && last.size() == minute.text.size() && digitsAt(minute.text, at, 0) && digitsAt(last, at, 59)
+            && QStringView(last).mid(at + 2) == QStringView(minute.text).mid(at + 2)) {
+            minute.seconds = at;
+            QString check = minute.text;
+            check[at] = QChar(zero.unicode() + 3);
+            check[at + 1] = QChar(zero.unicode() + 7);
+            if (check != formattedTime(first + 37))
+                minute.seconds = -2;
+        }
+    }
+    if (minute.seconds < 0)
+        return formattedTime(second);
+    QString text = minute.text;
+    const ushort zero = m_zeroDigit.at(0).unicode();
+    text[minute.seconds] = QChar(ushort(zero + second % 60 / 10));
+    text[minute.seconds + 1] = QChar(ushort(zero + second % 10));
+    return text;
 }
 
 qsizetype DateTextUtf8::appendTime(int second, QByteArray& out)

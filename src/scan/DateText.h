@@ -124,7 +124,8 @@ private:
     {
         out.append(m_texts.constData() + piece.offset, piece.size);
     }
-    QString timeText(int second) const;
+    QString timeText(int second);
+    QString formattedTime(int second) const;
     /** Appends the time of `second`, from the shared texts when there are some; returns its length in UTF-16 code units. */
     qsizetype appendTime(int second, QByteArray& out);
     qsizetype timeLength(int second);
@@ -133,6 +134,18 @@ private:
     QString m_dateFormat;
     QString m_timeFormat;
     std::shared_ptr<SharedTimeTexts> m_shared;
+    /**
+     * Each minute's time text with the place of its seconds' two digits:
+     * the seconds of a minute differ only there, so a minute is formatted
+     * twice instead of sixty times. -1: not known yet; -2: the locale's
+     * text does not work that way, each second is formatted.
+     */
+    struct Minute {
+        QString text;
+        qsizetype seconds = -1;
+    };
+    std::vector<Minute> m_minutes;
+    QString m_zeroDigit;
     QByteArray m_texts;
     /** One per second of the day; a size of 0 marks a text not made yet. */
     std::vector<Piece> m_times;
