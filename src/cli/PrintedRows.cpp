@@ -17,10 +17,13 @@ public:
     qint64 appendRows(QByteArrayView folderPath, const FolderListing& listing, QByteArray& out) override
     {
         qint64 rows = 0;
+        QByteArray shownFolder;
         for (const ListedFile& file : listing.files) {
             if (!m_days.passes(file.localSeconds))
                 continue;
-            m_text.appendRow(out, folderPath, listing.nameData(file.name()), file.nameLength, file.localSeconds);
+            if (rows == 0)
+                shownFolder = m_text.shownFolder(folderPath);
+            m_text.appendRow(out, shownFolder, listing.nameData(file.name()), file.nameLength, file.localSeconds);
             ++rows;
         }
         return rows;

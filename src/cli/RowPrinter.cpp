@@ -53,9 +53,16 @@ void RowText::appendDate(QByteArray& out, qint64 localSeconds)
     out.append(time, 9);
 }
 
-void RowText::appendRow(QByteArray& out, QByteArrayView folder, const char* name, size_t length, qint64 localSeconds)
+QByteArray RowText::shownFolder(QByteArrayView folder)
 {
-    appendShown(out, folder.data(), size_t(folder.size()));
+    QByteArray shown;
+    appendShown(shown, folder.data(), size_t(folder.size()));
+    return shown;
+}
+
+void RowText::appendRow(QByteArray& out, QByteArrayView shownFolder, const char* name, size_t length, qint64 localSeconds)
+{
+    out.append(shownFolder);
     appendShown(out, name, length);
     if (!m_print0)
         appendDate(out, localSeconds);
@@ -90,7 +97,7 @@ void RowPrinter::printRow(const FoundFileTable& table, qsizetype index)
 {
     if (table.folderIndex(index) != m_folder) {
         m_folder = table.folderIndex(index);
-        m_folderBytes = table.folderPath(m_folder).toUtf8();
+        m_folderBytes = m_text.shownFolder(table.folderPath(m_folder).toUtf8());
     }
     m_text.appendRow(m_buffer, m_folderBytes, table.nameUtf8(index), table.nameLength(index), table.localSeconds(index));
     flushWhenFull();

@@ -24,8 +24,10 @@ public:
     /** `times`: time texts shared with the other threads that make rows, if any. */
     RowText(DateFormat format, bool print0, std::shared_ptr<SharedTimeTexts> times = {});
 
-    /** Appends the row of the file `name` (UTF-8, `length` bytes) of `folder` (ending in "/") dated `localSeconds`. */
-    void appendRow(QByteArray& out, QByteArrayView folder, const char* name, size_t length, qint64 localSeconds);
+    /** `folder`'s path (ending in "/") as rows show it; made once for all the folder's rows. */
+    QByteArray shownFolder(QByteArrayView folder);
+    /** Appends the row of the file `name` (UTF-8, `length` bytes) of a folder shown as `shownFolder`, dated `localSeconds`. */
+    void appendRow(QByteArray& out, QByteArrayView shownFolder, const char* name, size_t length, qint64 localSeconds);
     /** Appends a path alone (a file moved or put back). */
     void appendPath(QByteArray& out, QByteArrayView path);
 
