@@ -12,6 +12,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <bit>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -39,6 +40,8 @@ constexpr size_t kDefaultReadAheadBytes = 24 << 20;
 constexpr size_t kMostReaders = 64;
 // One folder read in this many is timed: timing costs three system calls.
 constexpr unsigned kTimedReadEvery = 4;
+// While reads wait, a folder's look-ups go to helping readers this many at a time.
+constexpr size_t kLookUpsPerPiece = 4;
 
 // One folder of the walk. A worker fills it and its children; from the
 // moment `done` is set only the coordinator touches it. The coordinator owns
@@ -99,7 +102,9 @@ size_t countListedBytes(Node& node)
 // busy gains nothing from more threads than cores; a read that waits (a cold
 // disk, a network share) leaves its core idle, so while reads wait w for
 // every b they compute, 1 + w / b threads per starting thread keep the
-// cores as busy, up to kMostReaders.
+// cores as busy, up to kMostReaders. Only reads that wait time and again
+// count: on a busy machine a thread also sleeps now and then on a lock
+// whose holder lost its core, and more threads would not help that.
 class ReaderCount {
 public:
     ReaderCount(size_t starting, bool grows)
@@ -111,16 +116,20 @@ public:
 
     size_t wanted() const { return m_wanted; }
     size_t most() const { return m_most; }
+    /** Whether three in four of the last sixteen reads timed waited longer than they computed. */
+    bool readsWait() const { return m_timed >= 16 && std::popcount(m_recent) >= 12; }
 
     void note(const ReadCost& cost)
     {
-        if (m_most == m_starting)
-            return;
+        ++m_timed;
+        m_recent = quint16(m_recent << 1 | (cost.waitedNs > cost.busyNs ? 1 : 0));
         // Recent reads count most: the sums lose a sixteenth at each read.
         m_waited = m_waited - m_waited / 16 + double(cost.waitedNs);
         m_busy = m_busy - m_busy / 16 + double(std::max<qint64>(cost.busyNs, 1000));
+        if (!readsWait())
+            return;
         const double wanted = double(m_starting) * (1 + m_waited / m_busy);
-        m_wanted = size_t(std::clamp(wanted, double(m_starting), double(m_most)));
+        m_wanted = std::max(m_wanted, size_t(std::clamp(wanted, double(m_starting), double(m_most))));
     }
 
 private:
@@ -129,6 +138,9 @@ private:
     size_t m_wanted;
     double m_waited = 0;
     double m_busy = 0;
+    /** One bit per read timed, the latest lowest: set when it waited longer than it computed. */
+    quint16 m_recent = 0;
+    qint64 m_timed = 0;
 };
 
 class Walk {
@@ -316,12 +328,12 @@ private:
         wakeWorkers(found.size(), lock);
     }
 
-    // One more reader when folders wait to be read, none is idle and the
-    // reads wait long enough to want it. Called with the lock held.
+    // One more reader when folders or pieces of look-ups wait, none is idle
+    // and the reads wait long enough to want it. Called with the lock held.
     void addReaderIfWaiting()
     {
-        if (m_stop || m_draining || m_readAheadFull || m_queue.size() <= m_idleWorkers
-            || m_workers.size() >= m_readers.wanted())
+        const size_t waiting = (m_draining || m_readAheadFull ? 0 : m_queue.size()) + m_waitingPieces;
+        if (m_stop || waiting <= m_idleWorkers || m_workers.size() >= m_readers.wanted())
             return;
         try {
             m_workers.emplace_back([this] { work(); });
@@ -392,12 +404,73 @@ private:
         }
     }
 
-    std::unique_ptr<Reader> newReader() const
+    std::unique_ptr<Reader> newReader()
     {
         auto reader = std::make_unique<Reader>();
         if (m_output)
             reader->rowMaker = m_output->rowMaker();
+        LocalTimeCache& times = reader->times;
+        reader->scratch.spread = [this, &times](size_t count, const LookUps& work) { spread(count, work, times); };
         return reader;
+    }
+
+    // The look-ups of one piece of a folder's listing, split for readers that
+    // help: while reads wait (a slow share), a folder's entries are looked at
+    // side by side rather than one after another on the thread reading it.
+    using LookUps = std::function<void(size_t begin, size_t end, LocalTimeCache& times)>;
+    struct SpreadJob {
+        const LookUps* work = nullptr;
+        size_t count = 0;
+        size_t pieces = 0;
+        size_t nextPiece = 0;
+        size_t donePieces = 0;
+        std::condition_variable allDone;
+
+        size_t begin(size_t piece) const { return piece * kLookUpsPerPiece; }
+        size_t end(size_t piece) const { return std::min(count, begin(piece) + kLookUpsPerPiece); }
+    };
+
+    // Runs `work` over [0, count) on this thread, and on idle readers when
+    // the reads wait; returns once every piece is done.
+    void spread(size_t count, const LookUps& work, LocalTimeCache& times)
+    {
+        std::unique_lock lock(m_mutex);
+        if (count <= kLookUpsPerPiece || !m_readers.readsWait()) {
+            lock.unlock();
+            work(0, count, times);
+            return;
+        }
+        SpreadJob job;
+        job.work = &work;
+        job.count = count;
+        job.pieces = (count + kLookUpsPerPiece - 1) / kLookUpsPerPiece;
+        m_jobs.push_back(&job);
+        m_waitingPieces += job.pieces;
+        addReaderIfWaiting();
+        wakeWorkers(job.pieces - 1, lock);
+        lock.lock();
+        // This thread takes pieces too, and then waits for those others took.
+        while (takePiece(job, times, lock)) {
+        }
+        job.allDone.wait(lock, [&job] { return job.donePieces == job.pieces; });
+    }
+
+    // Takes the next piece of `job` and does it; false when none was left.
+    // Called and returns with the lock held.
+    bool takePiece(SpreadJob& job, LocalTimeCache& times, std::unique_lock<std::mutex>& lock)
+    {
+        if (job.nextPiece == job.pieces)
+            return false;
+        const size_t piece = job.nextPiece++;
+        --m_waitingPieces;
+        if (job.nextPiece == job.pieces)
+            m_jobs.erase(std::find(m_jobs.begin(), m_jobs.end(), &job));
+        lock.unlock();
+        (*job.work)(job.begin(piece), job.end(piece), times);
+        lock.lock();
+        if (++job.donePieces == job.pieces)
+            job.allDone.notify_one();
+        return true;
     }
 
     void work()
@@ -408,11 +481,16 @@ private:
         for (;;) {
             ++m_idleWorkers;
             m_workAvailable.wait(lock, [this] {
-                return m_stop || (!m_queue.empty() && !m_draining && !m_readAheadFull);
+                return m_stop || !m_jobs.empty() || (!m_queue.empty() && !m_draining && !m_readAheadFull);
             });
             --m_idleWorkers;
             if (m_stop)
                 return;
+            if (!m_jobs.empty()) {
+                // A reader waits for the look-ups of its folder: they come first.
+                takePiece(*m_jobs.front(), reader->times, lock);
+                continue;
+            }
             Node* node = m_queue.front();
             m_queue.pop_front();
             ++m_busyWorkers;
@@ -507,6 +585,9 @@ private:
     std::condition_variable m_nodeDone;
     std::condition_variable m_workerIdle;
     std::deque<Node*> m_queue;
+    // Folders whose look-ups are being spread, and their pieces no reader has taken.
+    std::deque<SpreadJob*> m_jobs;
+    size_t m_waitingPieces = 0;
     Node* m_awaited = nullptr;
     size_t m_pendingBytes = 0;
     bool m_readAheadFull = false;
