@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/Failure.h"
 #include "app/Settings.h"
+#include "app/Translations.h"
 #include "app/WindowFont.h"
 #include "app/WindowPointer.h"
 #include "platform/CursorFile.h"
@@ -252,7 +253,15 @@ void Form2::Form_Load()
 
 void Form2::setPickerFromText(int number, const QString& text)
 {
-    const std::optional<qint64> seconds = parseGeneralDate(text);
+    // A date stored under another language (the user changed LANG since) is
+    // read too; only a text no form of the program reads is reported. The
+    // other forms are gathered only when the current one does not read it.
+    std::optional<qint64> seconds = parseGeneralDate(text);
+    if (!seconds) {
+        if (m_storedDateLocales.isEmpty())
+            m_storedDateLocales = storedDateLocales(QLocale::system(), shippedLanguages());
+        seconds = parseStoredDate(text, m_storedDateLocales);
+    }
     if (!seconds)
         fail(QStringLiteral("Type mismatch"));
     QDateTimeEdit* edit = picker(number);

@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QLocale>
 #include <QString>
 
@@ -49,6 +50,24 @@ QString generalDateText(qint64 localSeconds, const QLocale& locale = QLocale::sy
 
 /** Reads a general date text back; std::nullopt when it is not one under `locale`. */
 std::optional<qint64> parseGeneralDate(const QString& text, const QLocale& locale = QLocale::system());
+
+/**
+ * The locales whose general date form a stored date may be in, in the order
+ * they are tried: `current` first; then, for each of `languages` (those the
+ * program ships), the language in the current territory, in its main
+ * territory and in every other territory; the C locale last. Locales that
+ * write dates alike are given once.
+ */
+QList<QLocale> storedDateLocales(const QLocale& current, const QList<QLocale::Language>& languages);
+
+/**
+ * Reads a date stored as text (a picker's value): the general date form of
+ * each of `locales` in turn, then ISO 8601 ("2022-01-01", "2022-01-01
+ * 20:22:01", "2022-01-01T20:22:01", with an offset taken to local time);
+ * std::nullopt when none reads it. A text another locale wrote is read even
+ * after the user changed language.
+ */
+std::optional<qint64> parseStoredDate(const QString& text, const QList<QLocale>& locales);
 
 /**
  * The general date text of many dates under one locale, each day's date and

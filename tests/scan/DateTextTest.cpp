@@ -81,3 +81,45 @@ TEST(DateText, TheCachesGiveTheSameTextAsFormattingEachDate)
         EXPECT_EQ(out, "row\t");
     }
 }
+
+TEST(DateText, Issue18_AStoredDateIsReadInTheFormsOfEveryShippedLanguageAndInIso)
+{
+    const QList<QLocale::Language> shipped{QLocale::English, QLocale::German};
+    const qint64 evening = localSecondsOf(QDate(2022, 1, 1), QTime(20, 22, 1));
+    const qint64 midnight = localSecondsOf(QDate(2022, 2, 1));
+    const struct {
+        const char* writer;
+        const char* reader;
+    } cases[] = {{"en_US", "de_DE"}, {"de_DE", "en_US"}, {"en_GB", "de_DE"}, {"C", "de_DE"},
+                 {"de_AT", "C"},     {"de_CH", "en_GB"}, {"en_US", "C"}};
+    for (const auto& [writer, reader] : cases) {
+        const QList<QLocale> locales = storedDateLocales(QLocale(reader), shipped);
+        for (const qint64 seconds : {evening, midnight}) {
+            const QString text = generalDateText(seconds, QLocale(writer));
+            EXPECT_EQ(parseGeneralDate(text, QLocale(reader)), std::nullopt) << writer << " read as " << reader;
+            EXPECT_EQ(parseStoredDate(text, locales), seconds) << writer << " read as " << reader << ": " << qPrintable(text);
+        }
+    }
+
+    // A text the current locale reads is read its way, whatever other forms would say.
+    const QString ambiguous = generalDateText(midnight, QLocale("en_GB")); // 01/02/2022
+    EXPECT_EQ(parseStoredDate(ambiguous, storedDateLocales(QLocale("en_US"), shipped)), localSecondsOf(QDate(2022, 1, 2)));
+    EXPECT_EQ(parseStoredDate(ambiguous, storedDateLocales(QLocale("en_GB"), shipped)), midnight);
+    // An English speaker in Germany writes day before month.
+    EXPECT_EQ(parseStoredDate(ambiguous, storedDateLocales(QLocale("de_DE"), shipped)), midnight);
+
+    const QList<QLocale> german = storedDateLocales(QLocale("de_DE"), shipped);
+    EXPECT_EQ(parseStoredDate("2022-01-01", german), localSecondsOf(QDate(2022, 1, 1)));
+    EXPECT_EQ(parseStoredDate("2022-01-01 20:22:01", german), evening);
+    EXPECT_EQ(parseStoredDate("2022-01-01T20:22:01", german), evening);
+    EXPECT_EQ(parseStoredDate("2022-01-01T20:22:01Z", german), evening); // the tests run in UTC
+    for (const char* garbage : {"", "the day before yesterday", "2022-13-01", "32.01.2022", "1/1/2022 25:00:00 PM"})
+        EXPECT_EQ(parseStoredDate(garbage, german), std::nullopt) << garbage;
+}
+
+TEST(DateText, Issue18_ATimeTheClocksSkippedIsKeptInIsoForm)
+{
+    TimeZoneGuard zone("Europe/Berlin");
+    const QList<QLocale> locales = storedDateLocales(QLocale("en_US"), {QLocale::English});
+    EXPECT_EQ(parseStoredDate("2021-03-28 02:30:00", locales), localSecondsOf(QDate(2021, 3, 28), QTime(2, 30)));
+}
