@@ -71,6 +71,13 @@ qint64 localSecondsOf(const QDate& date, const QTime& time)
     return days * kSecondsPerDay + seconds;
 }
 
+qint64 withinDateRange(qint64 localSeconds)
+{
+    static const qint64 first = localSecondsOf(QDate(100, 1, 1));
+    static const qint64 end = localSecondsOf(QDate(10000, 1, 1));
+    return localSeconds >= first && localSeconds < end ? localSeconds : 0;
+}
+
 qint64 localSecondsOf(const QDateTime& localDateTime)
 {
     return localSecondsOf(localDateTime.date(), localDateTime.time());

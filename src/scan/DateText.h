@@ -36,9 +36,19 @@ QDateTime dateTimeOf(qint64 localSeconds);
 /**
  * Local seconds of a whole UTC second, by the time-zone rules in force at that
  * instant. A file time is cut to its whole second before: the second it
- * began in, also before 1970 (-0.3 s is -1 s), never rounded up.
+ * began in, also before 1970 (-0.3 s is -1 s), never rounded up. A local
+ * date before the year 100 or after 9999 gives 0 (see withinDateRange).
  */
 qint64 localSecondsFromUtc(qint64 utcSeconds);
+
+/**
+ * `localSeconds` when its date lies in the years 100 to 9999, the dates a
+ * date value holds; else 0, day 0 at midnight, as a date that cannot be
+ * converted has always read. Such dates (a file time set far off, which
+ * ext4 and tmpfs keep) then show as a time alone and count as 30 December
+ * 1899 in every range.
+ */
+qint64 withinDateRange(qint64 localSeconds);
 
 /** The date part of the general date form: the short date with a four-digit year. */
 QString generalDateFormat(const QLocale& locale);

@@ -6,8 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -332,4 +336,42 @@ TEST_F(Cli, TrashPrintsWhatMovedAndReportsWhatStayedWithStatusOne)
     EXPECT_FALSE(QFile::exists(tree.path("r/old.txt")));
     EXPECT_TRUE(QFile::exists(cli.trash() + "/info/old.txt.trashinfo"));
     EXPECT_TRUE(QFile::exists(tree.path("r/new.txt")));
+}
+
+TEST_F(Cli, Issue18_DatesBeforeTheYear100OrAfter9999AreDayZero)
+{
+    // tmpfs keeps such file times; most other file systems clamp them.
+    QTemporaryDir shm("/dev/shm/chronopurge-test-XXXXXX");
+    if (!shm.isValid())
+        GTEST_SKIP() << "no /dev/shm here";
+    const QString folder = shm.path();
+    const struct {
+        const char* name;
+        qint64 seconds;
+    } files[] = {{"far.txt", QDateTime(QDate(10000, 1, 1), QTime(1, 0), Qt::UTC).toSecsSinceEpoch()},
+                 {"early.txt", QDateTime(QDate(36, 12, 26), QTime(11, 33), Qt::UTC).toSecsSinceEpoch()},
+                 {"usual.txt", QDateTime(QDate(2019, 3, 1), QTime(10, 0), Qt::UTC).toSecsSinceEpoch()}};
+    for (const auto& file : files) {
+        const QByteArray path = QFile::encodeName(folder + '/' + file.name);
+        QFile(QString::fromUtf8(path)).open(QIODevice::WriteOnly);
+        const timespec times[2] = {{file.seconds, 0}, {file.seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+        struct stat status;
+        ASSERT_EQ(::stat(path.constData(), &status), 0);
+        if (status.st_mtim.tv_sec != file.seconds)
+            GTEST_SKIP() << "/dev/shm does not keep a file time of " << file.seconds;
+    }
+
+    const CliResult iso = cli.run({"--all", "--date-format", "iso", folder});
+    EXPECT_EQ(iso.exitCode, 0) << iso.errors.toStdString();
+    QStringList lines = iso.lines();
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{folder + "/early.txt\t1899-12-30 00:00:00", folder + "/far.txt\t1899-12-30 00:00:00",
+                                  folder + "/usual.txt\t2019-03-01 10:00:00"}));
+    // In the locale's form day 0 is a time alone, and every range counts it as 30 December 1899.
+    const CliResult before = cli.run({"--before", "1900-01-01", folder});
+    lines = before.lines();
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{folder + "/early.txt\t12:00:00 AM", folder + "/far.txt\t12:00:00 AM"}));
+    EXPECT_EQ(cli.run({"--after", "9000-01-01", folder}).lines(), QStringList());
 }

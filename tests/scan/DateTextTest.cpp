@@ -1,4 +1,5 @@
 #include "scan/DateText.h"
+#include "scan/FileDates.h"
 
 #include "TimeZoneGuard.h"
 
@@ -122,4 +123,20 @@ TEST(DateText, Issue18_ATimeTheClocksSkippedIsKeptInIsoForm)
     TimeZoneGuard zone("Europe/Berlin");
     const QList<QLocale> locales = storedDateLocales(QLocale("en_US"), {QLocale::English});
     EXPECT_EQ(parseStoredDate("2021-03-28 02:30:00", locales), localSecondsOf(QDate(2021, 3, 28), QTime(2, 30)));
+}
+
+TEST(DateText, Issue18_DatesBeforeTheYear100OrAfter9999AreDayZero)
+{
+    const qint64 year10000 = QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    const qint64 year99 = QDateTime(QDate(99, 12, 31), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
+    EXPECT_EQ(localSecondsFromUtc(year10000), 0);
+    EXPECT_EQ(localSecondsFromUtc(year10000 - 1), localSecondsOf(QDate(9999, 12, 31), QTime(23, 59, 59)));
+    EXPECT_EQ(localSecondsFromUtc(year99), 0);
+    EXPECT_EQ(localSecondsFromUtc(year99 + 86400), localSecondsOf(QDate(100, 1, 1), QTime(12, 0)));
+    EXPECT_EQ(FileTimeToDayNumber((year10000 + 11644473600LL) * 10000000 + 5), 0.0);
+    LocalTimeCache cache;
+    EXPECT_EQ(cache.localSeconds(year10000 + 3600), 0);
+    EXPECT_EQ(cache.localSeconds(year10000 + 7200), 0);
+    // Day 0 shows as a time alone.
+    EXPECT_EQ(generalDateText(localSecondsFromUtc(year99), QLocale("de_DE")), "00:00:00");
 }
