@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeView>
@@ -123,6 +124,11 @@ void Form2::buildLayout()
         picker->setDateTime(initial);
         const int width = i == 3 ? 4815 : 5295;
         picker->setGeometry(twips(2280, rowTops[i], width, 375));
+        // The text field inside the picker sets the I-beam on itself, which
+        // would hide the window's pointer (the arrow, or the hourglass while
+        // busy) over the picker; it shows the window's pointer instead.
+        for (QLineEdit* field : picker->findChildren<QLineEdit*>())
+            field->unsetCursor();
         m_pickers[size_t(i)] = picker;
         connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this, i] { DTPicker_Change(i + 1); });
     }
