@@ -59,3 +59,5 @@ foreach(language de_DE en_US)
   set_tests_properties(Form2Test.Issue18_StoredDatesReadUnder_${language} PROPERTIES
       ENVIRONMENT "LC_ALL=${language}.UTF-8;${test_environment}" LABELS results TIMEOUT 120)
 endforeach()
+# The command line's tests read its manual page from the sources.
+target_compile_definitions(test_cli PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
