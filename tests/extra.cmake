@@ -41,8 +41,6 @@ add_test(NAME Install.IntoATemporaryPrefix
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/check_install.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
 # It runs alone: while it copies the build's samples their accessed dates move.
 set_tests_properties(Install.IntoATemporaryPrefix PROPERTIES LABELS install TIMEOUT 120 RUN_SERIAL TRUE)
-# Two xvfb-run -a started at once can pick the same display.
-set_tests_properties(Install.IntoATemporaryPrefix Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES RESOURCE_LOCK xvfb)
 # The translation's test reads the .qm files built beside the program.
 add_dependencies(test_app translations)
 add_dependencies(test_screenshots translations)
