@@ -48,3 +48,13 @@ add_dependencies(test_screenshots translations)
 target_compile_definitions(test_app PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 # The translation's test runs lupdate over the sources to find texts the .ts lacks.
 target_compile_definitions(test_app PRIVATE CHRONOPURGE_LUPDATE="$<TARGET_FILE:Qt6::lupdate>")
+
+# The clipboard after the program's end: a small program copies and ends as
+# the window does; the test reads the clipboard, and plays a clipboard
+# manager, over libxcb.
+add_executable(clipboard_exit_probe programs/clipboard_exit_probe.cpp)
+target_link_libraries(clipboard_exit_probe PRIVATE gui)
+set_target_properties(clipboard_exit_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CHRONOPURGE_PROGRAM_DIR})
+add_dependencies(test_platform clipboard_exit_probe chronopurge-clipboard)
+target_include_directories(test_platform PRIVATE ${X11_xcb_INCLUDE_PATH})
+target_link_libraries(test_platform PRIVATE ${X11_xcb_LIB})

@@ -28,7 +28,7 @@ fail() {
 }
 
 expected=(
-    bin/chronopurge bin/chronopurge-cli
+    bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-clipboard
     "share/applications/$id.desktop"
     "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$id.svg"
@@ -41,8 +41,8 @@ expected=(
 for path in "${expected[@]}"; do
     [ -e "$prefix/$path" ] || fail "$path is not installed"
 done
-for program in chronopurge chronopurge-cli; do
-    [ -x "$prefix/bin/$program" ] || fail "bin/$program cannot be run"
+for program in bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-clipboard; do
+    [ -x "$prefix/$program" ] || fail "$program cannot be run"
 done
 
 # Each PNG is the size its folder names (width and height from the PNG header).

@@ -109,3 +109,22 @@ TEST_F(XcbClipboardOwnerTest, APendingTextIsServedWhenReadyAndAFailedOneGivesThe
     EXPECT_EQ(paste(), "<failed>");
     EXPECT_FALSE(owner.isOwner());
 }
+
+TEST_F(XcbClipboardOwnerTest, TakesOverOnlyFromTheOwnerItWasToldOf)
+{
+    platform::XcbClipboardOwner first;
+    ASSERT_TRUE(first.offer("first", display()));
+    const std::uint32_t firstWindow = first.window();
+    platform::XcbClipboardOwner other;
+    ASSERT_TRUE(other.offer("copied meanwhile", display()));
+    const QDeadlineTimer deadline(5000);
+    while (first.isOwner() && !deadline.hasExpired())
+        QThread::msleep(10);
+
+    // The clipboard moved on: the older text is not taken back.
+    platform::XcbClipboardOwner keeper;
+    EXPECT_FALSE(keeper.takeOver("first", firstWindow, display()));
+    EXPECT_EQ(paste(), "copied meanwhile");
+    EXPECT_TRUE(keeper.takeOver("kept", other.window(), display()));
+    EXPECT_EQ(paste(), "kept");
+}
