@@ -17,6 +17,7 @@
 #include "app/ApplicationIdentity.h"
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/GraphicalSession.h"
 #include "app/ProgramEnd.h"
 #include "app/Translations.h"
 #include "platform/Clipboard.h"
@@ -64,7 +65,10 @@ int main(int argc, char* argv[])
         return answerOnTerminal(parseCommandLine(QCoreApplication::arguments())).value_or(0);
     }
 
+    // Without a window system Qt would abort; one line on the terminal says why instead.
+    std::optional<GraphicalSessionGuard> noSession(std::in_place);
     QApplication application(argc, argv);
+    noSession.reset();
     setApplicationIdentity();
     const QString programFolder = platform::programFolder();
     const Translations translations(QLocale::system(), programFolder);
