@@ -41,6 +41,13 @@ add_test(NAME Install.IntoATemporaryPrefix
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/check_install.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
 # It runs alone: while it copies the build's samples their accessed dates move.
 set_tests_properties(Install.IntoATemporaryPrefix PROPERTIES LABELS install TIMEOUT 120 RUN_SERIAL TRUE)
+
+# The Debian package of this build, checked by lintian where it is installed.
+# Alone for the same reason.
+add_test(NAME Install.DebianPackageIsLintianClean
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/check_package.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(Install.DebianPackageIsLintianClean PROPERTIES
+    LABELS install TIMEOUT 300 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 # The translation's test reads the .qm files built beside the program.
 add_dependencies(test_app translations)
 add_dependencies(test_screenshots translations)

@@ -33,7 +33,7 @@ expected=(
     "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$id.svg"
     share/man/man1/chronopurge.1.gz share/man/man1/chronopurge-cli.1.gz
-    share/doc/chronopurge/copyright
+    share/doc/chronopurge/copyright share/doc/chronopurge/changelog.gz
     share/chronopurge/HAND-M.CUR
     share/chronopurge/Samples/sample1 share/chronopurge/Samples/sample2
     share/chronopurge/translations/chronopurge_de.qm
@@ -67,6 +67,9 @@ while IFS= read -r -d '' file; do
         || fail "$relative lost its dates when installed"
 done < <(find "$build/bin/Samples" -type f -print0)
 
+# File managers offer "Open With Chronopurge" on a folder.
+grep -qx 'MimeType=inode/directory;' "$prefix/share/applications/$id.desktop" \
+    || fail "the menu entry does not take folders (MimeType)"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
 else
