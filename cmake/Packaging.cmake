@@ -29,6 +29,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # the windows on a Wayland desktop without going through Xwayland.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-translations-l10n, qt6-wayland, xdg-utils")
 # On Wayland, wl-copy keeps the copied text on the clipboard once the program
-# has ended (on X11 chronopurge-clipboard does).
+# has ended (on X11 chronopurge-keep-clipboard does).
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wl-clipboard")
 include(CPack)

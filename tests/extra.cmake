@@ -62,6 +62,6 @@ target_compile_definitions(test_app PRIVATE CHRONOPURGE_LUPDATE="$<TARGET_FILE:Q
 add_executable(clipboard_exit_probe programs/clipboard_exit_probe.cpp)
 target_link_libraries(clipboard_exit_probe PRIVATE gui)
 set_target_properties(clipboard_exit_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CHRONOPURGE_PROGRAM_DIR})
-add_dependencies(test_platform clipboard_exit_probe chronopurge-clipboard)
+add_dependencies(test_platform clipboard_exit_probe chronopurge-keep-clipboard)
 target_include_directories(test_platform PRIVATE ${X11_xcb_INCLUDE_PATH})
 target_link_libraries(test_platform PRIVATE ${X11_xcb_LIB})

@@ -22,7 +22,7 @@ namespace platform {
 
 namespace {
 
-// How long the program's end waits for chronopurge-clipboard to serve the
+// How long the program's end waits for chronopurge-keep-clipboard to serve the
 // text. Its windows are gone by then; a keeper that has not started by then
 // is not waited for.
 constexpr auto kKeeperStartWait = std::chrono::seconds(5);
@@ -55,7 +55,7 @@ struct Fd {
 // The keeper's standard input: the text in memory, read from its start.
 int textInMemory(const QByteArray& utf8)
 {
-    const int fd = ::memfd_create("chronopurge-clipboard", MFD_CLOEXEC);
+    const int fd = ::memfd_create("chronopurge-keep-clipboard", MFD_CLOEXEC);
     if (fd < 0)
         return -1;
     if (!writeAll(fd, utf8.constData(), utf8.size()) || ::lseek(fd, 0, SEEK_SET) != 0) {

@@ -1,7 +1,7 @@
 #pragma once
 // The copied text outlives the program. On X11 the clipboard belongs to a
 // running program: once it ends, a paste finds nothing. At the program's end
-// the text is handed to a small process of its own, chronopurge-clipboard,
+// the text is handed to a small process of its own, chronopurge-keep-clipboard,
 // which takes the clipboard over, offers the text to the desktop's clipboard
 // manager where one runs, and otherwise serves it until another program
 // takes the clipboard (as xclip and wl-copy do). On Wayland, wl-copy (where
@@ -16,11 +16,15 @@
 
 namespace platform {
 
-/** The file name of the process that keeps the clipboard. */
-inline constexpr char kClipboardKeeperName[] = "chronopurge-clipboard";
+/**
+ * The file name of the process that keeps the clipboard. Its first 15
+ * characters, all that ps, top and pgrep show of a program's name, differ
+ * from chronopurge-cli's.
+ */
+inline constexpr char kClipboardKeeperName[] = "chronopurge-keep-clipboard";
 
 /**
- * Where chronopurge-clipboard is: beside the running program (a build tree),
+ * Where chronopurge-keep-clipboard is: beside the running program (a build tree),
  * else in the installed helpers' folder; empty when neither has it.
  */
 QString clipboardKeeperPath();
@@ -39,7 +43,7 @@ bool startClipboardKeeper(const QString& program, const QStringList& arguments, 
                           std::chrono::milliseconds waitForReady);
 
 /**
- * On X11: hands `utf8` to chronopurge-clipboard, which takes the clipboard
+ * On X11: hands `utf8` to chronopurge-keep-clipboard, which takes the clipboard
  * over from `ownerWindow` (0: from whoever holds it). Returns once it serves
  * the text, or false after a few seconds without it.
  */

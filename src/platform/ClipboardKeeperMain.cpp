@@ -1,7 +1,7 @@
-// chronopurge-clipboard: keeps the text Chronopurge copied on the X11
+// chronopurge-keep-clipboard: keeps the text Chronopurge copied on the X11
 // clipboard after Chronopurge has ended.
 //
-//   chronopurge-clipboard [--owner-window ID] < text
+//   chronopurge-keep-clipboard [--owner-window ID] < text
 //
 // Reads the text (UTF-8) from standard input and takes the clipboard with it,
 // only from the window ID when one is named (the program that copied it, so
@@ -70,11 +70,11 @@ int main(int argc, char* argv[])
             char* end = nullptr;
             ownerWindow = std::uint32_t(std::strtoul(argv[++i], &end, 10));
             if (*end != '\0' || ownerWindow == 0) {
-                std::fputs("chronopurge-clipboard: --owner-window takes a window number\n", stderr);
+                std::fputs("chronopurge-keep-clipboard: --owner-window takes a window number\n", stderr);
                 return 2;
             }
         } else {
-            std::fputs("usage: chronopurge-clipboard [--owner-window ID] < text\n", stderr);
+            std::fputs("usage: chronopurge-keep-clipboard [--owner-window ID] < text\n", stderr);
             return 2;
         }
     }

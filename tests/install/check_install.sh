@@ -28,7 +28,7 @@ fail() {
 }
 
 expected=(
-    bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-clipboard
+    bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-keep-clipboard
     "share/applications/$id.desktop"
     "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$id.svg"
@@ -41,7 +41,7 @@ expected=(
 for path in "${expected[@]}"; do
     [ -e "$prefix/$path" ] || fail "$path is not installed"
 done
-for program in bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-clipboard; do
+for program in bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-keep-clipboard; do
     [ -x "$prefix/$program" ] || fail "$program cannot be run"
 done
 

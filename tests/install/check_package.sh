@@ -41,7 +41,7 @@ fail() {
 }
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/share/doc/chronopurge/changelog.gz ./usr/share/doc/chronopurge/copyright \
-    ./usr/libexec/chronopurge/chronopurge-clipboard ./usr/bin/chronopurge ./usr/bin/chronopurge-cli; do
+    ./usr/libexec/chronopurge/chronopurge-keep-clipboard ./usr/bin/chronopurge ./usr/bin/chronopurge-cli; do
     grep -q " $path\$" <<<"$contents" || fail "the package lacks $path"
 done
 recommends=$(dpkg-deb -f "$deb" Recommends)

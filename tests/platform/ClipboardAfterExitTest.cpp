@@ -3,7 +3,7 @@
 // window does (clipboard_exit_probe); another program (xclip) pastes after
 // it has gone. Where a clipboard manager runs (here a minimal one of the
 // test's own) the text is handed to it and nothing stays behind; where none
-// runs chronopurge-clipboard serves the text until another program copies.
+// runs chronopurge-keep-clipboard serves the text until another program copies.
 
 #include "platform/XcbClipboardOwner.h"
 
@@ -38,10 +38,10 @@ QString programDir()
     return qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR");
 }
 
-// The chronopurge-clipboard processes serving `display` (not ended).
+// The chronopurge-keep-clipboard processes serving `display` (not ended).
 QList<pid_t> keepersOn(const QString& display)
 {
-    const QString keeper = QFileInfo(programDir() + "/chronopurge-clipboard").canonicalFilePath();
+    const QString keeper = QFileInfo(programDir() + "/chronopurge-keep-clipboard").canonicalFilePath();
     QList<pid_t> found;
     const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& entry : entries) {
@@ -259,7 +259,7 @@ protected:
         while (!keepersOn(display).isEmpty() && !deadline.hasExpired())
             QThread::msleep(50);
         for (const pid_t pid : keepersOn(display)) {
-            ADD_FAILURE() << "chronopurge-clipboard " << pid << " outlived its X server";
+            ADD_FAILURE() << "chronopurge-keep-clipboard " << pid << " outlived its X server";
             ::kill(pid, SIGKILL);
         }
     }
@@ -350,6 +350,10 @@ TEST_F(ClipboardAfterExitTest, TextOutlivesTheProgramUntilAnotherProgramCopies)
         EXPECT_EQ(QFileInfo(QString("/proc/%1/fd/%2").arg(keeper).arg(stream)).symLinkTarget(), "/dev/null")
             << "stream " << stream;
     EXPECT_EQ(QFileInfo(QString("/proc/%1/cwd").arg(keeper)).symLinkTarget(), "/");
+    // Not to be taken for the command line by ps, top, pgrep or killall.
+    QFile name(QString("/proc/%1/comm").arg(keeper));
+    ASSERT_TRUE(name.open(QIODevice::ReadOnly));
+    EXPECT_NE(name.readAll().trimmed(), "chronopurge-cli");
 
     // Another program copies: the keeper has nothing left to do.
     platform::XcbClipboardOwner other;

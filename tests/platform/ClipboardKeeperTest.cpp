@@ -1,4 +1,4 @@
-// Starting the process that keeps the clipboard (chronopurge-clipboard, or
+// Starting the process that keeps the clipboard (chronopurge-keep-clipboard, or
 // wl-copy on Wayland), with stand-in programs: detached, the text on its
 // standard input, and the wait for its word that it serves.
 
@@ -75,6 +75,6 @@ TEST_F(ClipboardKeeper, WaitsForTheKeepersWordThatItServes)
     // Ended without a word, or silent too long: not kept.
     EXPECT_FALSE(platform::startClipboardKeeper(script("fails", "exit 1\n"), {}, "text", milliseconds(30000)));
     EXPECT_FALSE(platform::startClipboardKeeper(script("silent", "sleep 5\n"), {}, "text", milliseconds(200)));
-    EXPECT_FALSE(platform::startClipboardKeeper("/nonexistent/chronopurge-clipboard", {}, "text", milliseconds(200)));
+    EXPECT_FALSE(platform::startClipboardKeeper("/nonexistent/chronopurge-keep-clipboard", {}, "text", milliseconds(200)));
     EXPECT_FALSE(platform::startClipboardKeeper(QString(), {}, "text", milliseconds(200)));
 }
