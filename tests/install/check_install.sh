@@ -28,12 +28,12 @@ fail() {
 }
 
 expected=(
-    bin/chronopurge bin/chronopurge-cli
+    bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-keep-clipboard
     "share/applications/$id.desktop"
     "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$id.svg"
     share/man/man1/chronopurge.1.gz share/man/man1/chronopurge-cli.1.gz
-    share/doc/chronopurge/copyright
+    share/doc/chronopurge/copyright share/doc/chronopurge/changelog.gz
     share/chronopurge/HAND-M.CUR
     share/chronopurge/Samples/sample1 share/chronopurge/Samples/sample2
     share/chronopurge/translations/chronopurge_de.qm
@@ -41,8 +41,8 @@ expected=(
 for path in "${expected[@]}"; do
     [ -e "$prefix/$path" ] || fail "$path is not installed"
 done
-for program in chronopurge chronopurge-cli; do
-    [ -x "$prefix/bin/$program" ] || fail "bin/$program cannot be run"
+for program in bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-keep-clipboard; do
+    [ -x "$prefix/$program" ] || fail "$program cannot be run"
 done
 
 # Each PNG is the size its folder names (width and height from the PNG header).
@@ -67,6 +67,9 @@ while IFS= read -r -d '' file; do
         || fail "$relative lost its dates when installed"
 done < <(find "$build/bin/Samples" -type f -print0)
 
+# File managers offer "Open With Chronopurge" on a folder.
+grep -qx 'MimeType=inode/directory;' "$prefix/share/applications/$id.desktop" \
+    || fail "the menu entry does not take folders (MimeType)"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
 else
