@@ -9,7 +9,7 @@
 // calendar: subtractAge() does that arithmetic.
 
 #include "folders/DateKind.h"
-#include "results/RangeFilter.h"
+#include "filter/RangeFilter.h"
 
 #include <QDate>
 #include <QString>

@@ -22,7 +22,7 @@
 #include "cli/UndoCommands.h"
 #include "folders/FolderPath.h"
 #include "platform/TrashJournal.h"
-#include "results/RangeFilter.h"
+#include "filter/RangeFilter.h"
 #include "scan/ScanEngine.h"
 #include "scan/VisibleText.h"
 
