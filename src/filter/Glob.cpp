@@ -1,6 +1,6 @@
 #include "filter/Glob.h"
 
-#include <QCoreApplication>
+#include <QStringList>
 
 namespace glob {
 
@@ -62,20 +62,11 @@ void caseFold(QByteArrayView name, std::string& folded)
 
 } // namespace glob
 
-namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("Glob", text);
-}
-
-} // namespace
-
 std::optional<NamePattern> NamePattern::compile(const QString& text, LetterCase letterCase, QString& error)
 {
     const QByteArray bytes = (letterCase == LetterCase::Ignored ? text.toCaseFolded() : text).toUtf8();
     if (bytes.isEmpty()) {
-        error = tr("the pattern is empty");
+        error = QStringLiteral("the pattern is empty");
         return std::nullopt;
     }
     NamePattern pattern;
@@ -93,7 +84,7 @@ std::optional<NamePattern> NamePattern::compile(const QString& text, LetterCase 
     const auto character = [&](qsizetype& at, char32_t& value) {
         if (bytes[at] == '\\') {
             if (++at >= bytes.size()) {
-                error = tr("it ends with a \"\\\"");
+                error = QStringLiteral("it ends with a \"\\\"");
                 return false;
             }
         }
@@ -137,14 +128,14 @@ std::optional<NamePattern> NamePattern::compile(const QString& text, LetterCase 
                     if (!character(i, high))
                         return std::nullopt;
                     if (high < low) {
-                        error = tr("a range of \"[...]\" runs backwards");
+                        error = QStringLiteral("a range of \"[...]\" runs backwards");
                         return std::nullopt;
                     }
                 }
                 set.ranges.emplace_back(low, high);
             }
             if (!closed) {
-                error = tr("a \"[\" is not closed by \"]\"");
+                error = QStringLiteral("a \"[\" is not closed by \"]\"");
                 return std::nullopt;
             }
             pattern.m_tokens.push_back(std::move(set));
@@ -264,13 +255,13 @@ bool NamePattern::matchesFolded(QByteArrayView name) const
 std::optional<PathPattern> PathPattern::compile(const QString& text, LetterCase letterCase, QString& error)
 {
     if (text.isEmpty()) {
-        error = tr("the pattern is empty");
+        error = QStringLiteral("the pattern is empty");
         return std::nullopt;
     }
     PathPattern pattern;
     for (const QString& part : text.split(QLatin1Char('/'))) {
         if (part.isEmpty()) {
-            error = tr("it has an empty part between two \"/\"");
+            error = QStringLiteral("it has an empty part between two \"/\"");
             return std::nullopt;
         }
         if (part == QLatin1String("**")) {

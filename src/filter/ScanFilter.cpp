@@ -1,6 +1,5 @@
 #include "filter/ScanFilter.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -68,7 +67,7 @@ std::variant<ScanFilter, QString> ScanFilter::make(const FilterChoices& choices)
     for (const auto& [patterns, letterCase, option] : nameOptions) {
         for (const QString& pattern : patterns) {
             if (pattern.contains(QLatin1Char('/'))) {
-                error = QCoreApplication::translate("ScanFilter", "a name holds no \"/\" (--exclude takes paths)");
+                error = QStringLiteral("a name holds no \"/\" (--exclude takes paths)");
                 return refused(option, pattern);
             }
             std::optional<NamePattern> name = NamePattern::compile(pattern, letterCase, error);
