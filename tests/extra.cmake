@@ -24,8 +24,11 @@ add_test(NAME Smoke.ProgramShowsItsWindowUnderXvfb
 set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
     SKIP_RETURN_CODE 77 LABELS smoke TIMEOUT 240)
 
-# The command line's tests run the built program.
+# The command line's tests run the built program, and test the parts of it
+# that other programs read (records, lists, rules) directly.
 add_dependencies(test_cli chronopurge-cli)
+target_sources(test_cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/RecordPrinter.cpp ${CMAKE_SOURCE_DIR}/src/cli/TrashList.cpp
+    ${CMAKE_SOURCE_DIR}/src/cli/RuleFile.cpp)
 
 # The shell completions of chronopurge-cli: bash runs them, zsh checks their syntax where installed.
 add_test(NAME Cli.ShellCompletion

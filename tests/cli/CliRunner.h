@@ -46,11 +46,18 @@ public:
     /** Runs the program with `arguments`; `input` goes to its standard input. */
     CliResult run(const QStringList& arguments, const QByteArray& input = {}) const
     {
+        return runThrough({}, arguments, input);
+    }
+
+    /** The same, started by `wrapper` (a command and its arguments, such as setpriv and its options). */
+    CliResult runThrough(const QStringList& wrapper, const QStringList& arguments, const QByteArray& input = {}) const
+    {
         QProcess cli;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home());
         environment.remove("XDG_DATA_HOME");
         environment.remove("XDG_STATE_HOME");
+        environment.remove("XDG_CONFIG_HOME");
         environment.insert("LC_ALL", "en_US.UTF-8");
         environment.insert("TZ", "UTC0");
         for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
@@ -64,7 +71,10 @@ public:
                     ::_exit(kCouldNotChangeUser);
             });
         }
-        cli.start(program(), arguments);
+        if (wrapper.isEmpty())
+            cli.start(program(), arguments);
+        else
+            cli.start(wrapper.first(), wrapper.mid(1) + QStringList{program()} + arguments);
         cli.write(input);
         cli.closeWriteChannel();
         EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";

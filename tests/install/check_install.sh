@@ -37,6 +37,7 @@ expected=(
     share/chronopurge/HAND-M.CUR
     share/chronopurge/Samples/sample1 share/chronopurge/Samples/sample2
     share/chronopurge/translations/chronopurge_de.qm
+    lib/systemd/user/chronopurge-rules.service lib/systemd/user/chronopurge-rules.timer
 )
 for path in "${expected[@]}"; do
     [ -e "$prefix/$path" ] || fail "$path is not installed"
@@ -85,6 +86,19 @@ if command -v man >/dev/null; then
         warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
         [ -z "$warnings" ] || fail "$page(1): $warnings"
     done
+fi
+
+# The rules' user units: a daily timer that catches up, and a service that
+# runs the installed command line. systemd-analyze checks their syntax; it
+# only finds the program where systemd itself looks (/usr/bin, /usr/local/bin).
+units="$prefix/lib/systemd/user"
+grep -qx 'ExecStart=chronopurge-cli --rules' "$units/chronopurge-rules.service" || fail "the service does not run --rules"
+grep -qx 'OnCalendar=daily' "$units/chronopurge-rules.timer" || fail "the timer is not daily"
+grep -qx 'Persistent=true' "$units/chronopurge-rules.timer" || fail "the timer does not catch up"
+if command -v systemd-analyze >/dev/null; then
+    verified=$(cd "$units" && systemd-analyze verify --man=no chronopurge-rules.service chronopurge-rules.timer 2>&1 \
+        | grep -v 'Command chronopurge-cli is not executable' || true)
+    [ -z "$verified" ] || fail "systemd-analyze verify: $verified"
 fi
 
 export ASAN_OPTIONS=detect_leaks=0
