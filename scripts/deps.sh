@@ -11,7 +11,8 @@ packages=(cmake ninja-build g++ qt6-base-dev libxcb1-dev qt6-svg-dev qt6-tools-d
           fonts-liberation)
 case "${1:-build}" in
     # libfuse3-dev and fuse3: SlowFs, the slow and failing share the scan's tests mount.
-    test) packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli desktop-file-utils appstream
+    # lintian and dpkg-shlibdeps check the Debian package.
+    test) packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli desktop-file-utils appstream dpkg-dev file lintian
                      pkg-config libfuse3-dev fuse3) ;;
     # The Debian package: dpkg-shlibdeps finds the libraries it needs.
     package) packages+=(dpkg-dev file) ;;

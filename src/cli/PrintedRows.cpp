@@ -77,7 +77,8 @@ void PrintedRows::write(QByteArrayView rows, qint64 count)
 
 bool printsAsItScans(const CommandLine& line)
 {
-    return line.command == Command::List && line.saveFile.isEmpty() && !line.trash;
+    return line.command == Command::List && line.saveFile.isEmpty() && !line.trash && !line.summary
+        && line.format == OutputFormat::Rows;
 }
 
 } // namespace cli

@@ -31,6 +31,7 @@ void copyOutcome(const FolderListing& read, FolderListing& listing)
     listing.failedCall = read.failedCall;
     listing.device = read.device;
     listing.skippedNames = read.skippedNames;
+    listing.tildeNames = read.tildeNames;
 }
 
 // A thread that met one large folder should not hold its room to the end.

@@ -70,6 +70,8 @@ struct FolderListing {
     std::vector<ListedDevice> otherDevices;
     /** Entries left out because their names are not valid UTF-8. */
     qint64 skippedNames = 0;
+    /** Files left out because their names begin with "~" (TildeNames::Drop). */
+    qint64 tildeNames = 0;
 
     /** Empties the listing and keeps its memory for the next folder. */
     void clear()
@@ -82,6 +84,7 @@ struct FolderListing {
         subfolders.clear();
         otherDevices.clear();
         skippedNames = 0;
+        tildeNames = 0;
     }
     const char* nameData(const ListedName& name) const { return names.constData() + name.offset; }
 };

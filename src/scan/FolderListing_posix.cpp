@@ -87,8 +87,10 @@ void addEntry(const ListingScratch::Entry& entry, const ListingScratch::LookedAt
     } else if (type != DT_REG) {
         return; // FIFOs, sockets and devices are not files to list
     }
-    if (tildeNames == TildeNames::Drop && entry.name[0] == '~')
+    if (tildeNames == TildeNames::Drop && entry.name[0] == '~') {
+        ++listing.tildeNames;
         return;
+    }
     const ListedName stored = storeName(listing.names, entry.name, entry.length);
     listing.files.push_back({stored.offset, quint16(stored.length),
                              type == DT_LNK ? platform::FileType::Link : platform::FileType::Regular,

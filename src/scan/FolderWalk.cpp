@@ -221,6 +221,7 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
                        context.times);
             const FolderListing& listing = context.listing;
             counts.skippedNames += listing.skippedNames;
+            counts.tildeNames += listing.tildeNames;
             if (listing.error != 0 && std::strcmp(listing.failedCall, "open") == 0) {
                 // It was opened to find its subfolders; gone or changed since, it
                 // counts as a folder that could not be read (another failure

@@ -1,6 +1,7 @@
 #include "scan/ScanEngine.h"
 
 #include "app/ErrorReport.h"
+#include "filter/ScanFilter.h"
 #include "folders/FolderPath.h"
 #include "platform/FileSystem.h"
 #include "scan/FileChecks.h"
@@ -56,6 +57,8 @@ struct Node {
     FolderSighting seen;
     bool isListedFolder = false;
     bool done = false;
+    /** False for a folder the filter keeps out: on another file system, it is not read. */
+    bool entered = true;
     /** The folder's listing; for a scan into RowOutput only its outcome, the files made into `rows`. */
     std::unique_ptr<FolderListing> listing;
     std::vector<std::unique_ptr<Node>> children;
@@ -145,11 +148,12 @@ private:
 
 class Walk {
 public:
-    Walk(DateKind kind, int threads, bool moreThreadsWhenReadsWait, size_t readAheadBytes, RowOutput* output,
-         const std::atomic<bool>& cancel)
+    Walk(DateKind kind, int threads, bool moreThreadsWhenReadsWait, size_t readAheadBytes, const ScanFilter* filter,
+         RowOutput* output, const std::atomic<bool>& cancel)
         : m_kind(kind)
         , m_output(output)
         , m_readAheadBytes(readAheadBytes)
+        , m_filter(filter)
         , m_cancel(cancel)
         , m_mounts(MountTable::current())
         , m_readers(size_t(threads), moreThreadsWhenReadsWait)
@@ -352,8 +356,11 @@ private:
     void merge(Node& node, FoundFileTable& table, const ScanFeedback& feedback, ScanCounts& counts)
     {
         const auto release = qScopeGuard([this, &node] { releaseBytes(node); });
+        if (!node.entered)
+            return;
         const FolderListing& listing = *node.listing;
         counts.skippedNames += listing.skippedNames;
+        counts.tildeNames += listing.tildeNames;
         if (listing.error != 0) {
             // A folder the user may not read, one that is gone or changed, is
             // dropped silently with its files; any other failure is reported
@@ -518,16 +525,33 @@ private:
         if (m_cancel)
             return;
         const int listed = m_listed.descriptor.get();
+        const char* relative = node.path.constData() + m_listedPathLength;
+        const size_t length = node.isListedFolder ? 0 : size_t(node.path.size() - m_listedPathLength - 1);
+        const bool oneFileSystem = m_filter && m_filter->oneFileSystem();
         OpenedFolder folder;
         if (node.isListedFolder) {
             folder = reopenFolder(listed, m_listed.device);
         } else {
-            const char* relative = node.path.constData() + m_listedPathLength;
-            const size_t length = size_t(node.path.size() - m_listedPathLength - 1);
+            // With the filter's one file system, a folder on another one is
+            // looked at before it is opened (an automount point is not
+            // mounted by the look), and once more as opened.
+            if (oneFileSystem) {
+                const quint64 device = deviceBelow(listed, relative, length);
+                if (device != 0 && device != m_listed.device) {
+                    node.entered = false;
+                    return;
+                }
+            }
             folder = openFoundFolder(listed, relative, length, node.seen, reader.scratch.trust, node.path);
+            if (oneFileSystem && folder.descriptor.isOpen() && folder.device != m_listed.device) {
+                node.entered = false;
+                return;
+            }
         }
+        const QByteArrayView relativeFolder(relative, qsizetype(length));
         if (!m_output) {
             listFolder(folder, m_kind, TildeNames::Drop, *node.listing, reader.scratch, reader.times);
+            keepFiles(relativeFolder, *node.listing);
             node.fileCount = qint64(node.listing->files.size());
             addChildren(node, *node.listing);
             return;
@@ -535,7 +559,8 @@ private:
         // A scan that prints makes the folder's rows here, from the thread's
         // own listing; the node keeps only them and the listing's outcome.
         readListing(folder, m_kind, TildeNames::Drop, reader.scratch, reader.times);
-        const FolderListing& read = reader.scratch.listing;
+        FolderListing& read = reader.scratch.listing;
+        keepFiles(relativeFolder, read);
         node.fileCount = qint64(read.files.size());
         if (read.error == 0 || std::strcmp(read.failedCall, "open") != 0) {
             reader.rows.resize(0);
@@ -544,6 +569,14 @@ private:
         }
         addChildren(node, read);
         keepListingOutcome(reader.scratch, *node.listing);
+    }
+
+    // Drops the files the filter does not keep from the listing of a folder
+    // that could be opened.
+    void keepFiles(QByteArrayView relativeFolder, FolderListing& listing) const
+    {
+        if (m_filter && (listing.error == 0 || std::strcmp(listing.failedCall, "open") != 0))
+            m_filter->keepFiles(relativeFolder, listing);
     }
 
     // The nodes of the subfolders `listing` found in the folder of `node`.
@@ -565,6 +598,9 @@ private:
             path.append(node.path).append(listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append(kPathSeparator.toLatin1());
             if (m_mounts.isPseudoMountPoint(path))
                 continue;
+            if (m_filter
+                && !m_filter->entersFolder(QByteArrayView(path).sliced(m_listedPathLength, path.size() - m_listedPathLength - 1)))
+                continue;
             auto child = std::make_unique<Node>();
             child->path = std::move(path);
             child->seen = subfolder.seen;
@@ -575,6 +611,7 @@ private:
     const DateKind m_kind;
     RowOutput* const m_output;
     const size_t m_readAheadBytes;
+    const ScanFilter* const m_filter;
     const std::atomic<bool>& m_cancel;
     const MountTable m_mounts;
     // The listed folder being walked; set and let go by the coordinator while no worker runs.
@@ -640,7 +677,8 @@ ScanCounts ScanEngine::run(const QStringList& folders, FoundFileTable& table, Ro
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     Walk walk(m_options.kind, threadCount(), m_options.threads == 0,
-              m_options.readAheadBytes != 0 ? m_options.readAheadBytes : kDefaultReadAheadBytes, output, cancel);
+              m_options.readAheadBytes != 0 ? m_options.readAheadBytes : kDefaultReadAheadBytes, m_options.filter,
+              output, cancel);
     for (const QString& listed : folders) {
         if (cancel || !walk.walkListedFolder(listed, table, feedback, counts, sinceProgress))
             break;

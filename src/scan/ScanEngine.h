@@ -30,6 +30,8 @@
 #include <functional>
 #include <memory>
 
+class ScanFilter;
+
 /** Where the walk's failures are reported. */
 QString walkLocation();
 
@@ -85,6 +87,11 @@ struct ScanOptions {
     int threads = 0;
     /** How many bytes of listings may wait to be merged before the readers pause; 0 picks the default. */
     size_t readAheadBytes = 0;
+    /**
+     * What the walk enters and the listings keep (filter/ScanFilter.h);
+     * null keeps everything. It must outlive run().
+     */
+    const ScanFilter* filter = nullptr;
 };
 
 struct ScanCounts {
@@ -92,6 +99,8 @@ struct ScanCounts {
     qint64 files = 0;
     /** Names left out because they are not valid UTF-8 (they cannot be shown or typed). */
     qint64 skippedNames = 0;
+    /** Files left out because their names begin with "~". */
+    qint64 tildeNames = 0;
     /** Folders that could not be opened or read to the end, including found folders that changed before they were opened. */
     qint64 unreadableFolders = 0;
 };
