@@ -6,7 +6,9 @@
 #include "CliRunner.h"
 #include "SlowFsMount.h"
 
+#include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -78,4 +80,48 @@ TEST_F(CliSlowShare, Issue20CtrlCEndsTheRunWithinASecondWhileAFolderReadIsBlocke
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_LT(sinceSignal.elapsed(), 1000);
     EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+}
+
+TEST_F(CliSlowShare, Issue20AMoveTheShareRefusesLeavesThatFileWholeAndUndoPutsBackTheOthers)
+{
+    SlowFsMount mount(tree.path("data"), tree.path("mnt"), {"--delay", "0.1", "--fail", "rename:/b/f0.txt:EIO"});
+    if (!mount.skipReason().isEmpty())
+        GTEST_SKIP() << mount.skipReason().toStdString();
+    const QString mnt = tree.path("mnt");
+    QStringList files;
+    for (const char* folder : {"", "a/", "b/", "b/c/", "d/"}) {
+        for (int i = 0; i < 2; ++i)
+            files << QStringLiteral("%1f%2.txt").arg(QLatin1String(folder)).arg(i);
+    }
+
+    const CliResult trashed = cli.run({"--all", "--trash", mnt});
+    EXPECT_EQ(trashed.exitCode, 1);
+    const QStringList errors = trashed.errorLines();
+    ASSERT_EQ(errors.size(), 1) << trashed.errors.toStdString();
+    EXPECT_TRUE(errors[0].startsWith(mnt + "/b/f0.txt was not moved to the Trash: ")
+                || errors[0].startsWith("chronopurge-cli: " + mnt + "/b/f0.txt was not moved to the Trash: "))
+        << errors[0].toStdString();
+    EXPECT_EQ(trashed.lines().size(), files.size() - 1) << trashed.out.toStdString();
+    // The refused file is where it was, whole; every other one is gone from the share.
+    for (const QString& file : files)
+        EXPECT_EQ(QFileInfo::exists(tree.path("data/" + file)), file == "b/f0.txt") << file.toStdString();
+    EXPECT_EQ(QFileInfo(tree.path("data/b/f0.txt")).lastModified().toUTC(), utc(2019, 3, 1, 10));
+    // Nothing half done: as many records in the Trashes (the share's own,
+    // seen in its backing folder, and the home's) as files moved.
+    const auto records = [&] {
+        qsizetype count = 0;
+        for (const QString& folder : {tree.path("data"), cli.home()}) {
+            for (QDirIterator it(folder, {"*.trashinfo"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+                 it.hasNext(); it.next())
+                ++count;
+        }
+        return count;
+    };
+    EXPECT_EQ(records(), files.size() - 1);
+
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    for (const QString& file : files)
+        EXPECT_TRUE(QFileInfo::exists(tree.path("data/" + file))) << file.toStdString();
+    EXPECT_EQ(records(), 0);
 }
