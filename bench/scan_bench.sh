@@ -3,7 +3,8 @@
 # minimal walker, on the same generated trees, warm and cold, in one run.
 #
 #   bench/scan_bench.sh [--sizes "1000000 5000000"] [--rounds N] [--cold-rounds N]
-#                       [--no-cold] [--sweep] [--trees DIR] [--build DIR] [--out FILE]
+#                       [--no-cold] [--sweep] [--tools "chronopurge bfs fd minimal2"]
+#                       [--trees DIR] [--build DIR] [--out FILE]
 #
 # Trees live under --trees (default $CHRONOPURGE_BENCH_TREES, else
 # /var/tmp/chronopurge-bench; a disk, not tmpfs), each in a folder of its
@@ -15,6 +16,8 @@
 # only) and keep the best of --cold-rounds (default 3). Every command prints
 # its paths to /dev/null, as it would to a pipe; the minimal walker prints
 # only counts. --sweep adds chronopurge-cli with 1, 2, 4, 8 and 16 threads.
+# --tools times only the tools named (chronopurge, bfs, find, fd, minimal1,
+# minimal2, minimal8; bfs and minimal2 are always kept for the ratios).
 #
 # Needs: bfs, fdfind (apt-get install bfs fd-find), GNU time (/usr/bin/time).
 set -euo pipefail
@@ -29,6 +32,7 @@ cold_rounds=3
 cold=1
 sweep=0
 out=""
+only_tools=""
 date_limit=2020-01-01
 
 while [ $# -gt 0 ]; do
@@ -38,6 +42,7 @@ while [ $# -gt 0 ]; do
     --cold-rounds) cold_rounds=$2; shift ;;
     --no-cold) cold=0 ;;
     --sweep) sweep=1 ;;
+    --tools) only_tools=$2; shift ;;
     --build) build=$2; shift ;;
     --trees) trees=$2; shift ;;
     --out) out=$2; shift ;;
@@ -93,6 +98,10 @@ done
 
 warm_tools="chronopurge bfs find fd minimal1 minimal2 minimal8"
 cold_tools="chronopurge bfs fd minimal1 minimal8"
+if [ -n "$only_tools" ]; then
+    warm_tools=$(echo "$only_tools bfs minimal2" | tr ' ' '\n' | sed '/^$/d' | awk '!seen[$0]++' | tr '\n' ' ')
+    cold_tools=$warm_tools
+fi
 if [ "$sweep" = 1 ]; then
     warm_tools="$warm_tools chronopurge_t1 chronopurge_t2 chronopurge_t4 chronopurge_t8 chronopurge_t16"
     cold_tools="$cold_tools chronopurge_t1 chronopurge_t2 chronopurge_t4 chronopurge_t16"
