@@ -118,7 +118,9 @@ TEST_F(CliUndo, WhatCannotGoBackIsReportedLeftInTheTrashAndTriedAgainByItsId)
     tree.file("r/taken.txt", "a new file in its place");
     ASSERT_TRUE(QFile::remove(cli.trash() + "/files/emptied.txt"));
     ASSERT_TRUE(QFile::remove(cli.trash() + "/info/emptied.txt.trashinfo"));
-    ASSERT_TRUE(QDir().rmdir(tree.path("r/gone")));
+    // Renamed away rather than removed (issue 17): while it exists, the
+    // folder made later in its place cannot get its inode number.
+    ASSERT_TRUE(QDir().rename(tree.path("r/gone"), tree.path("gone away")));
 
     const CliResult undone = cli.run({"--undo"});
     EXPECT_EQ(undone.exitCode, 1);
@@ -130,6 +132,7 @@ TEST_F(CliUndo, WhatCannotGoBackIsReportedLeftInTheTrashAndTriedAgainByItsId)
                                    "chronopurge-cli: " + taken + " was not put back: its place is taken"}));
     EXPECT_EQ(bytesOf(taken), "a new file in its place");
     EXPECT_FALSE(QFile::exists(tree.path("r/gone")));
+    EXPECT_TRUE(QDir(tree.path("gone away")).isEmpty());
     ASSERT_EQ(undoList().size(), 1);
     EXPECT_TRUE(undoList()[0].startsWith("1\tTIME\t4\tundone, 2 still in the Trash\t" + tree.path("r/")));
 
