@@ -140,6 +140,7 @@ int listSaveOrTrash(const CommandLine& line)
         const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(trashItems(table, rows));
         const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(*request);
         const std::vector<platform::TrashOutcome> outcomes = request->run();
+        journal->finish();
         for (const platform::TrashOutcome& outcome : outcomes) {
             if (outcome.moved()) {
                 printer.printPath(outcome.path);

@@ -38,10 +38,27 @@ public:
     QString trash() const { return m_tree.path("home/.local/share/Trash"); }
     QString journalFolder() const { return m_tree.path("home/.local/state/chronopurge/trash-journal"); }
 
-    /** Runs the program with `arguments`; `input` goes to its standard input. */
-    CliResult run(const QStringList& arguments, const QByteArray& input = {}) const
+    /**
+     * Runs the program with `arguments`; `input` goes to its standard input.
+     * A `launcher` (a program and its arguments, such as prlimit) starts it.
+     */
+    CliResult run(const QStringList& arguments, const QByteArray& input = {}, const QStringList& launcher = {}) const
     {
         QProcess cli;
+        start(cli, arguments, launcher);
+        cli.write(input);
+        cli.closeWriteChannel();
+        EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
+        CliResult result;
+        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+        result.out = cli.readAllStandardOutput();
+        result.errors = QString::fromUtf8(cli.readAllStandardError());
+        return result;
+    }
+
+    /** Starts the program with `arguments` in `cli` without waiting for it. */
+    void start(QProcess& cli, const QStringList& arguments, const QStringList& launcher = {}) const
+    {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home());
         environment.remove("XDG_DATA_HOME");
@@ -51,15 +68,10 @@ public:
         for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
             environment.insert(it.key(), it.value());
         cli.setProcessEnvironment(environment);
-        cli.start(program(), arguments);
-        cli.write(input);
-        cli.closeWriteChannel();
-        EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
-        CliResult result;
-        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-        result.out = cli.readAllStandardOutput();
-        result.errors = QString::fromUtf8(cli.readAllStandardError());
-        return result;
+        if (launcher.isEmpty())
+            cli.start(program(), arguments);
+        else
+            cli.start(launcher.front(), launcher.mid(1) + QStringList{program()} + arguments);
     }
 
     /** Sets an environment variable for every later run. */
