@@ -443,6 +443,13 @@ std::vector<RestoreOutcome> TrashRestore::run()
     for (size_t i = 0; i < m_files.size(); ++i)
         outcomes[i].path = QFile::decodeName(m_files[i].originalPath);
 
+    // Its files are still moving: what it moves next would be left behind.
+    if (m_inProgress) {
+        for (RestoreOutcome& outcome : outcomes)
+            outcome = stays(outcome, RestoreTexts::tr("its move to the Trash is still running"), Keep::MayPass);
+        return outcomes;
+    }
+
     // Two undos of one request at once would only report each other's files
     // as gone; the second one waits for nothing and says so.
     const UniqueFd lock(::open((m_journal.folder() + '/' + QByteArray::number(m_id)).constData(),
@@ -450,12 +457,6 @@ std::vector<RestoreOutcome> TrashRestore::run()
     if (lock.isValid() && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         for (RestoreOutcome& outcome : outcomes)
             outcome = stays(outcome, RestoreTexts::tr("another program is putting this request back"), Keep::MayPass);
-        return outcomes;
-    }
-    // Its files are still moving: what it moves next would be left behind.
-    if (m_inProgress) {
-        for (RestoreOutcome& outcome : outcomes)
-            outcome = stays(outcome, RestoreTexts::tr("its move to the Trash is still running"), Keep::MayPass);
         return outcomes;
     }
 

@@ -38,14 +38,20 @@ public:
     QString trash() const { return m_tree.path("home/.local/share/Trash"); }
     QString journalFolder() const { return m_tree.path("home/.local/state/chronopurge/trash-journal"); }
 
-    /**
-     * Runs the program with `arguments`; `input` goes to its standard input.
-     * A `launcher` (a program and its arguments, such as prlimit) starts it.
-     */
-    CliResult run(const QStringList& arguments, const QByteArray& input = {}, const QStringList& launcher = {}) const
+    /** Runs the program with `arguments`; `input` goes to its standard input. */
+    CliResult run(const QStringList& arguments, const QByteArray& input = {}) const
     {
         QProcess cli;
-        start(cli, arguments, launcher);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home());
+        environment.remove("XDG_DATA_HOME");
+        environment.remove("XDG_STATE_HOME");
+        environment.insert("LC_ALL", "en_US.UTF-8");
+        environment.insert("TZ", "UTC0");
+        for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
+            environment.insert(it.key(), it.value());
+        cli.setProcessEnvironment(environment);
+        cli.start(program(), arguments);
         cli.write(input);
         cli.closeWriteChannel();
         EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
@@ -56,7 +62,11 @@ public:
         return result;
     }
 
-    /** Starts the program with `arguments` in `cli` without waiting for it. */
+    /**
+     * Starts the program with `arguments` in `cli` without waiting for it, in
+     * the environment of run(); a `launcher` (a program and its arguments,
+     * such as prlimit) starts it.
+     */
     void start(QProcess& cli, const QStringList& arguments, const QStringList& launcher = {}) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

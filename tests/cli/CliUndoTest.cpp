@@ -270,7 +270,11 @@ TEST_F(CliUndo, AnUndoShortOfDescriptorsLeavesTheFilesForTheNextTry)
     // (sanitizers and Qt take a few descriptors of their own).
     CliResult starved;
     for (int limit = 4; limit < 64; ++limit) {
-        starved = cli.run({"--undo"}, {}, {prlimit, QStringLiteral("--nofile=%1").arg(limit)});
+        QProcess undo;
+        cli.start(undo, {"--undo"}, {prlimit, QStringLiteral("--nofile=%1").arg(limit)});
+        ASSERT_TRUE(undo.waitForFinished(60000));
+        starved.exitCode = undo.exitStatus() == QProcess::NormalExit ? undo.exitCode() : -1;
+        starved.errors = QString::fromUtf8(undo.readAllStandardError());
         if (starved.errors.contains("was not put back") || starved.exitCode == 0)
             break;
     }
