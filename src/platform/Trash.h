@@ -53,7 +53,7 @@ struct TrashOutcome {
     FileIdentity identity{};
     FileIdentity folderIdentity{};
     /** When moved: the real path it was moved from (its folder as the kernel names it, and its name). */
-    QByteArray realPath;
+    QByteArray realPath{};
     /** When moved: its stamp in the Trash, right after the move (unknown when it could not be taken). */
     FileStamp stamp{};
     /** When moved: the trash it went to and what identifies that trash's drive. */
