@@ -34,8 +34,15 @@ QString stateText(const platform::JournalSummary& request)
 int undoTrashRequest(const CommandLine& line)
 {
     const platform::TrashJournal journal;
+    // Asked before the journal is read: a request that starts later is not in the way.
+    const bool running = !line.undoId && journal.anyRequestRunning();
     const std::optional<platform::JournalRequest> request
         = line.undoId ? journal.read(*line.undoId) : journal.lastNotUndone();
+    // A request that has not recorded its first files yet is about to be the newest.
+    if (running && !(request && request->inProgress)) {
+        std::fputs("chronopurge-cli: a move to the Trash is still running; undo it when it has ended\n", stderr);
+        return 1;
+    }
     if (!request) {
         if (line.undoId) {
             std::fprintf(stderr, "chronopurge-cli: there is no Trash request %llu (see --undo-list)\n",

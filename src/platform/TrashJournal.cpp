@@ -356,6 +356,15 @@ bool TrashJournal::inProgress(quint64 id) const
     return requestInProgress(m_folder + '/' + fileName(id));
 }
 
+bool TrashJournal::anyRequestRunning() const
+{
+    const UniqueFd fd(::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return fd.isValid() && ::fcntl(fd.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
 std::optional<JournalRequest> TrashJournal::read(quint64 id) const
 {
     // Asked before the text is read: a request that was over then is whole in it.
@@ -443,6 +452,20 @@ QByteArray TrashJournal::undoneLine(qint64 time)
 TrashJournalRecorder::TrashJournalRecorder(QByteArray folder)
     : m_folder(std::move(folder))
 {
+    lockFolder();
+}
+
+void TrashJournalRecorder::lockFolder()
+{
+    // Shared: requests run side by side; an undo tests it without waiting.
+    if (m_folderLock >= 0 || m_finished || m_folder.isEmpty())
+        return;
+    m_folderLock = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct flock lock = {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    if (m_folderLock >= 0)
+        ::fcntl(m_folderLock, F_OFD_SETLK, &lock);
 }
 
 TrashJournalRecorder::~TrashJournalRecorder()
@@ -454,7 +477,10 @@ void TrashJournalRecorder::finish()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+    if (m_folderLock >= 0)
+        ::close(m_folderLock);
     m_fd = -1;
+    m_folderLock = -1;
     m_finished = true;
 }
 
@@ -469,6 +495,8 @@ bool TrashJournalRecorder::start()
         m_error = QStringLiteral("%1: %2").arg(QFile::decodeName(m_folder), systemMessage(errno));
         return false;
     }
+    // A folder made just now could not be locked when the recorder began.
+    lockFolder();
 
     std::vector<quint64> ids = idsIn(folderFd);
     quint64 id = ids.empty() ? 1 : ids.back() + 1;

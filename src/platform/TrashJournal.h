@@ -32,6 +32,9 @@
 // description lock, F_OFD_SETLK) on the request's file; the kernel drops it
 // when the process ends, however it ends. A request whose file is locked is
 // still in progress and is not undone; one whose writer crashed can be.
+// Before its first batch there is no file yet: each recorder also holds a
+// read lock on the journal folder for its life, so that a plain undo can
+// tell that a request is about to become the newest.
 
 #include "platform/FileIdentity.h"
 #include "platform/Trash.h"
@@ -121,6 +124,13 @@ public:
     /** True while request `id` is still moving files: its recorder is alive and holds the request's lock. */
     bool inProgress(quint64 id) const;
 
+    /**
+     * True while a request of any program is running, one that has not
+     * recorded its first files yet included: each recorder holds a shared
+     * lock on the journal folder from its start to its end.
+     */
+    bool anyRequestRunning() const;
+
     /** Every request in short, oldest first. */
     std::vector<JournalSummary> summaries() const;
 
@@ -173,9 +183,12 @@ public:
 
 private:
     bool start();
+    void lockFolder();
 
     QByteArray m_folder;
     int m_fd = -1;
+    /** The journal folder, open and read-locked while the request runs. */
+    int m_folderLock = -1;
     bool m_finished = false;
     quint64 m_id = 0;
     qsizetype m_count = 0;

@@ -41,6 +41,11 @@ bool TrashJournal::inProgress(quint64) const
     return false;
 }
 
+bool TrashJournal::anyRequestRunning() const
+{
+    return false;
+}
+
 std::vector<JournalSummary> TrashJournal::summaries() const
 {
     return {};

@@ -3,6 +3,8 @@
 
 #include "CliRunner.h"
 
+#include "platform/TrashJournal.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -345,6 +347,26 @@ TEST_F(CliUndo, AnUndoDuringAMoveToTheTrashTakesNothingOfItAndPutsItAllBackAfter
     for (int i = 0; i < kFiles; ++i)
         ASSERT_EQ(bytesOf(tree.path(QStringLiteral("r/%1.txt").arg(i))), QByteArray::number(i)) << i;
     EXPECT_FALSE(QFile::exists(older)) << "the request before it is left alone";
+}
+
+TEST_F(CliUndo, AnUndoWhileAMoveToTheTrashIsStartingTakesNoOtherRequest)
+{
+    // Until its first batch is recorded a request has no file in the
+    // journal: --undo took the request before it.
+    const QString older = file("older/o.txt", "older");
+    ASSERT_EQ(cli.run({"--all", "--trash", tree.path("older")}).exitCode, 0);
+    {
+        const platform::TrashJournalRecorder starting(QFile::encodeName(cli.journalFolder()));
+        const CliResult refused = cli.run({"--undo"});
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_EQ(refused.errorLines(),
+                  QStringList{"chronopurge-cli: a move to the Trash is still running; undo it when it has ended"});
+        EXPECT_FALSE(QFile::exists(older));
+        EXPECT_EQ(undoList(), QStringList{"1\tTIME\t1\tin the Trash\t" + older});
+    }
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    EXPECT_EQ(undone.lines(), QStringList{older});
 }
 
 TEST_F(CliUndo, ARequestKilledHalfWayCanBeUndone)

@@ -277,3 +277,28 @@ TEST_F(JournalTest, ARequestIsInProgressWhileItsRecorderLivesAndIsNotUndoneThen)
     EXPECT_TRUE(outcomes[0].putBack()) << outcomes[0].reason.toStdString();
     EXPECT_EQ(bytesOf(a), "a");
 }
+
+TEST_F(JournalTest, ARecorderShowsARequestRunningFromItsStartEvenBeforeItHasAFile)
+{
+    // Before its first batch a request has no file, and a plain undo took the
+    // request before it.
+    {
+        const QString a = tree.file("r/a.txt", "a");
+        TrashRequest request(QStringList{a});
+        auto recorder = recordInTrashJournal(request, journalFolder);
+        EXPECT_FALSE(journal.anyRequestRunning()) << "no journal folder yet, so nothing older to take either";
+        ASSERT_TRUE(request.run().front().moved());
+        EXPECT_TRUE(journal.anyRequestRunning()) << "the folder made by the first batch is locked then";
+        recorder->finish();
+        EXPECT_FALSE(journal.anyRequestRunning());
+    }
+
+    TrashJournalRecorder starting(journalFolder);
+    EXPECT_TRUE(journal.anyRequestRunning());
+    EXPECT_EQ(journal.requestIds().size(), 1u) << "and it has left no trace yet";
+    TrashJournalRecorder another(journalFolder);
+    another.finish();
+    EXPECT_TRUE(journal.anyRequestRunning()) << "requests run side by side";
+    starting.finish();
+    EXPECT_FALSE(journal.anyRequestRunning());
+}
