@@ -92,6 +92,7 @@ int trashFromList(const CommandLine& line)
         const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(std::move(items));
         const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(*request);
         outcomes = request->run();
+        journal->finish();
         journalError = journal->error();
     }
 

@@ -18,6 +18,8 @@ namespace {
 
 QString stateText(const platform::JournalSummary& request)
 {
+    if (request.inProgress)
+        return QStringLiteral("moving to the Trash");
     if (request.inTrashCount == 0)
         return QStringLiteral("undone");
     if (request.inTrashCount == request.fileCount && !request.undone)
@@ -32,8 +34,15 @@ QString stateText(const platform::JournalSummary& request)
 int undoTrashRequest(const CommandLine& line)
 {
     const platform::TrashJournal journal;
+    // Asked before the journal is read: a request that starts later is not in the way.
+    const bool running = !line.undoId && journal.anyRequestRunning();
     const std::optional<platform::JournalRequest> request
         = line.undoId ? journal.read(*line.undoId) : journal.lastNotUndone();
+    // A request that has not recorded its first files yet is about to be the newest.
+    if (running && !(request && request->inProgress)) {
+        std::fputs("chronopurge-cli: a move to the Trash is still running; undo it when it has ended\n", stderr);
+        return 1;
+    }
     if (!request) {
         if (line.undoId) {
             std::fprintf(stderr, "chronopurge-cli: there is no Trash request %llu (see --undo-list)\n",
@@ -41,6 +50,13 @@ int undoTrashRequest(const CommandLine& line)
             return 2;
         }
         std::fputs("chronopurge-cli: there is no move to the Trash left to undo\n", stderr);
+        return 1;
+    }
+
+    // What it moves from now on would be left behind, and the request marked undone.
+    if (request->inProgress) {
+        std::fprintf(stderr, "chronopurge-cli: request %llu is still moving files to the Trash; undo it when it has ended\n",
+                     static_cast<unsigned long long>(request->id));
         return 1;
     }
 

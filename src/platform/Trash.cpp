@@ -230,6 +230,7 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
     const QByteArray realParent = folderPath(parentFd, parentPath);
     const QByteArray canonicalPath = realParent.endsWith('/') ? realParent + pending.name
                                                               : realParent + '/' + pending.name;
+    pending.outcome.realPath = canonicalPath;
     if (S_ISDIR(status.st_mode)) {
         struct stat parentStatus;
         if ((::fstat(parentFd, &parentStatus) == 0 && parentStatus.st_dev != status.st_dev)
@@ -295,6 +296,13 @@ TrashOutcome Mover::complete(Pending& pending)
             outcome.status = TrashStatus::Moved;
             outcome.trashedPath = QFile::decodeName(trash.root() + "/files/" + pending.candidate);
             outcome.infoPath = QFile::decodeName(trash.root() + "/info/" + pending.infoName);
+            // What tells this file from a later one that gets its inode
+            // number once the Trash is emptied, for undo to check.
+            outcome.drive = trash.drive();
+            FileIdentity moved;
+            if (statStamp(trash.filesFd(), pending.candidate.constData(), moved, outcome.stamp) != 0
+                || moved.inode != pending.identity.inode)
+                outcome.stamp = {};
             break;
         }
         errnum = errno;
@@ -371,7 +379,8 @@ std::vector<TrashOutcome> TrashRequest::run()
         if (isCancelled()) {
             for (auto& [index, pending] : batch) {
                 mover.abandon(pending);
-                outcomes[size_t(index)] = TrashOutcome{m_items[size_t(index)].path, TrashStatus::NotAttempted, {}, {}, 0, {}};
+                outcomes[size_t(index)] = TrashOutcome();
+                outcomes[size_t(index)].path = m_items[size_t(index)].path;
             }
             break;
         }

@@ -1,6 +1,7 @@
 #include "platform/TrashFolders.h"
 
 #include "platform/Trash.h"
+#include "platform/TrashDriveIdentity.h"
 #include "platform/TrashInfo.h"
 
 #include <QCoreApplication>
@@ -136,6 +137,7 @@ TrashFolder::TrashFolder(QByteArray root, QByteArray topDirectory, int filesFd, 
     , m_topDirectory(std::move(topDirectory))
     , m_filesFd(filesFd)
     , m_infoFd(infoFd)
+    , m_drive(trashDriveOf(filesFd, m_topDirectory))
 {
 }
 

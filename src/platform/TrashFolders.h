@@ -11,6 +11,8 @@
 // nothing else is ever tried. Each trash is looked up once per request and keeps its files/
 // and info/ folders open until the request ends.
 
+#include "platform/FileIdentity.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -49,6 +51,8 @@ public:
     bool isHomeTrash() const { return m_topDirectory.isEmpty(); }
     int filesFd() const { return m_filesFd; }
     int infoFd() const { return m_infoFd; }
+    /** What identifies the trash and its drive, for undo to find them again. */
+    const TrashDrive& drive() const { return m_drive; }
 
     /** The first name attempt worth making for `name` (earlier ones were found taken). */
     int firstAttempt(const QByteArray& name) const;
@@ -63,6 +67,7 @@ private:
     QByteArray m_topDirectory;
     int m_filesFd;
     int m_infoFd;
+    TrashDrive m_drive;
     std::unordered_map<std::string, int> m_taken;
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/TrashInfo.h"
+#include "platform/UniqueFd.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -137,6 +138,23 @@ std::optional<QByteArray> readWhole(const QByteArray& path)
     return file.readAll();
 }
 
+// True while the recorder of the request in `path` is alive: it holds a
+// write lock on the file from before its first byte until it goes. An empty
+// file is a request that has not written its first line yet.
+bool requestInProgress(const QByteArray& path)
+{
+    const UniqueFd fd(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status;
+    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    if (status.st_size == 0)
+        return true;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
 bool parseNumber(const QByteArray& text, quint64& value)
 {
     bool ok = false;
@@ -149,6 +167,45 @@ bool parseSigned(const QByteArray& text, qint64& value)
     bool ok = false;
     value = text.toLongLong(&ok);
     return ok;
+}
+
+// "-" stands for an empty field.
+QByteArray decodedField(const QByteArray& field)
+{
+    return field == "-" ? QByteArray() : percentDecodePath(field);
+}
+
+QByteArray encodedField(const QByteArray& value)
+{
+    return value.isEmpty() ? QByteArray("-") : percentEncodePath(value);
+}
+
+// moved-detail <n> <change s> <change ns> <size> <birth s> <birth ns> <real path> end
+void parseDetail(const QList<QByteArray>& fields, JournalFile& file)
+{
+    qint64 values[5] = {};
+    bool ok = true;
+    for (int f = 0; f < 3; ++f)
+        ok = ok && parseSigned(fields[2 + f], values[f]);
+    const bool hasBirthTime = fields[5] != "-";
+    for (int f = 3; f < 5 && hasBirthTime; ++f)
+        ok = ok && parseSigned(fields[2 + f], values[f]);
+    if (ok && values[2] >= 0) {
+        file.stamp = {values[0], values[1], values[2], hasBirthTime, values[3], values[4]};
+    }
+    file.realPath = decodedField(fields[7]);
+}
+
+// drive <trash> <device> <files/ inode> <type> <fs id> <uuid> <mount root> end
+void parseDrive(const QList<QByteArray>& fields, std::map<QByteArray, TrashDrive>& drives)
+{
+    TrashDrive drive;
+    if (!parseNumber(fields[2], drive.device) || !parseNumber(fields[3], drive.filesInode)
+        || !parseNumber(fields[4], drive.type) || !parseNumber(fields[5], drive.fsid))
+        return;
+    drive.uuid = decodedField(fields[6]);
+    drive.top = decodedField(fields[7]);
+    drives[percentDecodePath(fields[1])] = drive;
 }
 
 // Reads one request file. With `keepFiles` false only the first file is kept,
@@ -196,6 +253,12 @@ std::optional<JournalRequest> parseRequest(const QByteArray& text, quint64 id, b
             file.trashName = percentDecodePath(fields[8]);
             file.originalPath = percentDecodePath(fields[9]);
             request.files.push_back(std::move(file));
+        } else if (kind == "moved-detail" && fields.size() == 9) {
+            if (parseNumber(fields[1], number) && number < quint64(request.files.size())
+                && request.files[number].number == qsizetype(number))
+                parseDetail(fields, request.files[number]);
+        } else if (kind == "drive" && fields.size() == 9 && begun) {
+            parseDrive(fields, request.drives);
         } else if ((kind == "put-back" || kind == "gone") && fields.size() == 3) {
             if (parseNumber(fields[1], number) && number < states.size())
                 states[number] = kind == "gone" ? JournalState::Gone : JournalState::PutBack;
@@ -208,6 +271,30 @@ std::optional<JournalRequest> parseRequest(const QByteArray& text, quint64 id, b
     for (JournalFile& file : request.files)
         file.state = states[size_t(file.number)];
     return request;
+}
+
+QByteArray driveLine(const QByteArray& trash, const TrashDrive& drive)
+{
+    QByteArray line = "drive " + percentEncodePath(trash);
+    for (const quint64 value : {drive.device, drive.filesInode, drive.type, drive.fsid})
+        line += ' ' + QByteArray::number(value);
+    return line + ' ' + encodedField(drive.uuid) + ' ' + encodedField(drive.top);
+}
+
+QByteArray detailLine(qsizetype number, const TrashOutcome& outcome)
+{
+    const FileStamp& stamp = outcome.stamp;
+    QByteArray line = "moved-detail " + QByteArray::number(number);
+    if (stamp.known())
+        line += ' ' + QByteArray::number(stamp.changeSeconds) + ' ' + QByteArray::number(stamp.changeNanoseconds) + ' '
+            + QByteArray::number(stamp.size);
+    else
+        line += " 0 0 -1";
+    if (stamp.known() && stamp.hasBirthTime)
+        line += ' ' + QByteArray::number(stamp.birthSeconds) + ' ' + QByteArray::number(stamp.birthNanoseconds);
+    else
+        line += " - -";
+    return line + ' ' + encodedField(outcome.realPath);
 }
 
 QByteArray movedLine(qsizetype number, const TrashOutcome& outcome, const QByteArray& workingFolder)
@@ -264,13 +351,32 @@ std::vector<quint64> TrashJournal::requestIds() const
     return ids;
 }
 
+bool TrashJournal::inProgress(quint64 id) const
+{
+    return requestInProgress(m_folder + '/' + fileName(id));
+}
+
+bool TrashJournal::anyRequestRunning() const
+{
+    const UniqueFd fd(::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return fd.isValid() && ::fcntl(fd.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
 std::optional<JournalRequest> TrashJournal::read(quint64 id) const
 {
+    // Asked before the text is read: a request that was over then is whole in it.
+    const bool running = inProgress(id);
     const std::optional<QByteArray> text = readWhole(m_folder + '/' + fileName(id));
     if (!text)
         return std::nullopt;
     std::vector<JournalState> states;
-    return parseRequest(*text, id, true, states);
+    std::optional<JournalRequest> request = parseRequest(*text, id, true, states);
+    if (request)
+        request->inProgress = running;
+    return request;
 }
 
 std::vector<JournalSummary> TrashJournal::summaries() const
@@ -278,6 +384,7 @@ std::vector<JournalSummary> TrashJournal::summaries() const
     std::vector<JournalSummary> summaries;
     std::vector<JournalState> states;
     for (const quint64 id : requestIds()) {
+        const bool running = inProgress(id);
         const std::optional<QByteArray> text = readWhole(m_folder + '/' + fileName(id));
         const std::optional<JournalRequest> request = text ? parseRequest(*text, id, false, states) : std::nullopt;
         if (!request || request->files.empty())
@@ -289,6 +396,7 @@ std::vector<JournalSummary> TrashJournal::summaries() const
         summary.inTrashCount = std::count(states.begin(), states.end(), JournalState::InTrash);
         summary.firstPath = request->files.front().originalPath;
         summary.undone = request->undone;
+        summary.inProgress = running;
         summaries.push_back(summary);
     }
     return summaries;
@@ -344,12 +452,36 @@ QByteArray TrashJournal::undoneLine(qint64 time)
 TrashJournalRecorder::TrashJournalRecorder(QByteArray folder)
     : m_folder(std::move(folder))
 {
+    lockFolder();
+}
+
+void TrashJournalRecorder::lockFolder()
+{
+    // Shared: requests run side by side; an undo tests it without waiting.
+    if (m_folderLock >= 0 || m_finished || m_folder.isEmpty())
+        return;
+    m_folderLock = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct flock lock = {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    if (m_folderLock >= 0)
+        ::fcntl(m_folderLock, F_OFD_SETLK, &lock);
 }
 
 TrashJournalRecorder::~TrashJournalRecorder()
 {
+    finish();
+}
+
+void TrashJournalRecorder::finish()
+{
     if (m_fd >= 0)
         ::close(m_fd);
+    if (m_folderLock >= 0)
+        ::close(m_folderLock);
+    m_fd = -1;
+    m_folderLock = -1;
+    m_finished = true;
 }
 
 bool TrashJournalRecorder::start()
@@ -363,6 +495,8 @@ bool TrashJournalRecorder::start()
         m_error = QStringLiteral("%1: %2").arg(QFile::decodeName(m_folder), systemMessage(errno));
         return false;
     }
+    // A folder made just now could not be locked when the recorder began.
+    lockFolder();
 
     std::vector<quint64> ids = idsIn(folderFd);
     quint64 id = ids.empty() ? 1 : ids.back() + 1;
@@ -378,6 +512,11 @@ bool TrashJournalRecorder::start()
         return false;
     }
     m_id = id;
+    // Held until the recorder goes: an undo tells a running request by it.
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ::fcntl(m_fd, F_OFD_SETLK, &lock);
     // The oldest requests go, so that the journal keeps the last ones only.
     ids.push_back(id);
     for (size_t i = 0; i + kKeptRequests < ids.size(); ++i)
@@ -397,7 +536,7 @@ bool TrashJournalRecorder::start()
 
 bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
 {
-    if (!m_error.isEmpty())
+    if (!m_error.isEmpty() || m_finished)
         return false;
     if (m_fd < 0 && !start())
         return false;
@@ -405,8 +544,15 @@ bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
     const QByteArray workingFolder = current ? QByteArray(current) : QByteArray();
     std::free(current);
     QByteArray text;
-    for (const TrashOutcome& outcome : moved)
-        text += movedLine(m_count++, outcome, workingFolder) + ' ' + kEnd + '\n';
+    for (const TrashOutcome& outcome : moved) {
+        // Each trash is described once, before the first file that went to it.
+        const QByteArray trashed = QFile::encodeName(outcome.trashedPath);
+        const QByteArray trash = trashed.left(trashed.lastIndexOf("/files/"));
+        if (outcome.drive.known() && m_describedTrashes.insert(trash).second)
+            text += driveLine(trash, outcome.drive) + ' ' + kEnd + '\n';
+        text += movedLine(m_count, outcome, workingFolder) + ' ' + kEnd + '\n';
+        text += detailLine(m_count++, outcome) + ' ' + kEnd + '\n';
+    }
     if (!writeAll(m_fd, text.constData(), text.size()) || ::fdatasync(m_fd) != 0) {
         m_error = QStringLiteral("%1: %2").arg(QFile::decodeName(m_folder), systemMessage(errno));
         return false;

@@ -36,6 +36,16 @@ std::optional<JournalRequest> TrashJournal::read(quint64) const
     return std::nullopt;
 }
 
+bool TrashJournal::inProgress(quint64) const
+{
+    return false;
+}
+
+bool TrashJournal::anyRequestRunning() const
+{
+    return false;
+}
+
 std::vector<JournalSummary> TrashJournal::summaries() const
 {
     return {};
@@ -61,6 +71,10 @@ TrashJournalRecorder::~TrashJournalRecorder() = default;
 bool TrashJournalRecorder::record(const std::vector<TrashOutcome>&)
 {
     return true;
+}
+
+void TrashJournalRecorder::finish()
+{
 }
 
 std::shared_ptr<TrashJournalRecorder> recordInTrashJournal(TrashRequest&, QByteArray folder)
