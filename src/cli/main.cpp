@@ -12,6 +12,7 @@
 //
 //   CommandLine   what the arguments ask for, or the usage error
 //   RowPrinter    the rows on standard output, as lines or NUL-separated
+//   PrintedRows   a listing's rows made as the scan reads each folder, without a table
 //   RecordPrinter the rows as CSV or JSON Lines, from FileLook
 //   TrashList     the list --trash-from reads (TrashFrom.cpp moves its files)
 //   RuleFile      the lines of the rules file
@@ -26,6 +27,7 @@
 #include "cli/CliSystem.h"
 #include "cli/CommandLine.h"
 #include "cli/Messages.h"
+#include "cli/PrintedRows.h"
 #include "cli/RecordPrinter.h"
 #include "cli/RowPrinter.h"
 #include "cli/RuleFile.h"
@@ -244,7 +246,24 @@ int listSaveOrTrash(const CommandLine& line)
     const QStringList walked = withoutNestedFolders(line.folders);
     ScanOptions options{line.kind, line.threads};
     options.filter = line.filter.get();
-    const ScanCounts counts = ScanEngine(options).run(walked, table, feedback, cancel);
+    ScanEngine engine(options);
+    RowPrinter printer(line.dateFormat, line.print0);
+
+    if (printsAsItScans(line)) {
+        // No table: each folder's rows are printed as the walk reaches it.
+        PrintedRows printed(printer, line);
+        const ScanCounts counts = engine.run(walked, printed, feedback, cancel);
+        int status = unreadable ? 1 : 0;
+        if (!printer.flush()) {
+            complain(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            status = 1;
+        }
+        if (line.stats)
+            printStats(counts, size_t(printed.rowCount()), elapsed);
+        return status;
+    }
+
+    const ScanCounts counts = engine.run(walked, table, feedback, cancel);
 
     std::vector<qsizetype> rows;
     if (line.range) {
@@ -257,7 +276,6 @@ int listSaveOrTrash(const CommandLine& line)
     }
 
     int status = unreadable ? 1 : 0;
-    RowPrinter printer(line.dateFormat, line.print0);
     if (!line.saveFile.isEmpty()) {
         if (const std::optional<QString> error = saveResultsText(line.saveFile, TableRows(table, rows))) {
             complain(visibleText(*error));
