@@ -50,3 +50,14 @@ add_dependencies(test_screenshots translations)
 target_compile_definitions(test_app PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 # The translation's test runs lupdate over the sources to find texts the .ts lacks.
 target_compile_definitions(test_app PRIVATE CHRONOPURGE_LUPDATE="$<TARGET_FILE:Qt6::lupdate>")
+
+# chronopurge-cli --trash killed at random moments: ten runs of 2,000 files on
+# a tmpfs (root only). A program of its own with a longer time limit, since a
+# loaded machine stretches its twenty runs of the program.
+add_executable(test_crash crash/TrashKillTest.cpp)
+target_link_libraries(test_crash PRIVATE test_support)
+add_dependencies(test_crash chronopurge-cli)
+gtest_discover_tests(test_crash
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${test_environment}" LABELS cli TIMEOUT 400)

@@ -151,6 +151,8 @@ int listSaveOrTrash(const CommandLine& line)
                 status = 1;
             }
         }
+        for (const QString& problem : journal->problems())
+            std::fprintf(stderr, "chronopurge-cli: the Trash journal: %s; skipped\n", qPrintable(visibleText(problem)));
         if (!journal->error().isEmpty())
             std::fprintf(stderr, "chronopurge-cli: the Trash journal could not be written, so --undo cannot put "
                                  "these files back: %s\n", qPrintable(visibleText(journal->error())));

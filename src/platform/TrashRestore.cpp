@@ -1,5 +1,6 @@
 #include "platform/TrashRestore.h"
 
+#include "platform/DescriptorWait.h"
 #include "platform/FileSystem.h"
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
@@ -50,17 +51,22 @@ struct OpenTrash {
     }
 };
 
+// A folder of the journal's choosing that is no trash on its drive's top folder.
+constexpr int kNotATrash = -1;
+
 std::unique_ptr<OpenTrash> openTrash(const QByteArray& root)
 {
-    const UniqueFd rootFd(::open(root.constData(), kOpenFolder));
+    if (!isTrashOfItsDrive(root))
+        return std::make_unique<OpenTrash>(-1, -1, kNotATrash);
+    const UniqueFd rootFd(waitForDescriptor([&] { return ::open(root.constData(), kOpenFolder); }));
     if (!rootFd.isValid())
         return std::make_unique<OpenTrash>(-1, -1, errno);
     struct stat status;
     if (::fstat(rootFd.get(), &status) != 0 || status.st_uid != ::getuid())
         return std::make_unique<OpenTrash>(-1, -1, EPERM);
-    const int files = ::openat(rootFd.get(), "files", kOpenFolder);
+    const int files = waitForDescriptor([&] { return ::openat(rootFd.get(), "files", kOpenFolder); });
     const int filesError = errno;
-    const int info = ::openat(rootFd.get(), "info", kOpenFolder);
+    const int info = waitForDescriptor([&] { return ::openat(rootFd.get(), "info", kOpenFolder); });
     const int infoError = errno;
     return std::make_unique<OpenTrash>(files, info, files < 0 ? filesError : info < 0 ? infoError : 0);
 }
@@ -74,10 +80,14 @@ bool sameFile(const struct stat& status, const FileIdentity& identity)
 // there is no readable record.
 std::optional<QByteArray> recordedPath(int infoFd, const QByteArray& name)
 {
-    const UniqueFd fd(::openat(infoFd, (name + kTrashInfoSuffix).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // Without O_NONBLOCK a FIFO under the record's name would hang the open.
+    const QByteArray record = name + kTrashInfoSuffix;
+    const UniqueFd fd(waitForDescriptor(
+        [&] { return ::openat(infoFd, record.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
     struct stat status;
     if (!fd.isValid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kLargestRecord)
         return std::nullopt;
+    // The file may have grown since; what is read stays within the bound.
     QByteArray text(qsizetype(status.st_size), '\0');
     const ssize_t length = ::read(fd.get(), text.data(), size_t(text.size()));
     if (length < 0)
@@ -126,6 +136,8 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
     // are not gone for good, so they are tried again by a later undo.
     if (trash.errnum == ENOENT || trash.errnum == ENOTDIR)
         return stays(outcome, RestoreTexts::tr("its Trash folder is missing (is its drive connected?)"));
+    if (trash.errnum == kNotATrash)
+        return stays(outcome, RestoreTexts::tr("its Trash folder is not the Trash of a drive"));
     if (trash.errnum != 0)
         return stays(outcome,
                      RestoreTexts::tr("its Trash cannot be opened: %1").arg(trashReasonFor(trash.errnum)));
@@ -133,7 +145,7 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
     const qsizetype slash = file.originalPath.lastIndexOf('/');
     const QByteArray folder = slash <= 0 ? QByteArray("/") : file.originalPath.left(slash);
     const QByteArray name = file.originalPath.mid(slash + 1);
-    const UniqueFd folderFd(::open(folder.constData(), kOpenFolder));
+    const UniqueFd folderFd(waitForDescriptor([&] { return ::open(folder.constData(), kOpenFolder); }));
     const int folderError = errno;
     struct stat folderStatus;
     const bool sameFolder = folderFd.isValid() && ::fstat(folderFd.get(), &folderStatus) == 0
@@ -196,6 +208,18 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
     return outcome;
 }
 
+// Closes open trashes until at most `kept` are left, each flushed first; a
+// trash closed is opened again when a later file needs it.
+void closeTrashesBeyond(std::map<QByteArray, std::unique_ptr<OpenTrash>>& trashes, size_t kept)
+{
+    while (trashes.size() > kept) {
+        const auto oldest = trashes.begin();
+        if (oldest->second->files.isValid())
+            ::syncfs(oldest->second->files.get());
+        trashes.erase(oldest);
+    }
+}
+
 } // namespace
 
 TrashRestore::TrashRestore(const JournalRequest& request, TrashJournal journal)
@@ -223,8 +247,9 @@ std::vector<RestoreOutcome> TrashRestore::run()
 
     // Two undos of one request at once would only report each other's files
     // as gone; the second one waits for nothing and says so.
-    const UniqueFd lock(::open((m_journal.folder() + '/' + QByteArray::number(m_id)).constData(),
-                                 O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const QByteArray journalPath = m_journal.folder() + '/' + QByteArray::number(m_id);
+    const UniqueFd lock(waitForDescriptor(
+        [&] { return ::open(journalPath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
     if (lock.isValid() && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         for (RestoreOutcome& outcome : outcomes)
             outcome = stays(outcome, RestoreTexts::tr("another program is putting this request back"));
@@ -237,6 +262,8 @@ std::vector<RestoreOutcome> TrashRestore::run()
     qsizetype done = 0;
     for (; done < total && !isCancelled(); ++done) {
         const JournalFile& file = m_files[size_t(done)];
+        if (!trashes.count(file.trash))
+            closeTrashesBeyond(trashes, kOpenTrashes - 1);
         std::unique_ptr<OpenTrash>& trash = trashes[file.trash];
         if (!trash)
             trash = openTrash(file.trash);

@@ -19,6 +19,10 @@
 #include <thread>
 #include <vector>
 
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
+
 QString walkLocation()
 {
     return QString::fromLatin1(kWalkTag) + QStringLiteral(".AddFolder.GetSubDirectories2016");
@@ -391,10 +395,17 @@ ScanEngine::ScanEngine(ScanOptions options)
 
 int ScanEngine::threadCount() const
 {
-    if (m_options.threads > 0)
-        return m_options.threads;
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    return std::clamp(cores * 4, 4, 32);
+    const int threads
+        = m_options.threads > 0 ? m_options.threads : std::clamp(int(std::max(1u, std::thread::hardware_concurrency())) * 4, 4, 32);
+    // Each thread holds up to two descriptors; under a low RLIMIT_NOFILE
+    // fewer threads keep the walk from waiting for descriptors (half of the
+    // limit is left to the rest of the program).
+#ifndef Q_OS_WIN
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return std::clamp(int(std::min<rlim_t>(limit.rlim_cur, 65536) / 4) - 1, 1, threads);
+#endif
+    return threads;
 }
 
 ScanCounts ScanEngine::run(const QStringList& folders, FoundFileTable& table, const ScanFeedback& feedback,

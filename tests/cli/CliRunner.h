@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 struct CliResult {
     int exitCode = -1;
     QByteArray out;
@@ -38,8 +40,8 @@ public:
     QString trash() const { return m_tree.path("home/.local/share/Trash"); }
     QString journalFolder() const { return m_tree.path("home/.local/state/chronopurge/trash-journal"); }
 
-    /** Runs the program with `arguments`; `input` goes to its standard input. */
-    CliResult run(const QStringList& arguments, const QByteArray& input = {}) const
+    /** Runs the program with `arguments`; `input` goes to its standard input; a run longer than `timeoutMs` fails. */
+    CliResult run(const QStringList& arguments, const QByteArray& input = {}, int timeoutMs = 60000) const
     {
         QProcess cli;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -51,10 +53,17 @@ public:
         for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
             environment.insert(it.key(), it.value());
         cli.setProcessEnvironment(environment);
+        if (m_descriptorLimit > 0) {
+            const rlim_t limit = rlim_t(m_descriptorLimit);
+            cli.setChildProcessModifier([limit] {
+                const struct rlimit nofile = {limit, limit};
+                ::setrlimit(RLIMIT_NOFILE, &nofile);
+            });
+        }
         cli.start(program(), arguments);
         cli.write(input);
         cli.closeWriteChannel();
-        EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
+        EXPECT_TRUE(cli.waitForFinished(timeoutMs)) << "chronopurge-cli did not finish";
         CliResult result;
         result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
         result.out = cli.readAllStandardOutput();
@@ -65,11 +74,15 @@ public:
     /** Sets an environment variable for every later run. */
     void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
 
+    /** Lets every later run open at most `descriptors` files at once (RLIMIT_NOFILE), as `prlimit --nofile` does. */
+    void setDescriptorLimit(int descriptors) { m_descriptorLimit = descriptors; }
+
     static QString program() { return qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + "/chronopurge-cli"; }
 
 private:
     const TempTree& m_tree;
     QHash<QString, QString> m_environment;
+    int m_descriptorLimit = 0;
 };
 
 inline QDateTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
