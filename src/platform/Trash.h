@@ -3,7 +3,8 @@
 // `trash-restore` find them and can put them back.
 //
 // Each file is moved by one rename into the trash of its own drive, after its
-// .trashinfo record has been written and flushed; it is never copied, never
+// .trashinfo record has been written and flushed (and, in a request, after
+// the journal learned of it: see setBatchBegun()); it is never copied, never
 // unlinked and never deleted when the move fails. TrashFolders picks and
 // checks the trash folder, TrashInfo writes the record and the names. One
 // file goes through trashFile(); many go through a TrashRequest, which reports

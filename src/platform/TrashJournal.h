@@ -1,12 +1,11 @@
 #pragma once
 // The journal of Trash requests, from which a request can be undone.
 //
-// Every request that moves at least one file gets a file of its own in
+// Every request that begins to move a file gets a file of its own in
 // $XDG_STATE_HOME/chronopurge/trash-journal/ (~/.local/state/... when the
 // variable is unset or relative), named by the request's id: 1, 2, 3 ...
 // Each batch of moved files is appended to it and flushed to the disk as the
-// batch moves, so a crash loses at most the batch in hand (whose files keep
-// their .trashinfo records). Only the last kKeptRequests requests are kept.
+// batch moves. Only the last kKeptRequests requests are kept.
 //
 // The file is text, one record a line, fields separated by spaces, every
 // line ending in the field "end". Paths are percent-encoded from their raw
