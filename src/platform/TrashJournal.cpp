@@ -468,7 +468,11 @@ bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
     for (const TrashOutcome& outcome : moved)
         text += movedLine(m_count++, outcome, workingFolder) + ' ' + kEnd + '\n';
     text += QByteArray(kSettled) + '\n';
-    if (!writeAll(m_fd, text.constData(), text.size()) || ::fdatasync(m_fd) != 0) {
+    // Not flushed here: the next batch's "begun" lines flush these with them.
+    // Should the system go down before these reach the disk, the files keep
+    // their "begun" lines, from which the next request or undo journals them
+    // again (settleUnfinished()).
+    if (!writeAll(m_fd, text.constData(), text.size())) {
         m_error = QStringLiteral("%1: %2").arg(QFile::decodeName(m_folder), systemMessage(errno));
         return false;
     }

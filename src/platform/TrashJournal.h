@@ -4,8 +4,9 @@
 // Every request that begins to move a file gets a file of its own in
 // $XDG_STATE_HOME/chronopurge/trash-journal/ (~/.local/state/... when the
 // variable is unset or relative), named by the request's id: 1, 2, 3 ...
-// Each batch of moved files is appended to it and flushed to the disk as the
-// batch moves. Only the last kKeptRequests requests are kept.
+// Each batch is journaled, and flushed to the disk, before anything of it is
+// written in the Trash, and its moved files are appended as it moves. Only
+// the last kKeptRequests requests are kept.
 //
 // The file is text, one record a line, fields separated by spaces, every
 // line ending in the field "end". Paths are percent-encoded from their raw
@@ -170,7 +171,11 @@ public:
      */
     bool begin(const std::vector<TrashBegun>& begun);
 
-    /** Appends the files of one moved batch and that the batch is settled, and flushes them; false after a failure. */
+    /**
+     * Appends the files of one moved batch and that the batch is settled;
+     * false after a failure. They reach the disk with the next batch's
+     * "begun" lines; until then the "begun" lines stand for them.
+     */
     bool record(const std::vector<TrashOutcome>& moved);
 
     /** The request's id; 0 while nothing has been recorded. */
