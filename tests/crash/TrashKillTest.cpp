@@ -1,7 +1,8 @@
 // chronopurge-cli --trash killed at random moments (issue 17): ten runs of
 // 2,000 files on a tmpfs mounted for the test (as root; skipped elsewhere).
-// Whenever the kill comes, nothing is lost, --undo puts back every file that
-// moved, and no record of ours is left without its file.
+// Whenever the kill comes, nothing is lost, the next request (or --undo)
+// leaves no record of ours without its file, and --undo puts back every file
+// that moved.
 //
 // A program of its own, so that it may take longer than the other tests of
 // the command line on a loaded machine.
@@ -109,6 +110,24 @@ TEST(TrashKill, Issue17_KilledAtRandomMomentsTheTrashLosesNothingAndLeavesNoReco
             ++inTrash;
         }
         movedRuns += inTrash > 0 && inTrash < kFiles;
+
+        // Every other run, the next request (of one file elsewhere) comes
+        // first: it alone must leave no record of ours behind, and its own
+        // undo comes before the killed request's.
+        const bool nextRequest = run % 2 == 1;
+        if (nextRequest) {
+            tree.file(QStringLiteral("t/%1/next/n.txt").arg(run), "next");
+            QProcess next;
+            start(next, base, {"--all", "--trash", base + "/next"});
+            ASSERT_TRUE(next.waitForFinished(60000));
+            EXPECT_EQ(next.exitCode(), 0) << next.readAllStandardError().toStdString();
+            EXPECT_EQ(strayRecords(trash), QStringList()) << inTrash << " files had moved";
+            QProcess undoNext;
+            start(undoNext, base, {"--undo"});
+            ASSERT_TRUE(undoNext.waitForFinished(60000));
+            EXPECT_EQ(undoNext.exitCode(), 0) << undoNext.readAllStandardError().toStdString();
+            EXPECT_EQ(contentOf(base + "/next/n.txt"), "next");
+        }
 
         // Undo puts back every file that moved, and leaves no record behind.
         QProcess undo;
