@@ -14,7 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include <grp.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 struct CliResult {
     int exitCode = -1;
@@ -43,24 +47,41 @@ public:
     /** Runs the program with `arguments`; `input` goes to its standard input; a run longer than `timeoutMs` fails. */
     CliResult run(const QStringList& arguments, const QByteArray& input = {}, int timeoutMs = 60000) const
     {
+        return runThrough({}, arguments, input, timeoutMs);
+    }
+
+    /** The same, started by `wrapper` (a command and its arguments, such as setpriv and its options). */
+    CliResult runThrough(const QStringList& wrapper, const QStringList& arguments, const QByteArray& input = {},
+                         int timeoutMs = 60000) const
+    {
         QProcess cli;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home());
         environment.remove("XDG_DATA_HOME");
         environment.remove("XDG_STATE_HOME");
+        environment.remove("XDG_CONFIG_HOME");
         environment.insert("LC_ALL", "en_US.UTF-8");
         environment.insert("TZ", "UTC0");
         for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
             environment.insert(it.key(), it.value());
         cli.setProcessEnvironment(environment);
-        if (m_descriptorLimit > 0) {
+        if (m_user || m_descriptorLimit > 0) {
+            // A lower limit of descriptors; as another user: no supplementary
+            // groups, then the group, then the user.
+            const std::optional<uid_t> user = m_user;
             const rlim_t limit = rlim_t(m_descriptorLimit);
-            cli.setChildProcessModifier([limit] {
+            cli.setChildProcessModifier([user, limit] {
                 const struct rlimit nofile = {limit, limit};
-                ::setrlimit(RLIMIT_NOFILE, &nofile);
+                if (limit > 0)
+                    ::setrlimit(RLIMIT_NOFILE, &nofile);
+                if (user && (::setgroups(0, nullptr) != 0 || ::setgid(*user) != 0 || ::setuid(*user) != 0))
+                    ::_exit(kCouldNotChangeUser);
             });
         }
-        cli.start(program(), arguments);
+        if (wrapper.isEmpty())
+            cli.start(program(), arguments);
+        else
+            cli.start(wrapper.first(), wrapper.mid(1) + QStringList{program()} + arguments);
         cli.write(input);
         cli.closeWriteChannel();
         EXPECT_TRUE(cli.waitForFinished(timeoutMs)) << "chronopurge-cli did not finish";
@@ -70,6 +91,11 @@ public:
         result.errors = QString::fromUtf8(cli.readAllStandardError());
         return result;
     }
+
+    /** Runs the program as `user` (its group the same number) from now on; needs root. */
+    void runAs(uid_t user) { m_user = user; }
+    /** The exit status of a run that could not become the user runAs() named. */
+    static constexpr int kCouldNotChangeUser = 99;
 
     /** Sets an environment variable for every later run. */
     void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
@@ -83,6 +109,7 @@ private:
     const TempTree& m_tree;
     QHash<QString, QString> m_environment;
     int m_descriptorLimit = 0;
+    std::optional<uid_t> m_user;
 };
 
 inline QDateTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
