@@ -583,6 +583,26 @@
         <source>its Trash folder is not the Trash of a drive</source>
         <translation>sein Papierkorb-Ordner ist nicht der Papierkorb eines Laufwerks</translation>
     </message>
+    <message>
+        <source>its Trash folder is missing</source>
+        <translation>sein Papierkorb fehlt</translation>
+    </message>
+    <message>
+        <source>the drive of these files is not attached</source>
+        <translation>das Laufwerk dieser Dateien ist nicht angeschlossen</translation>
+    </message>
+    <message>
+        <source>its record in the Trash cannot be read: %1</source>
+        <translation>sein Eintrag im Papierkorb lässt sich nicht lesen: %1</translation>
+    </message>
+    <message>
+        <source>its record in the Trash names another place</source>
+        <translation>sein Eintrag im Papierkorb nennt einen anderen Ort</translation>
+    </message>
+    <message>
+        <source>its move to the Trash is still running</source>
+        <translation>sein Verschieben in den Papierkorb läuft noch</translation>
+    </message>
 </context>
 <context>
     <name>UndoTrash</name>

@@ -18,6 +18,8 @@ namespace {
 
 QString stateText(const platform::JournalSummary& request)
 {
+    if (request.inProgress)
+        return QStringLiteral("moving to the Trash");
     if (request.inTrashCount == 0)
         return QStringLiteral("undone");
     if (request.inTrashCount == request.fileCount && !request.undone)
@@ -53,6 +55,13 @@ int undoTrashRequest(const CommandLine& line)
             return 2;
         }
         std::fputs("chronopurge-cli: there is no move to the Trash left to undo\n", stderr);
+        return 1;
+    }
+
+    // What it moves from now on would be left behind, and the request marked undone.
+    if (request->inProgress) {
+        std::fprintf(stderr, "chronopurge-cli: request %llu is still moving files to the Trash; undo it when it has ended\n",
+                     static_cast<unsigned long long>(request->id));
         return 1;
     }
 

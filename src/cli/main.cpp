@@ -268,6 +268,7 @@ int listSaveOrTrash(const CommandLine& line)
         const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(trashItems(table, rows));
         const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(*request);
         const std::vector<platform::TrashOutcome> outcomes = request->run();
+        journal->finish();
         std::vector<qsizetype> moved;
         for (size_t i = 0; i < outcomes.size(); ++i) {
             const platform::TrashOutcome& outcome = outcomes[i];

@@ -313,6 +313,7 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
     const QByteArray realParent = folderPath(parentFd, parentPath);
     const QByteArray canonicalPath = realParent.endsWith('/') ? realParent + pending.name
                                                               : realParent + '/' + pending.name;
+    pending.outcome.realPath = canonicalPath;
     if (S_ISDIR(status.st_mode)) {
         if (folderStatus.st_dev != status.st_dev || m_folders.isMountPoint(canonicalPath))
             return refuse(EBUSY, QCoreApplication::translate("Trash", "it is a mount point"));
@@ -439,6 +440,13 @@ TrashOutcome Mover::complete(Pending& pending)
             outcome.status = TrashStatus::Moved;
             outcome.trashedPath = QFile::decodeName(trash.root() + "/files/" + pending.candidate);
             outcome.infoPath = QFile::decodeName(trash.root() + "/info/" + pending.infoName);
+            // What tells this file from a later one that gets its inode
+            // number once the Trash is emptied, for undo to check.
+            outcome.drive = trash.drive();
+            FileIdentity moved;
+            if (statStamp(trash.filesFd(), pending.candidate.constData(), moved, outcome.stamp) != 0
+                || moved.inode != pending.identity.inode)
+                outcome.stamp = {};
             return outcome;
         }
         errnum = errno;
@@ -529,7 +537,8 @@ std::vector<TrashOutcome> TrashRequest::run()
                 continue; // its record could not be written: its outcome says why
             if (cancelled) {
                 mover.abandon(pending);
-                outcomes[size_t(index)] = TrashOutcome{m_items[size_t(index)].path, TrashStatus::NotAttempted, {}, {}, 0, {}};
+                outcomes[size_t(index)] = TrashOutcome();
+                outcomes[size_t(index)].path = m_items[size_t(index)].path;
                 continue;
             }
             if (!flushEach && !pending.flushed) {

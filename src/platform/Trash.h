@@ -54,6 +54,12 @@ struct TrashOutcome {
     /** When moved: what the file was, and the folder it was moved from (to put it back only there). */
     FileIdentity identity{};
     FileIdentity folderIdentity{};
+    /** When moved: the real path it was moved from (its folder as the kernel names it, and its name). */
+    QByteArray realPath{};
+    /** When moved: its stamp in the Trash, right after the move (unknown when it could not be taken). */
+    FileStamp stamp{};
+    /** When moved: the trash it went to and what identifies that trash's drive. */
+    TrashDrive drive{};
 
     bool moved() const { return status == TrashStatus::Moved; }
 };

@@ -2,6 +2,7 @@
 
 #include "platform/DescriptorWait.h"
 #include "platform/Trash.h"
+#include "platform/TrashDriveIdentity.h"
 #include "platform/TrashInfo.h"
 
 #include <QCoreApplication>
@@ -151,6 +152,7 @@ TrashFolder::TrashFolder(QByteArray root, QByteArray topDirectory, const struct 
     , m_rootInode(rootStatus.st_ino)
     , m_filesFd(filesFd)
     , m_infoFd(infoFd)
+    , m_drive(trashDriveOf(filesFd, m_topDirectory))
 {
 }
 

@@ -14,6 +14,8 @@
 // and closed, to be opened again (and checked to be the same folder) when a
 // file needs it.
 
+#include "platform/FileIdentity.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -55,6 +57,8 @@ public:
     int filesFd() const { return m_filesFd; }
     int infoFd() const { return m_infoFd; }
     bool isOpen() const { return m_filesFd >= 0; }
+    /** What identifies the trash and its drive, for undo to find them again. */
+    const TrashDrive& drive() const { return m_drive; }
 
     /** The first name attempt worth making for `name` (earlier ones were found taken). */
     int firstAttempt(const QByteArray& name) const;
@@ -80,6 +84,7 @@ private:
     int m_filesFd;
     int m_infoFd;
     bool m_written = false;
+    TrashDrive m_drive;
     std::unordered_map<std::string, int> m_taken;
 };
 

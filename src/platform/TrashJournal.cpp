@@ -6,6 +6,7 @@
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
 #include "platform/TrashJournalLines.h"
+#include "platform/UniqueFd.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -136,6 +137,24 @@ QByteArray fileName(quint64 id)
     return QByteArray::number(id);
 }
 
+// True while the recorder of the request in `path` is alive: it holds a
+// write lock on the file from before its first byte until it goes. An empty
+// file is a request that has not written its first line yet.
+bool requestInProgress(const QByteArray& path)
+{
+    const UniqueFd fd(waitForDescriptor(
+        [&] { return ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
+    struct stat status;
+    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    if (status.st_size == 0)
+        return true;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
 bool parseNumber(const QByteArray& text, quint64& value)
 {
     bool ok = false;
@@ -148,6 +167,51 @@ bool parseSigned(const QByteArray& text, qint64& value)
     bool ok = false;
     value = text.toLongLong(&ok);
     return ok;
+}
+
+// "-" stands for an empty field.
+QByteArray decodedField(const QByteArray& field)
+{
+    return field == "-" ? QByteArray() : percentDecodePath(field);
+}
+
+QByteArray encodedField(const QByteArray& value)
+{
+    return value.isEmpty() ? QByteArray("-") : percentEncodePath(value);
+}
+
+// moved-detail <n> <change s> <change ns> <size> <birth s> <birth ns> <real path> end
+void parseDetail(const QList<QByteArray>& fields, JournalFile& file)
+{
+    qint64 values[5] = {};
+    bool ok = true;
+    for (int f = 0; f < 3; ++f)
+        ok = ok && parseSigned(fields[2 + f], values[f]);
+    const bool hasBirthTime = fields[5] != "-";
+    for (int f = 3; f < 5 && hasBirthTime; ++f)
+        ok = ok && parseSigned(fields[2 + f], values[f]);
+    if (ok && values[2] >= 0) {
+        file.stamp = {values[0], values[1], values[2], hasBirthTime, values[3], values[4]};
+    }
+    // A real path that could not be one is not used: the original path is.
+    const QByteArray realPath = decodedField(fields[7]);
+    const qsizetype slash = realPath.lastIndexOf('/');
+    const QByteArray last = realPath.mid(slash + 1);
+    if (slash >= 0 && realPath.startsWith('/') && !realPath.contains('\0') && !last.isEmpty() && last != "."
+        && last != "..")
+        file.realPath = realPath;
+}
+
+// drive <trash> <device> <files/ inode> <type> <fs id> <uuid> <mount root> end
+void parseDrive(const QList<QByteArray>& fields, std::map<QByteArray, TrashDrive>& drives)
+{
+    TrashDrive drive;
+    if (!parseNumber(fields[2], drive.device) || !parseNumber(fields[3], drive.filesInode)
+        || !parseNumber(fields[4], drive.type) || !parseNumber(fields[5], drive.fsid))
+        return;
+    drive.uuid = decodedField(fields[6]);
+    drive.top = decodedField(fields[7]);
+    drives[percentDecodePath(fields[1])] = drive;
 }
 
 std::optional<JournalRequest> parseRequest(BoundedLines& lines, quint64 id, bool keepFiles,
@@ -205,6 +269,13 @@ std::optional<JournalRequest> parseRequest(BoundedLines& lines, quint64 id, bool
             file.identity = {values[1], values[2], FileType(values[3])};
             file.folderIdentity = {values[4], values[5], FileType::Directory};
             request.files.push_back(std::move(file));
+        } else if (kind == "moved-detail" && fields.size() == 9) {
+            // It follows its "moved" line; a refused or missing one has none kept.
+            if (parseNumber(fields[1], number) && !request.files.empty()
+                && request.files.back().number == qsizetype(number))
+                parseDetail(fields, request.files.back());
+        } else if (kind == "drive" && fields.size() == 9 && begun) {
+            parseDrive(fields, request.drives);
         } else if ((kind == "put-back" || kind == "gone") && fields.size() == 3) {
             if (parseNumber(fields[1], number) && number < states.size())
                 states[number] = kind == "gone" ? JournalState::Gone : JournalState::PutBack;
@@ -234,6 +305,30 @@ QByteArray currentFolder()
     const QByteArray folder = current ? QByteArray(current) : QByteArray();
     std::free(current);
     return folder;
+}
+
+QByteArray driveLine(const QByteArray& trash, const TrashDrive& drive)
+{
+    QByteArray line = "drive " + percentEncodePath(trash);
+    for (const quint64 value : {drive.device, drive.filesInode, drive.type, drive.fsid})
+        line += ' ' + QByteArray::number(value);
+    return line + ' ' + journal::encodedField(drive.uuid) + ' ' + journal::encodedField(drive.top);
+}
+
+QByteArray detailLine(qsizetype number, const TrashOutcome& outcome)
+{
+    const FileStamp& stamp = outcome.stamp;
+    QByteArray line = "moved-detail " + QByteArray::number(number);
+    if (stamp.known())
+        line += ' ' + QByteArray::number(stamp.changeSeconds) + ' ' + QByteArray::number(stamp.changeNanoseconds) + ' '
+            + QByteArray::number(stamp.size);
+    else
+        line += " 0 0 -1";
+    if (stamp.known() && stamp.hasBirthTime)
+        line += ' ' + QByteArray::number(stamp.birthSeconds) + ' ' + QByteArray::number(stamp.birthNanoseconds);
+    else
+        line += " - -";
+    return line + ' ' + journal::encodedField(outcome.realPath);
 }
 
 QByteArray movedLine(qsizetype number, const TrashOutcome& outcome, const QByteArray& workingFolder)
@@ -288,13 +383,24 @@ std::vector<quint64> TrashJournal::requestIds() const
     return folder.isValid() ? idsIn(folder.get()) : std::vector<quint64>();
 }
 
+bool TrashJournal::inProgress(quint64 id) const
+{
+    return requestInProgress(m_folder + '/' + fileName(id));
+}
+
 std::optional<JournalRequest> TrashJournal::read(quint64 id, QStringList* problems) const
 {
     const UniqueFd folder = openFolder(m_folder);
     if (m_folder.isEmpty() || !folder.isValid())
         return std::nullopt;
+    // Asked before the text is read: a request that was over then is whole in it.
+    const bool running = inProgress(id);
     std::vector<JournalState> states;
-    return parseRequest(*openRequest(folder.get(), id, problems), id, true, states, problems);
+    std::optional<JournalRequest> request
+        = parseRequest(*openRequest(folder.get(), id, problems), id, true, states, problems);
+    if (request)
+        request->inProgress = running;
+    return request;
 }
 
 std::vector<JournalSummary> TrashJournal::summaries(QStringList* problems) const
@@ -305,6 +411,7 @@ std::vector<JournalSummary> TrashJournal::summaries(QStringList* problems) const
     if (m_folder.isEmpty() || !folder.isValid())
         return summaries;
     for (const quint64 id : idsIn(folder.get())) {
+        const bool running = inProgress(id);
         const std::optional<JournalRequest> request
             = parseRequest(*openRequest(folder.get(), id, problems), id, false, states, problems);
         if (!request || request->files.empty())
@@ -316,6 +423,7 @@ std::vector<JournalSummary> TrashJournal::summaries(QStringList* problems) const
         summary.inTrashCount = std::count(states.begin(), states.end(), JournalState::InTrash);
         summary.firstPath = request->files.front().originalPath;
         summary.undone = request->undone;
+        summary.inProgress = running;
         summaries.push_back(summary);
     }
     return summaries;
@@ -381,8 +489,15 @@ TrashJournalRecorder::TrashJournalRecorder(QByteArray folder)
 
 TrashJournalRecorder::~TrashJournalRecorder()
 {
+    finish();
+}
+
+void TrashJournalRecorder::finish()
+{
     if (m_fd >= 0)
         ::close(m_fd);
+    m_fd = -1;
+    m_finished = true;
 }
 
 bool TrashJournalRecorder::start()
@@ -413,6 +528,11 @@ bool TrashJournalRecorder::start()
         return false;
     }
     m_id = id;
+    // Held until the recorder goes: an undo tells a running request by it.
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ::fcntl(m_fd, F_OFD_SETLK, &lock);
     // The oldest requests go, so that the journal keeps the last ones only.
     ids.push_back(id);
     for (size_t i = 0; i + kKeptRequests < ids.size(); ++i)
@@ -441,7 +561,7 @@ void TrashJournalRecorder::settleEarlierRequests()
 
 bool TrashJournalRecorder::begin(const std::vector<TrashBegun>& begun)
 {
-    if (!m_error.isEmpty() || (m_fd < 0 && !start()))
+    if (!m_error.isEmpty() || m_finished || (m_fd < 0 && !start()))
         return false;
     const QByteArray workingFolder = currentFolder();
     QByteArray text;
@@ -456,7 +576,7 @@ bool TrashJournalRecorder::begin(const std::vector<TrashBegun>& begun)
 
 bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
 {
-    if (!m_error.isEmpty())
+    if (!m_error.isEmpty() || m_finished)
         return false;
     // A batch that began nothing here has nothing to settle.
     if (moved.empty() && m_fd < 0)
@@ -465,8 +585,15 @@ bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
         return false;
     const QByteArray workingFolder = currentFolder();
     QByteArray text;
-    for (const TrashOutcome& outcome : moved)
-        text += movedLine(m_count++, outcome, workingFolder) + ' ' + kEnd + '\n';
+    for (const TrashOutcome& outcome : moved) {
+        // Each trash is described once, before the first file that went to it.
+        const QByteArray trashed = QFile::encodeName(outcome.trashedPath);
+        const QByteArray trash = trashed.left(trashed.lastIndexOf("/files/"));
+        if (outcome.drive.known() && m_describedTrashes.insert(trash).second)
+            text += driveLine(trash, outcome.drive) + ' ' + kEnd + '\n';
+        text += movedLine(m_count, outcome, workingFolder) + ' ' + kEnd + '\n';
+        text += detailLine(m_count++, outcome) + ' ' + kEnd + '\n';
+    }
     text += QByteArray(kSettled) + '\n';
     // Not flushed here: the next batch's "begun" lines flush these with them.
     // Should the system go down before these reach the disk, the files keep

@@ -14,22 +14,34 @@
 //
 //     chronopurge trash journal 1
 //     request <id> <unix time>
+//     drive <trash> <device> <files/ inode> <fs type> <fs id> <uuid or -> <mount root or ->
 //     moved <n> <device> <inode> <type> <folder device> <folder inode> <trash> <name in files/> <original path>
+//     moved-detail <n> <change s> <change ns> <size> <birth s or -> <birth ns or -> <real path>
 //     put-back <n>                 (file n is back at its place)
 //     gone <n>                     (file n is no longer in the Trash)
 //     undone <unix time>           (an undo of the whole request ended)
 //
-// A line without its "end" (torn by a crash) or of an unknown kind is
-// ignored when read; the next append starts a new line after it. A journal
-// is read back as untrusted input (TrashJournalLines.h): a line that is too
-// long, or whose name in files/ or trash folder could lead anywhere else
-// than into a Trash, is skipped and reported.
+// A "drive" line comes before the first file moved into that trash, and a
+// "moved-detail" line right after its "moved" line, in the same write;
+// journals written before they existed have neither, and are undone with
+// what their "moved" lines say. A line without its "end" (torn by a crash)
+// or of an unknown kind is ignored when read; the next append starts a new
+// line after it.
+//
+// While a request runs, its recorder holds a write lock (an open file
+// description lock, F_OFD_SETLK) on the request's file; the kernel drops it
+// when the process ends, however it ends. A request whose file is locked is
+// still in progress and is not undone; one whose writer crashed can be.
+//
+// A journal is read back as untrusted input (TrashJournalLines.h): a line
+// that is too long, or whose name in files/ or trash folder could lead
+// anywhere else than into a Trash, is skipped and reported.
 //
 // Each batch is journaled before anything of it is written in the Trash
 // ("begun" lines) and closed once its files moved ("moved" lines, then
-// "settled"); a request holds a lock on its file while it runs. What a crash
-// leaves between the two, the next request or undo settles
-// (settleUnfinished()).
+// "settled"); a request also holds a flock() on its file while it runs, as
+// an undo does while it puts files back. What a crash leaves between the
+// two, the next request or undo settles (settleUnfinished()).
 
 #include "platform/FileIdentity.h"
 #include "platform/Trash.h"
@@ -38,8 +50,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace platform {
@@ -63,6 +77,9 @@ struct JournalFile {
     /** What it was when it moved, and the folder it was in. */
     FileIdentity identity;
     FileIdentity folderIdentity;
+    /** The real path it was moved from, and its stamp in the Trash; empty and unknown in older journals. */
+    QByteArray realPath;
+    FileStamp stamp;
     JournalState state = JournalState::InTrash;
 };
 
@@ -72,8 +89,12 @@ struct JournalRequest {
     /** When the request began, in seconds since 1970 (UTC). */
     qint64 time = 0;
     std::vector<JournalFile> files;
+    /** The trashes the files went to, by their path, as "drive" lines describe them (none in older journals). */
+    std::map<QByteArray, TrashDrive> drives;
     /** True once an undo of the whole request ran to its end. */
     bool undone = false;
+    /** True while the request still moves files (its recorder holds the lock). */
+    bool inProgress = false;
 
     /** The files still in the Trash as far as the journal knows. */
     qsizetype inTrashCount() const;
@@ -89,6 +110,7 @@ struct JournalSummary {
     /** The original path of the request's first file. */
     QByteArray firstPath;
     bool undone = false;
+    bool inProgress = false;
 };
 
 /** The journal folder; empty when there is no absolute home folder or state folder. */
@@ -112,12 +134,16 @@ public:
      */
     std::optional<JournalRequest> read(quint64 id, QStringList* problems = nullptr) const;
 
+    /** True while request `id` is still moving files: its recorder is alive and holds the request's lock. */
+    bool inProgress(quint64 id) const;
+
     /** Every request in short, oldest first; what could not be read is added to `problems`. */
     std::vector<JournalSummary> summaries(QStringList* problems = nullptr) const;
 
     /**
      * The newest request that has not been undone and still has files in the
-     * Trash as far as the journal knows; std::nullopt when there is none.
+     * Trash as far as the journal knows (it may still be in progress: see
+     * JournalRequest::inProgress); std::nullopt when there is none.
      * What of it could not be read is added to `problems`.
      */
     std::optional<JournalRequest> lastNotUndone(QStringList* problems = nullptr) const;
@@ -151,8 +177,9 @@ private:
 /**
  * Records the files of one Trash request as its batches move: the request's
  * file is created with the first moved batch, so a request that moves
- * nothing leaves no trace. A journal that cannot be written does not stop
- * the request; error() says why the request cannot be undone.
+ * nothing leaves no trace, and stays locked (in progress) until the recorder
+ * goes. A journal that cannot be written does not stop the request; error()
+ * says why the request cannot be undone.
  */
 class TrashJournalRecorder {
 public:
@@ -178,6 +205,9 @@ public:
      */
     bool record(const std::vector<TrashOutcome>& moved);
 
+    /** Ends the request: its file is closed, and no longer shows the request in progress. */
+    void finish();
+
     /** The request's id; 0 while nothing has been recorded. */
     quint64 id() const { return m_id; }
     /** Why the journal could not be written; empty when it could. */
@@ -190,10 +220,13 @@ private:
 
     QByteArray m_folder;
     int m_fd = -1;
+    bool m_finished = false;
     quint64 m_id = 0;
     qsizetype m_count = 0;
     QString m_error;
     QStringList m_problems;
+    /** The trashes this request's file describes already. */
+    std::set<QByteArray> m_describedTrashes;
 };
 
 /**

@@ -36,6 +36,11 @@ std::optional<JournalRequest> TrashJournal::read(quint64, QStringList*) const
     return std::nullopt;
 }
 
+bool TrashJournal::inProgress(quint64) const
+{
+    return false;
+}
+
 std::vector<JournalSummary> TrashJournal::summaries(QStringList*) const
 {
     return {};
@@ -75,6 +80,10 @@ bool TrashJournalRecorder::begin(const std::vector<TrashBegun>&)
 bool TrashJournalRecorder::record(const std::vector<TrashOutcome>&)
 {
     return true;
+}
+
+void TrashJournalRecorder::finish()
+{
 }
 
 std::shared_ptr<TrashJournalRecorder> recordInTrashJournal(TrashRequest&, QByteArray folder)

@@ -55,6 +55,24 @@ public:
                          int timeoutMs = 60000) const
     {
         QProcess cli;
+        start(cli, arguments, wrapper);
+        cli.write(input);
+        cli.closeWriteChannel();
+        EXPECT_TRUE(cli.waitForFinished(timeoutMs)) << "chronopurge-cli did not finish";
+        CliResult result;
+        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+        result.out = cli.readAllStandardOutput();
+        result.errors = QString::fromUtf8(cli.readAllStandardError());
+        return result;
+    }
+
+    /**
+     * Starts the program with `arguments` in `cli` without waiting for it, in
+     * the environment of run(); a `wrapper` (a command and its arguments, such
+     * as prlimit) starts it.
+     */
+    void start(QProcess& cli, const QStringList& arguments, const QStringList& wrapper = {}) const
+    {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home());
         environment.remove("XDG_DATA_HOME");
@@ -82,14 +100,6 @@ public:
             cli.start(program(), arguments);
         else
             cli.start(wrapper.first(), wrapper.mid(1) + QStringList{program()} + arguments);
-        cli.write(input);
-        cli.closeWriteChannel();
-        EXPECT_TRUE(cli.waitForFinished(timeoutMs)) << "chronopurge-cli did not finish";
-        CliResult result;
-        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-        result.out = cli.readAllStandardOutput();
-        result.errors = QString::fromUtf8(cli.readAllStandardError());
-        return result;
     }
 
     /** Runs the program as `user` (its group the same number) from now on; needs root. */
