@@ -29,15 +29,27 @@ QString stateText(const platform::JournalSummary& request)
         .arg(request.inTrashCount);
 }
 
+// Lines of the journal that were skipped: damaged, too long, or naming a
+// place outside the Trash. Nothing they name is touched.
+void reportJournalProblems(const QStringList& problems)
+{
+    for (const QString& problem : problems)
+        std::fprintf(stderr, "chronopurge-cli: the Trash journal: %s; skipped\n", qPrintable(visibleText(problem)));
+}
+
 } // namespace
 
 int undoTrashRequest(const CommandLine& line)
 {
     const platform::TrashJournal journal;
+    // What a request cut short left is settled first: its moved files become undoable.
+    reportJournalProblems(journal.settleUnfinished());
     // Asked before the journal is read: a request that starts later is not in the way.
     const bool running = !line.undoId && journal.anyRequestRunning();
+    QStringList problems;
     const std::optional<platform::JournalRequest> request
-        = line.undoId ? journal.read(*line.undoId) : journal.lastNotUndone();
+        = line.undoId ? journal.read(*line.undoId, &problems) : journal.lastNotUndone(&problems);
+    reportJournalProblems(problems);
     // A request that has not recorded its first files yet is about to be the newest.
     if (running && !(request && request->inProgress)) {
         std::fputs("chronopurge-cli: a move to the Trash is still running; undo it when it has ended\n", stderr);
@@ -61,12 +73,14 @@ int undoTrashRequest(const CommandLine& line)
     }
 
     platform::TrashRestore restore(*request, journal);
+    // A skipped line may stand for a file that stays in the Trash.
+    const int skipped = problems.isEmpty() ? 0 : 1;
     if (restore.size() == 0) {
         std::fprintf(stderr, "chronopurge-cli: nothing of request %llu is left in the Trash\n",
                      static_cast<unsigned long long>(request->id));
-        return 0;
+        return skipped;
     }
-    int status = 0;
+    int status = skipped;
     RowPrinter printer(DateFormat::Locale, line.print0);
     for (const platform::RestoreOutcome& outcome : restore.run()) {
         const QString shown = visibleText(outcome.path);
@@ -94,7 +108,9 @@ int undoTrashRequest(const CommandLine& line)
 
 int listTrashRequests()
 {
-    const std::vector<platform::JournalSummary> requests = platform::TrashJournal().summaries();
+    QStringList problems;
+    const std::vector<platform::JournalSummary> requests = platform::TrashJournal().summaries(&problems);
+    reportJournalProblems(problems);
     for (auto request = requests.rbegin(); request != requests.rend(); ++request) {
         const QString time = QDateTime::fromSecsSinceEpoch(request->time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         std::printf("%llu\t%s\t%lld\t%s\t%s\n", static_cast<unsigned long long>(request->id), qPrintable(time),

@@ -302,6 +302,8 @@ int listSaveOrTrash(const CommandLine& line)
                 status = 1;
             }
         }
+        for (const QString& problem : journal->problems())
+            std::fprintf(stderr, "chronopurge-cli: the Trash journal: %s; skipped\n", qPrintable(visibleText(problem)));
         if (!journal->error().isEmpty())
             complain(QStringLiteral("the Trash journal could not be written, so --undo cannot put these files back: %1")
                          .arg(visibleText(journal->error())));

@@ -31,7 +31,7 @@ std::vector<quint64> TrashJournal::requestIds() const
     return {};
 }
 
-std::optional<JournalRequest> TrashJournal::read(quint64) const
+std::optional<JournalRequest> TrashJournal::read(quint64, QStringList*) const
 {
     return std::nullopt;
 }
@@ -46,12 +46,12 @@ bool TrashJournal::anyRequestRunning() const
     return false;
 }
 
-std::vector<JournalSummary> TrashJournal::summaries() const
+std::vector<JournalSummary> TrashJournal::summaries(QStringList*) const
 {
     return {};
 }
 
-std::optional<JournalRequest> TrashJournal::lastNotUndone() const
+std::optional<JournalRequest> TrashJournal::lastNotUndone(QStringList*) const
 {
     return std::nullopt;
 }
@@ -61,12 +61,26 @@ std::optional<QString> TrashJournal::append(quint64, const std::vector<QByteArra
     return std::nullopt;
 }
 
+QStringList TrashJournal::settleUnfinished(quint64) const
+{
+    return {};
+}
+
 TrashJournalRecorder::TrashJournalRecorder(QByteArray folder)
     : m_folder(std::move(folder))
 {
 }
 
 TrashJournalRecorder::~TrashJournalRecorder() = default;
+
+void TrashJournalRecorder::settleEarlierRequests()
+{
+}
+
+bool TrashJournalRecorder::begin(const std::vector<TrashBegun>&)
+{
+    return true;
+}
 
 bool TrashJournalRecorder::record(const std::vector<TrashOutcome>&)
 {

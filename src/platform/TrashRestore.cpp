@@ -1,5 +1,6 @@
 #include "platform/TrashRestore.h"
 
+#include "platform/DescriptorWait.h"
 #include "platform/FileSystem.h"
 #include "platform/TrashDriveIdentity.h"
 #include "platform/TrashFolders.h"
@@ -96,20 +97,26 @@ struct OpenTrash {
     }
 };
 
-// Opens the trash folder at `root` (ours, not through a link) with its
-// files/ and info/; 0, or the errno that stopped it.
+// A folder of the journal's choosing that is no trash on its drive's top folder.
+constexpr int kNotATrash = -1;
+
+// Opens the trash folder at `root` (ours, not through a link, on its drive's
+// top folder) with its files/ and info/; 0, or the errno that stopped it
+// (kNotATrash for a folder that is no trash of its drive).
 int openTrashAt(const QByteArray& root, OpenTrash& trash)
 {
-    const UniqueFd rootFd(::open(root.constData(), kOpenFolder));
+    if (!isTrashOfItsDrive(root))
+        return std::make_unique<OpenTrash>(-1, -1, kNotATrash);
+    const UniqueFd rootFd(waitForDescriptor([&] { return ::open(root.constData(), kOpenFolder); }));
     if (!rootFd.isValid())
         return errno;
     struct stat status;
     if (::fstat(rootFd.get(), &status) != 0 || status.st_uid != ::getuid())
         return EPERM;
-    trash.files.reset(::openat(rootFd.get(), "files", kOpenFolder));
+    trash.files.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "files", kOpenFolder); }));
     if (!trash.files.isValid())
         return errno;
-    trash.info.reset(::openat(rootFd.get(), "info", kOpenFolder));
+    trash.info.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "info", kOpenFolder); }));
     if (!trash.info.isValid()) {
         const int errnum = errno;
         trash.files.reset();
@@ -122,7 +129,7 @@ int openTrashAt(const QByteArray& root, OpenTrash& trash)
 UniqueFd nearestFolder(QByteArray path)
 {
     for (;;) {
-        UniqueFd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd fd(waitForDescriptor([&] { return ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
         if (fd.isValid() || path == "/" || path.isEmpty())
             return fd;
         const qsizetype slash = path.lastIndexOf('/');
@@ -155,7 +162,9 @@ std::unique_ptr<OpenTrash> openTrash(const QByteArray& root, const TrashDrive* r
         trash->info.reset();
         errnum = ENOENT;
     }
-    if (errnum != ENOENT && errnum != ENOTDIR) {
+    // A trash that is not on its drive's top folder now may be on a drive
+    // mounted elsewhere: it is looked for below.
+    if (errnum != ENOENT && errnum != ENOTDIR && errnum != kNotATrash) {
         trash->errnum = errnum;
         return trash;
     }
@@ -208,10 +217,14 @@ bool sameStamp(const FileStamp& now, const FileStamp& recorded)
 // there is no readable record.
 std::optional<QByteArray> recordedPath(int infoFd, const QByteArray& name)
 {
-    const UniqueFd fd(::openat(infoFd, (name + kTrashInfoSuffix).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // Without O_NONBLOCK a FIFO under the record's name would hang the open.
+    const QByteArray record = name + kTrashInfoSuffix;
+    const UniqueFd fd(waitForDescriptor(
+        [&] { return ::openat(infoFd, record.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
     struct stat status;
     if (!fd.isValid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kLargestRecord)
         return std::nullopt;
+    // The file may have grown since; what is read stays within the bound.
     QByteArray text(qsizetype(status.st_size), '\0');
     const ssize_t length = ::read(fd.get(), text.data(), size_t(text.size()));
     if (length < 0)
@@ -293,7 +306,8 @@ Destination destinationOf(const JournalFile& file, const OpenTrash& trash)
     int firstError = 0;
     bool firstIsAnother = false;
     for (size_t i = 0; i < paths.size(); ++i) {
-        UniqueFd fd(::open(folderOf(paths[i]).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const QByteArray folder = folderOf(paths[i]);
+        UniqueFd fd(waitForDescriptor([&] { return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
         const int errnum = errno;
         struct stat status;
         if (fd.isValid() && ::fstat(fd.get(), &status) == 0 && identityOf(status) == expected) {
@@ -339,6 +353,8 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
         return stays(outcome, trash.problem, Keep::MayPass);
     if (trash.errnum == ENOENT || trash.errnum == ENOTDIR)
         return stays(outcome, RestoreTexts::tr("its Trash folder is missing (is its drive connected?)"), Keep::MayPass);
+    if (trash.errnum == kNotATrash)
+        return stays(outcome, RestoreTexts::tr("its Trash folder is not the Trash of a drive"));
     if (trash.errnum != 0)
         return stays(outcome, RestoreTexts::tr("its Trash cannot be opened: %1").arg(trashReasonFor(trash.errnum)),
                      keepFor(trash.errnum));
@@ -416,6 +432,18 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
     return outcome;
 }
 
+// Closes open trashes until at most `kept` are left, each flushed first; a
+// trash closed is opened again when a later file needs it.
+void closeTrashesBeyond(std::map<QByteArray, std::unique_ptr<OpenTrash>>& trashes, size_t kept)
+{
+    while (trashes.size() > kept) {
+        const auto oldest = trashes.begin();
+        if (oldest->second->files.isValid())
+            ::syncfs(oldest->second->files.get());
+        trashes.erase(oldest);
+    }
+}
+
 } // namespace
 
 TrashRestore::TrashRestore(const JournalRequest& request, TrashJournal journal)
@@ -452,8 +480,9 @@ std::vector<RestoreOutcome> TrashRestore::run()
 
     // Two undos of one request at once would only report each other's files
     // as gone; the second one waits for nothing and says so.
-    const UniqueFd lock(::open((m_journal.folder() + '/' + QByteArray::number(m_id)).constData(),
-                                 O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const QByteArray journalPath = m_journal.folder() + '/' + QByteArray::number(m_id);
+    const UniqueFd lock(waitForDescriptor(
+        [&] { return ::open(journalPath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
     if (lock.isValid() && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         for (RestoreOutcome& outcome : outcomes)
             outcome = stays(outcome, RestoreTexts::tr("another program is putting this request back"), Keep::MayPass);
@@ -467,6 +496,8 @@ std::vector<RestoreOutcome> TrashRestore::run()
     bool mayPass = false;
     for (; done < total && !isCancelled(); ++done) {
         const JournalFile& file = m_files[size_t(done)];
+        if (!trashes.count(file.trash))
+            closeTrashesBeyond(trashes, kOpenTrashes - 1);
         std::unique_ptr<OpenTrash>& trash = trashes[file.trash];
         if (!trash) {
             const auto drive = m_drives.find(file.trash);

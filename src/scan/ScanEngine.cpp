@@ -17,12 +17,17 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
 
 QString walkLocation()
 {
@@ -108,11 +113,24 @@ size_t countListedBytes(Node& node)
 // cores as busy, up to kMostReaders. Only reads that wait time and again
 // count: on a busy machine a thread also sleeps now and then on a lock
 // whose holder lost its core, and more threads would not help that.
+// Each reader holds up to two descriptors; under a low RLIMIT_NOFILE fewer
+// readers keep the walk from waiting for descriptors (half of the limit is
+// left to the rest of the program).
+size_t readersTheDescriptorLimitAllows()
+{
+#ifndef Q_OS_WIN
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return size_t(std::max<rlim_t>(std::min<rlim_t>(limit.rlim_cur, 65536) / 4, 2) - 1);
+#endif
+    return std::numeric_limits<size_t>::max();
+}
+
 class ReaderCount {
 public:
     ReaderCount(size_t starting, bool grows)
         : m_starting(starting)
-        , m_most(grows ? std::max(starting, kMostReaders) : starting)
+        , m_most(grows ? std::max(starting, std::min(kMostReaders, readersTheDescriptorLimitAllows())) : starting)
         , m_wanted(starting)
     {
     }
@@ -648,13 +666,12 @@ ScanEngine::ScanEngine(ScanOptions options)
 
 int ScanEngine::threadCount() const
 {
-    if (m_options.threads > 0)
-        return m_options.threads;
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
     // One reader per core while the reads keep their threads busy (a warm
     // cache): more would only take turns on the cores and each hold memory.
     // Reads that wait add readers as the walk goes (ReaderCount).
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    return std::clamp(cores, 2, 32);
+    const int threads = m_options.threads > 0 ? m_options.threads : std::clamp(cores, 2, 32);
+    return int(std::min(size_t(threads), readersTheDescriptorLimitAllows()));
 }
 
 ScanCounts ScanEngine::run(const QStringList& folders, FoundFileTable& table, const ScanFeedback& feedback,

@@ -157,6 +157,26 @@ TEST_F(Form2Undo, TheTrashAndTheUndoIgnoreEachOtherWhileEitherRuns)
     EXPECT_EQ(form->pointer().state(), PointerState::Default);
 }
 
+TEST_F(Form2Undo, Issue17_AJournalLineThatLeadsOutOfTheTrashIsSkippedAndNamedInTheSummary)
+{
+    const QStringList paths = trashFromTheWindow(2);
+    QFile journal(files.path("state/chronopurge/trash-journal/1"));
+    ASSERT_TRUE(journal.open(QIODevice::Append));
+    journal.write("moved 2 1 2 1 1 2 " + QFile::encodeName(trash()) + " ../../victim /r/victim end\n");
+    journal.close();
+    const qsizetype line = bytesOf(files.path("state/chronopurge/trash-journal/1")).count('\n');
+
+    dialogs.answers << true;
+    form->undoLastTrash();
+    EXPECT_EQ(dialogs.questions().last(), "Put back the 2 files of the last move to the Trash?");
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{QStringLiteral("Some lines of the Trash journal were skipped:\n"
+                                         "request 1, line %1: its name in the Trash is not a single name")
+                              .arg(line)});
+    EXPECT_EQ(bytesOf(paths[0]), "content 0");
+    EXPECT_EQ(bytesOf(paths[1]), "content 1");
+}
+
 TEST_F(Form2Undo, CtrlZKeepsTheRulesOfTheCommandLine)
 {
     // Issue 17: the same checks as --undo. A listed folder that is a link
