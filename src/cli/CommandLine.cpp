@@ -313,6 +313,16 @@ QString usageHint()
     return QStringLiteral("Try 'chronopurge-cli --help' for more information.");
 }
 
+#ifdef Q_OS_WIN
+// A console shows text in its code page, which lacks most scripts; the
+// program writes to it as Windows does (ConsoleText_windows.cpp).
+constexpr char kTextOutput[] = "Text reaches a console as the characters it holds, whatever the console's\n"
+                               "code page, and a pipe or a file as UTF-8 with CR LF line ends.\n"
+                               "\n";
+#else
+constexpr char kTextOutput[] = "";
+#endif
+
 QString helpText()
 {
     return QStringLiteral(
@@ -359,7 +369,9 @@ QString helpText()
         "months) or y (calendar years), e.g. 30d, 6m, 2y; a month before 31 March is\n"
         "the last day of February. Names are printed with control characters shown as\n"
         "visible signs (a TAB as U+2409), unless -0 prints them as they are.\n"
-        "\n"
+        "\n")
+        + QLatin1String(kTextOutput)
+        + QStringLiteral(
         "Exit status:\n"
         "  0  all done\n"
         "  1  some file could not be moved, put back or saved\n"

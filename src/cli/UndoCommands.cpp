@@ -1,5 +1,6 @@
 #include "cli/UndoCommands.h"
 
+#include "cli/ConsoleText.h"
 #include "cli/RowPrinter.h"
 #include "platform/TrashJournal.h"
 #include "platform/TrashRestore.h"
@@ -36,18 +37,16 @@ int undoTrashRequest(const CommandLine& line)
         = line.undoId ? journal.read(*line.undoId) : journal.lastNotUndone();
     if (!request) {
         if (line.undoId) {
-            std::fprintf(stderr, "chronopurge-cli: there is no Trash request %llu (see --undo-list)\n",
-                         static_cast<unsigned long long>(*line.undoId));
+            printError(QStringLiteral("there is no Trash request %1 (see --undo-list)").arg(*line.undoId));
             return 2;
         }
-        std::fputs("chronopurge-cli: there is no move to the Trash left to undo\n", stderr);
+        printError(QStringLiteral("there is no move to the Trash left to undo"));
         return 1;
     }
 
     platform::TrashRestore restore(*request, journal);
     if (restore.size() == 0) {
-        std::fprintf(stderr, "chronopurge-cli: nothing of request %llu is left in the Trash\n",
-                     static_cast<unsigned long long>(request->id));
+        printError(QStringLiteral("nothing of request %1 is left in the Trash").arg(request->id));
         return 0;
     }
     int status = 0;
@@ -58,19 +57,17 @@ int undoTrashRequest(const CommandLine& line)
             printer.printPath(outcome.path);
             if (!outcome.reason.isEmpty()) {
                 printer.flush();
-                std::fprintf(stderr, "chronopurge-cli: %s was put back, but %s\n", qPrintable(shown),
-                             qPrintable(outcome.reason));
+                printError(QStringLiteral("%1 was put back, but %2").arg(shown, outcome.reason));
             }
         } else {
             // What went back before it is printed first, so that a terminal shows both in order.
             printer.flush();
-            std::fprintf(stderr, "chronopurge-cli: %s was not put back: %s\n", qPrintable(shown),
-                         qPrintable(outcome.reason));
+            printError(QStringLiteral("%1 was not put back: %2").arg(shown, outcome.reason));
             status = 1;
         }
     }
     if (!printer.flush()) {
-        std::fprintf(stderr, "chronopurge-cli: standard output: %s\n", std::strerror(errno));
+        printError(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         status = 1;
     }
     return status;
@@ -79,13 +76,18 @@ int undoTrashRequest(const CommandLine& line)
 int listTrashRequests()
 {
     const std::vector<platform::JournalSummary> requests = platform::TrashJournal().summaries();
+    QByteArray text;
     for (auto request = requests.rbegin(); request != requests.rend(); ++request) {
         const QString time = QDateTime::fromSecsSinceEpoch(request->time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        std::printf("%llu\t%s\t%lld\t%s\t%s\n", static_cast<unsigned long long>(request->id), qPrintable(time),
-                    static_cast<long long>(request->fileCount), qPrintable(stateText(*request)),
-                    qPrintable(visibleText(QFile::decodeName(request->firstPath))));
+        text += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+                    .arg(request->id)
+                    .arg(time)
+                    .arg(request->fileCount)
+                    .arg(stateText(*request), visibleText(QFile::decodeName(request->firstPath)))
+                    .toUtf8();
     }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    const bool written = writeText(Stream::Output, text);
+    return written && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 } // namespace cli

@@ -18,6 +18,7 @@
 #include "actions/TrashAction.h"
 #include "cli/CliSystem.h"
 #include "cli/CommandLine.h"
+#include "cli/ConsoleText.h"
 #include "cli/RowPrinter.h"
 #include "cli/UndoCommands.h"
 #include "folders/FolderPath.h"
@@ -31,6 +32,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -75,18 +77,21 @@ QString shownFolder(QString folder)
 
 int usageError(const QString& message)
 {
-    std::fprintf(stderr, "chronopurge-cli: %s\n%s\n", qPrintable(message), qPrintable(usageHint()));
+    printError(message + QLatin1Char('\n') + usageHint());
     return 2;
 }
 
 void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elapsed)
 {
-    std::fprintf(stderr,
-                 "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped (not valid UTF-8): %lld\n"
-                 "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
-                 static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
-                 static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.unreadableFolders),
-                 double(elapsed.nsecsElapsed()) / 1e9, static_cast<long long>(peakMemoryKiB()));
+    char text[512];
+    const int length = std::snprintf(
+        text, sizeof text,
+        "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped (not valid UTF-8): %lld\n"
+        "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
+        static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
+        static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.unreadableFolders),
+        double(elapsed.nsecsElapsed()) / 1e9, static_cast<long long>(peakMemoryKiB()));
+    writeText(Stream::Error, QByteArrayView(text, std::min(length, int(sizeof text) - 1)));
 }
 
 int listSaveOrTrash(const CommandLine& line)
@@ -99,7 +104,7 @@ int listSaveOrTrash(const CommandLine& line)
     bool refused = false;
     for (const QString& folder : line.folders) {
         if (const std::optional<QString> problem = folderProblem(folder)) {
-            std::fprintf(stderr, "chronopurge-cli: %s: %s\n", qPrintable(shownFolder(folder)), qPrintable(*problem));
+            printError(QStringLiteral("%1: %2").arg(shownFolder(folder), *problem));
             refused = true;
         }
     }
@@ -110,8 +115,8 @@ int listSaveOrTrash(const CommandLine& line)
     std::atomic<bool> cancel = false;
     ScanFeedback feedback;
     feedback.failure = [](const QString& location, int step, const QString& description) {
-        std::fprintf(stderr, "chronopurge-cli: %s (in %s at line %d)\n", qPrintable(visibleText(description)),
-                     qPrintable(location), step);
+        // One pass: a "%1" in a name must stay as it is.
+        printError(QStringLiteral("%1 (in %2 at line %3)").arg(visibleText(description), location, QString::number(step)));
     };
     // A folder given twice, or below another one given, would list its files
     // twice, and --trash would then find them gone on the second try.
@@ -132,7 +137,7 @@ int listSaveOrTrash(const CommandLine& line)
     RowPrinter printer(line.dateFormat, line.print0);
     if (!line.saveFile.isEmpty()) {
         if (const std::optional<QString> error = saveResultsText(line.saveFile, TableRows(table, rows))) {
-            std::fprintf(stderr, "chronopurge-cli: %s\n", qPrintable(visibleText(*error)));
+            printError(visibleText(*error));
             return 1;
         }
     }
@@ -146,21 +151,20 @@ int listSaveOrTrash(const CommandLine& line)
             } else {
                 // What moved before it is printed first, so that a terminal shows both in order.
                 printer.flush();
-                std::fprintf(stderr, "chronopurge-cli: %s was not moved to the Trash: %s\n",
-                             qPrintable(visibleText(outcome.path)), qPrintable(outcome.reason));
+                printError(QStringLiteral("%1 was not moved to the Trash: %2").arg(visibleText(outcome.path), outcome.reason));
                 status = 1;
             }
         }
         if (!journal->error().isEmpty())
-            std::fprintf(stderr, "chronopurge-cli: the Trash journal could not be written, so --undo cannot put "
-                                 "these files back: %s\n", qPrintable(visibleText(journal->error())));
+            printError(QStringLiteral("the Trash journal could not be written, so --undo cannot put these files back: %1")
+                           .arg(visibleText(journal->error())));
     }
     if (line.saveFile.isEmpty() && !line.trash) {
         for (const qsizetype row : rows)
             printer.printRow(table, row);
     }
     if (!printer.flush()) {
-        std::fprintf(stderr, "chronopurge-cli: standard output: %s\n", std::strerror(errno));
+        printError(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         status = 1;
     }
     if (line.stats)
@@ -185,11 +189,9 @@ int main(int argc, char* argv[])
 
     switch (line.command) {
     case Command::Help:
-        std::fputs(qPrintable(helpText()), stdout);
-        return 0;
+        return writeText(Stream::Output, helpText().toUtf8()) && std::fflush(stdout) == 0 ? 0 : 1;
     case Command::Version:
-        std::printf("chronopurge-cli %s\n", CHRONOPURGE_VERSION);
-        return 0;
+        return writeText(Stream::Output, "chronopurge-cli " CHRONOPURGE_VERSION "\n") && std::fflush(stdout) == 0 ? 0 : 1;
     case Command::Undo:
         return undoTrashRequest(line);
     case Command::UndoList:
