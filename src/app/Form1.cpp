@@ -10,6 +10,7 @@
 #include "folders/FolderPath.h"
 #include "platform/CursorFile.h"
 #include "platform/FileSystem.h"
+#include "platform/SampleFolders.h"
 #include "results/Form2.h"
 #include "scan/VisibleText.h"
 
@@ -29,6 +30,8 @@ namespace {
 
 const char* const kHelpText
     = QT_TRANSLATE_NOOP("Form1", "Questions? Please contact Team Brindlewick at https://brindlewick.example/contact");
+// The address in the "Help" text (also in its translations), shown as a link.
+const char* const kContactAddress = "https://brindlewick.example/contact";
 const char* const kSamplesQuestion
     = QT_TRANSLATE_NOOP("Form1", "Would you like this software to open the folder where these sample files "
                                  "are stored (so that you can view them before working with them)?");
@@ -286,14 +289,23 @@ void Form1::PushButton1_Click()
 void Form1::PushButton2_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton2_Click"));
-    guard.step(100, [&] { m_services.dialogs.message(tr(kHelpText)); });
+    guard.step(100, [&] { m_services.dialogs.messageWithLink(tr(kHelpText), QString::fromLatin1(kContactAddress)); });
 }
 
 void Form1::PushButton3_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));
-    const QString samples = withNativeSeparators(m_services.programFolder + QStringLiteral("/Samples/"));
-    guard.step(100, [&] { appendRow(samples + QStringLiteral("sample1") + kPathSeparator); });
+    QString samples = withNativeSeparators(m_services.programFolder + QStringLiteral("/Samples/"));
+    guard.step(100, [&] {
+        // Installed samples the user may not change are listed as the user's
+        // own copy, made or completed now: their files could not go to the
+        // Trash from where they are installed.
+        const platform::SampleFolders folders = platform::userSampleFolders(m_services.programFolder);
+        samples = withNativeSeparators(folders.folder) + kPathSeparator;
+        appendRow(samples + QStringLiteral("sample1") + kPathSeparator);
+        if (!folders.failure.isEmpty())
+            fail(tr("The sample folders could not be copied in full for you: %1").arg(visibleText(folders.failure)));
+    });
     guard.step(102, [&] { appendRow(samples + QStringLiteral("sample2") + kPathSeparator); });
     if (guard.test(104, [&] { return m_services.dialogs.ask(tr(kSamplesQuestion)); }))
         guard.step(106, [&] { m_services.desktop.openFolder(samples); });

@@ -19,7 +19,4 @@ enum class Stream { Output, Error };
  */
 bool writeText(Stream stream, QByteArrayView utf8);
 
-/** Writes "chronopurge-cli: <message>" as one line on standard error, after what standard output holds. */
-void printError(const QString& message);
-
 } // namespace cli

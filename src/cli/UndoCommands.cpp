@@ -1,6 +1,7 @@
 #include "cli/UndoCommands.h"
 
 #include "cli/ConsoleText.h"
+#include "cli/Messages.h"
 #include "cli/RowPrinter.h"
 #include "platform/TrashJournal.h"
 #include "platform/TrashRestore.h"
@@ -37,16 +38,16 @@ int undoTrashRequest(const CommandLine& line)
         = line.undoId ? journal.read(*line.undoId) : journal.lastNotUndone();
     if (!request) {
         if (line.undoId) {
-            printError(QStringLiteral("there is no Trash request %1 (see --undo-list)").arg(*line.undoId));
+            complain(QStringLiteral("there is no Trash request %1 (see --undo-list)").arg(*line.undoId));
             return 2;
         }
-        printError(QStringLiteral("there is no move to the Trash left to undo"));
+        complain(QStringLiteral("there is no move to the Trash left to undo"));
         return 1;
     }
 
     platform::TrashRestore restore(*request, journal);
     if (restore.size() == 0) {
-        printError(QStringLiteral("nothing of request %1 is left in the Trash").arg(request->id));
+        complain(QStringLiteral("nothing of request %1 is left in the Trash").arg(request->id));
         return 0;
     }
     int status = 0;
@@ -57,17 +58,17 @@ int undoTrashRequest(const CommandLine& line)
             printer.printPath(outcome.path);
             if (!outcome.reason.isEmpty()) {
                 printer.flush();
-                printError(QStringLiteral("%1 was put back, but %2").arg(shown, outcome.reason));
+                complain(QStringLiteral("%1 was put back, but %2").arg(shown, outcome.reason));
             }
         } else {
             // What went back before it is printed first, so that a terminal shows both in order.
             printer.flush();
-            printError(QStringLiteral("%1 was not put back: %2").arg(shown, outcome.reason));
+            complain(QStringLiteral("%1 was not put back: %2").arg(shown, outcome.reason));
             status = 1;
         }
     }
     if (!printer.flush()) {
-        printError(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        complain(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         status = 1;
     }
     return status;

@@ -20,11 +20,14 @@
 #include "folders/DateKind.h"
 #include "scan/FoundFileTable.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
 #include <functional>
+
+class ScanFilter;
 
 /** Where the walk's failures are reported. */
 QString walkLocation();
@@ -34,6 +37,14 @@ struct ScanFeedback {
     std::function<void(qint64 folders, qint64 files)> progress;
     /** A failure for the error report (location, step, description), in walk order. */
     std::function<void(const QString& location, int step, const QString& description)> failure;
+    /**
+     * A folder that is there but could not be opened or read to the end
+     * (permission denied, an I/O error), with its path (bytes, ending in "/")
+     * and errno, in walk order. A folder that vanished or was replaced during
+     * the walk is not named. Called beside `failure`, which reports only the
+     * failures the window shows.
+     */
+    std::function<void(const QByteArray& folder, int error)> unreadableFolder;
 };
 
 struct ScanOptions {
@@ -42,6 +53,11 @@ struct ScanOptions {
     int threads = 0;
     /** How many bytes of listings may wait to be merged before the readers pause; 0 picks the default. */
     size_t readAheadBytes = 0;
+    /**
+     * What the walk enters and the listings keep (filter/ScanFilter.h);
+     * null keeps everything. It must outlive run().
+     */
+    const ScanFilter* filter = nullptr;
 };
 
 struct ScanCounts {
@@ -49,6 +65,8 @@ struct ScanCounts {
     qint64 files = 0;
     /** Names left out because they are not valid UTF-8 (they cannot be shown or typed). */
     qint64 skippedNames = 0;
+    /** Files left out because their names begin with "~". */
+    qint64 tildeNames = 0;
     /** Folders that could not be opened or read to the end, including found folders that changed before they were opened. */
     qint64 unreadableFolders = 0;
 };
