@@ -5,9 +5,43 @@
 #include "platform/WindowsText.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <psapi.h>
+
+namespace {
+
+/** The folder of environment variable `name` with "\", or empty unless it is a full path ("C:\..." or "\\server\..."). */
+QString absoluteFolderOf(const char* name)
+{
+    const QString folder = qEnvironmentVariable(name);
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder) || folder.startsWith(QLatin1Char('/')))
+        return {};
+    return QDir::toNativeSeparators(QDir::cleanPath(folder));
+}
+
+} // namespace
+
+QString homeFolder()
+{
+    return absoluteFolderOf("USERPROFILE");
+}
+
+QString defaultRulesFile()
+{
+    const QString appData = absoluteFolderOf("APPDATA");
+    return appData.isEmpty() ? QString() : appData + QStringLiteral("\\Chronopurge\\rules");
+}
+
+bool isAbsoluteFilePath(QByteArrayView path)
+{
+    const auto separator = [&](qsizetype i) { return i < path.size() && (path[i] == '\\' || path[i] == '/'); };
+    const bool drive = path.size() >= 3 && ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':'
+        && separator(2);
+    const bool network = separator(0) && separator(1) && path.size() > 2 && !separator(2);
+    return (drive || network) && !separator(path.size() - 1);
+}
 
 int programArguments(int, char*[], QStringList& arguments)
 {

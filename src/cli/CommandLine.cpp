@@ -428,32 +428,23 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& argume
     return line;
 }
 
-QString defaultRulesFile()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // A relative value is invalid and ignored, as the standard says.
-    if (base.isEmpty() || QDir::isRelativePath(base)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (home.isEmpty() || QDir::isRelativePath(home))
-            return {};
-        base = home + QStringLiteral("/.config");
-    }
-    return QDir::cleanPath(base + QStringLiteral("/chronopurge/rules"));
-}
-
 QString usageHint()
 {
     return QStringLiteral("Try 'chronopurge-cli --help' for more information.");
 }
 
 #ifdef Q_OS_WIN
-// A console shows text in its code page, which lacks most scripts; the
-// program writes to it as Windows does (ConsoleText_windows.cpp).
-constexpr char kTextOutput[] = "Text reaches a console as the characters it holds, whatever the console's\n"
-                               "code page, and a pipe or a file as UTF-8 with CR LF line ends.\n"
+// What differs on Windows: names compared as its file systems do, the rules'
+// folders, and text in a console, whose code page lacks most scripts
+// (ConsoleText_windows.cpp).
+constexpr char kPlatformNotes[] = "On Windows --exclude and --name compare names without letter case, patterns\n"
+                               "take \"/\" between folders, and --rules reads %APPDATA%\\Chronopurge\\rules\n"
+                               "unless given a FILE; \"~\" in a rule is %USERPROFILE%. Text reaches a console\n"
+                               "as the characters it holds, whatever the console's code page, and a pipe or\n"
+                               "a file as UTF-8 with CR LF line ends.\n"
                                "\n";
 #else
-constexpr char kTextOutput[] = "";
+constexpr char kPlatformNotes[] = "";
 #endif
 
 QString helpText()
@@ -533,7 +524,7 @@ QString helpText()
         "number of folders. Names are printed with control characters shown as\n"
         "visible signs (a TAB as U+2409), unless -0 prints them as they are.\n"
         "\n")
-        + QLatin1String(kTextOutput)
+        + QLatin1String(kPlatformNotes)
         + QStringLiteral(
         "Exit status:\n"
         "  0  all done\n"
