@@ -333,12 +333,12 @@ int runRules(const CommandLine& line)
     }
     const QByteArray contents = file.read(kMaxRulesBytes + 1);
     if (contents.size() > kMaxRulesBytes) {
-        complain(QStringLiteral("%1: a rules file holds at most %2 bytes").arg(visibleText(path)).arg(kMaxRulesBytes));
+        complain(QStringLiteral("%1: a rules file holds at most %2 bytes").arg(visibleText(path), QString::number(kMaxRulesBytes)));
         return 2;
     }
     // Folders and files that are not absolute are taken from the home folder,
     // as a timer would run them, wherever the rules are run from.
-    const QString home = qEnvironmentVariable("HOME");
+    const QString home = homeFolder();
     const std::vector<RuleLine> rules = readRuleLines(contents, home);
     if (rules.empty()) {
         complain(QStringLiteral("%1 holds no rules").arg(visibleText(path)));
