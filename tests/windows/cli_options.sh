@@ -4,7 +4,8 @@
 # chronopurge-cli print the same rows (sorted, paths below the tree with "/")
 # for each option: exclusions at any depth and by path, --name, --iname,
 # --size, -x, --keep-newest, a range, --format csv and jsonl (path, size and
-# modified time; the records' paths with "\"), --summary and --rules. Then
+# modified time; the records' paths with "\"), --summary and --rules (and a
+# rules file others may change is refused). Then
 # what is Windows' own: --name and --exclude ignore letter case as its file
 # systems do, and --trash-from moves a file listed by --format jsonl (its
 # volume and file ID read back) to the Recycle Bin.
@@ -81,6 +82,15 @@ windows=$("$wine" "$windows_cli" --rules "Z:$rules.windows" | normalized)
 # The rules' own lines name the tree in each system's way.
 linux=$(sed 's#^\(\# rules line [0-9]*:\).*#\1#' <<<"$linux")
 windows=$(sed 's#^\(\# rules line [0-9]*:\).*#\1#' <<<"$windows")
+# A rules file others may change is refused, as on Linux (Wine shows the
+# Linux mode's write bit for others as an entry for Everyone).
+chmod 666 "$rules.windows"
+status=0
+message=$("$wine" "$windows_cli" --rules "Z:$rules.windows" 2>&1 >/dev/null | tr -d '\r') || status=$?
+if [ "$status" != 2 ] || [[ "$message" != *"refused: other users may change it"* ]]; then
+    echo "FAILED: chronopurge-cli.exe --rules read a file others may change (status $status): $message" >&2
+    failed=1
+fi
 rm -f "$rules" "$rules.windows"
 if [ "$(grep -c 'rules line' <<<"$linux")" != 2 ] || [ "$linux" != "$windows" ]; then
     echo "FAILED: chronopurge-cli.exe --rules differs from the Linux build's" >&2
