@@ -17,8 +17,9 @@ case "${1:-build}" in
     # The Debian package: dpkg-shlibdeps finds the libraries it needs.
     package) packages+=(dpkg-dev file) ;;
     # The Windows build: the mingw-w64 compiler (POSIX threads) and zstd for
-    # the Qt archive; GoogleTest's sources, Wine and Xvfb for its tests.
-    windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools zstd googletest wine64 xvfb xauth) ;;
+    # the Qt archive; nsis for the setup program; GoogleTest's sources, Wine
+    # and Xvfb for its tests.
+    windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools zstd nsis googletest wine64 xvfb xauth) ;;
 esac
 
 missing=()

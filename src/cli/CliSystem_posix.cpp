@@ -2,6 +2,7 @@
 
 #include "cli/CliSystem.h"
 
+#include <QDir>
 #include <QFile>
 #include <QUtf8StringView>
 
@@ -12,6 +13,29 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+QString homeFolder()
+{
+    return qEnvironmentVariable("HOME");
+}
+
+QString defaultRulesFile()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // A relative value is invalid and ignored, as the standard says.
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (home.isEmpty() || QDir::isRelativePath(home))
+            return {};
+        base = home + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(base + QStringLiteral("/chronopurge/rules"));
+}
+
+bool isAbsoluteFilePath(QByteArrayView path)
+{
+    return path.startsWith('/') && !path.endsWith('/');
+}
 
 int programArguments(int argc, char* argv[], QStringList& arguments)
 {

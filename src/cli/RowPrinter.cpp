@@ -1,5 +1,7 @@
 #include "cli/RowPrinter.h"
 
+#include "cli/ConsoleText.h"
+
 #include "scan/VisibleText.h"
 
 #include <cstdio>
@@ -125,7 +127,7 @@ void RowPrinter::printRows(QByteArrayView rows)
 
 bool RowPrinter::flush()
 {
-    if (!m_buffer.isEmpty() && std::fwrite(m_buffer.constData(), 1, size_t(m_buffer.size()), stdout) != size_t(m_buffer.size()))
+    if (!m_buffer.isEmpty() && !writeText(Stream::Output, m_buffer))
         m_failed = true;
     m_buffer.truncate(0);
     if (std::fflush(stdout) != 0)

@@ -26,6 +26,7 @@
 #include "actions/TrashAction.h"
 #include "cli/CliSystem.h"
 #include "cli/CommandLine.h"
+#include "cli/ConsoleText.h"
 #include "cli/Messages.h"
 #include "cli/PrintedRows.h"
 #include "cli/RecordPrinter.h"
@@ -99,7 +100,7 @@ void reportUnreadableFolder(const QByteArray& folder, int error)
 
 int usageError(const QString& message)
 {
-    std::fprintf(stderr, "chronopurge-cli: %s\n%s\n", qPrintable(message), qPrintable(usageHint()));
+    complain(message + QLatin1Char('\n') + usageHint());
     return 2;
 }
 
@@ -205,14 +206,18 @@ bool printRecords(const CommandLine& line, const FoundFileTable& table, const st
 
 void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elapsed)
 {
-    std::fprintf(stderr,
-                 "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped (not valid UTF-8): %lld\n"
-                 "files left out (names beginning with \"~\"): %lld\n"
-                 "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
-                 static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
-                 static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.tildeNames),
-                 static_cast<long long>(counts.unreadableFolders),
-                 double(elapsed.nsecsElapsed()) / 1e9, static_cast<long long>(peakMemoryKiB()));
+    char text[640];
+    const int length = std::snprintf(
+        text, sizeof text,
+        "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped (not valid UTF-8): %lld\n"
+        "files left out (names beginning with \"~\"): %lld\n"
+        "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
+        static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
+        static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.tildeNames),
+        static_cast<long long>(counts.unreadableFolders),
+        double(elapsed.nsecsElapsed()) / 1e9, static_cast<long long>(peakMemoryKiB()));
+    if (length > 0)
+        writeText(Stream::Error, QByteArrayView(text, std::min(length, int(sizeof text) - 1)));
 }
 
 int listSaveOrTrash(const CommandLine& line)
@@ -313,7 +318,7 @@ int listSaveOrTrash(const CommandLine& line)
     bool written = true;
     if (line.summary) {
         const QByteArray text = summaryText(walked, table, rows);
-        written = std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size());
+        written = writeText(Stream::Output, text);
     } else if (line.format != OutputFormat::Rows) {
         written = printRecords(line, table, rows);
     } else if (line.saveFile.isEmpty() && !line.trash) {
@@ -349,12 +354,12 @@ int runRules(const CommandLine& line)
     }
     const QByteArray contents = file.read(kMaxRulesBytes + 1);
     if (contents.size() > kMaxRulesBytes) {
-        complain(QStringLiteral("%1: a rules file holds at most %2 bytes").arg(visibleText(path)).arg(kMaxRulesBytes));
+        complain(QStringLiteral("%1: a rules file holds at most %2 bytes").arg(visibleText(path), QString::number(kMaxRulesBytes)));
         return 2;
     }
     // Folders and files that are not absolute are taken from the home folder,
     // as a timer would run them, wherever the rules are run from.
-    const QString home = qEnvironmentVariable("HOME");
+    const QString home = homeFolder();
     const std::vector<RuleLine> rules = readRuleLines(contents, home);
     if (rules.empty()) {
         complain(QStringLiteral("%1 holds no rules").arg(visibleText(path)));
@@ -362,7 +367,7 @@ int runRules(const CommandLine& line)
     }
     int worst = 0;
     for (const RuleLine& rule : rules) {
-        std::printf("# rules line %lld: %s\n", static_cast<long long>(rule.number), qPrintable(visibleText(rule.text)));
+        writeText(Stream::Output, QStringLiteral("# rules line %1: %2\n").arg(rule.number).arg(visibleText(rule.text)).toUtf8());
         std::fflush(stdout);
         const MessagePrefix prefix(QStringLiteral("rules line %1: ").arg(rule.number));
         if (!rule.error.isEmpty()) {
@@ -406,11 +411,9 @@ int main(int argc, char* argv[])
 
     switch (line.command) {
     case Command::Help:
-        std::fputs(qPrintable(helpText()), stdout);
-        return 0;
+        return writeText(Stream::Output, helpText().toUtf8()) && std::fflush(stdout) == 0 ? 0 : 1;
     case Command::Version:
-        std::printf("chronopurge-cli %s\n", CHRONOPURGE_VERSION);
-        return 0;
+        return writeText(Stream::Output, "chronopurge-cli " CHRONOPURGE_VERSION "\n") && std::fflush(stdout) == 0 ? 0 : 1;
     case Command::Undo:
         return undoTrashRequest(line);
     case Command::UndoList:
