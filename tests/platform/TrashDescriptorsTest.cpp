@@ -49,13 +49,29 @@ bool limitDescriptors(int extra)
     return ::setrlimit(RLIMIT_NOFILE, &nofile) == 0;
 }
 
+// What a child still running at its deadline is doing, for the failure's message.
+std::string whatTheChildDoes(pid_t child)
+{
+    const QString proc = QStringLiteral("/proc/%1/").arg(child);
+    auto text = [&](const char* name) {
+        QFile file(proc + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toStdString() : std::string("?");
+    };
+    std::string report = "waiting in " + text("wchan") + " (system call " + text("syscall") + "), descriptors:";
+    const QDir descriptors(proc + QStringLiteral("fd"));
+    for (const QFileInfo& fd : descriptors.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        report += "\n  " + fd.fileName().toStdString() + " -> " + fd.symLinkTarget().toStdString();
+    return report + "\nkernel stack:\n" + text("stack");
+}
+
 /**
  * Runs `work` in a child process; its exit code (0 when `work` gave true),
  * or -1 when it died or took longer than `seconds` (it was then waiting for
- * descriptors that never came).
+ * descriptors that never came, or for something else that `stuck` tells).
+ * The limit is generous: the work flushes drives, which a busy disk slows.
  */
 template <typename Work>
-int inChild(Work&& work, int seconds = 100)
+int inChild(Work&& work, int seconds, std::string* stuck = nullptr)
 {
     const pid_t child = ::fork();
     if (child == 0)
@@ -66,9 +82,22 @@ int inChild(Work&& work, int seconds = 100)
             return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    if (stuck)
+        *stuck = whatTheChildDoes(child);
     ::kill(child, SIGKILL);
     ::waitpid(child, &status, 0);
     return -1;
+}
+
+// Tells on standard error why files failed, for the test's output.
+template <typename Outcome, typename Succeeded>
+bool allSucceeded(const std::vector<Outcome>& outcomes, Succeeded succeeded)
+{
+    int told = 0;
+    for (const Outcome& outcome : outcomes)
+        if (!succeeded(outcome) && told++ < 5)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(outcome.path), qPrintable(outcome.reason));
+    return told == 0;
 }
 
 class DescriptorTest : public JournalTest {
@@ -90,16 +119,19 @@ TEST_F(DescriptorTest, Issue17_ARequestAndItsUndoHoldFewDescriptorsWhateverTheFo
         items.push_back(listedItem(tree.path(top) + '/', paths.back()));
     }
 
+    std::string stuck;
     const int moved = inChild([&] {
         if (!limitDescriptors(kRequestDescriptors))
             return false;
         TrashRequest request(items);
         const auto recorder = recordInTrashJournal(request, journalFolder);
         const std::vector<TrashOutcome> outcomes = request.run();
-        return recorder->error().isEmpty()
-            && std::all_of(outcomes.begin(), outcomes.end(), [](const TrashOutcome& outcome) { return outcome.moved(); });
-    });
-    ASSERT_EQ(moved, 0) << "a request needed more than " << kRequestDescriptors << " descriptors";
+        if (!recorder->error().isEmpty())
+            std::fprintf(stderr, "journal: %s\n", qPrintable(recorder->error()));
+        return allSucceeded(outcomes, [](const TrashOutcome& outcome) { return outcome.moved(); })
+            && recorder->error().isEmpty();
+    }, 180, &stuck);
+    ASSERT_EQ(moved, 0) << "a request needed more than " << kRequestDescriptors << " descriptors\n" << stuck;
     for (const QString& path : paths)
         ASSERT_FALSE(existsNoFollow(path));
 
@@ -110,10 +142,9 @@ TEST_F(DescriptorTest, Issue17_ARequestAndItsUndoHoldFewDescriptorsWhateverTheFo
         if (!request || request->files.size() != size_t(paths.size()))
             return false;
         const std::vector<RestoreOutcome> outcomes = TrashRestore(*request, journal).run();
-        return std::all_of(outcomes.begin(), outcomes.end(),
-                           [](const RestoreOutcome& outcome) { return outcome.putBack(); });
-    });
-    EXPECT_EQ(putBack, 0) << "an undo needed more than " << kUndoDescriptors << " descriptors";
+        return allSucceeded(outcomes, [](const RestoreOutcome& outcome) { return outcome.putBack(); });
+    }, 90, &stuck);
+    EXPECT_EQ(putBack, 0) << "an undo needed more than " << kUndoDescriptors << " descriptors\n" << stuck;
     for (int i = 0; i < paths.size(); ++i)
         EXPECT_EQ(bytesOf(paths[i]), QByteArray::number(i));
 }
@@ -125,6 +156,7 @@ TEST_F(DescriptorTest, Issue17_AFileWaitsForADescriptorInsteadOfFailing)
         paths << tree.file(QStringLiteral("r/d%1/f%1.txt").arg(i), "x");
 
     // Every descriptor is taken; another thread gives some back a moment later.
+    std::string stuck;
     const int moved = inChild([&] {
         if (!limitDescriptors(24))
             return false;
@@ -145,10 +177,9 @@ TEST_F(DescriptorTest, Issue17_AFileWaitsForADescriptorInsteadOfFailing)
         TrashRequest request(paths);
         const std::vector<TrashOutcome> outcomes = filled ? request.run() : std::vector<TrashOutcome>();
         giver.join();
-        return filled
-            && std::all_of(outcomes.begin(), outcomes.end(), [](const TrashOutcome& outcome) { return outcome.moved(); });
-    });
-    EXPECT_EQ(moved, 0) << "a file failed for lack of a descriptor instead of waiting for one";
+        return filled && allSucceeded(outcomes, [](const TrashOutcome& outcome) { return outcome.moved(); });
+    }, 100, &stuck);
+    EXPECT_EQ(moved, 0) << "a file failed for lack of a descriptor instead of waiting for one\n" << stuck;
     for (const QString& path : paths)
         EXPECT_FALSE(existsNoFollow(path));
 }
