@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -88,12 +89,16 @@ public:
             // groups, then the group, then the user.
             const std::optional<uid_t> user = m_user;
             const rlim_t limit = rlim_t(m_descriptorLimit);
-            cli.setChildProcessModifier([user, limit] {
+            const QByteArray path = QFile::encodeName(wrapper.isEmpty() ? program() : wrapper.first());
+            cli.setChildProcessModifier([user, limit, path] {
                 const struct rlimit nofile = {limit, limit};
                 if (limit > 0)
                     ::setrlimit(RLIMIT_NOFILE, &nofile);
                 if (user && (::setgroups(0, nullptr) != 0 || ::setgid(*user) != 0 || ::setuid(*user) != 0))
                     ::_exit(kCouldNotChangeUser);
+                // A build in a folder closed to others (a private temporary folder).
+                if (user && ::access(path.constData(), X_OK) != 0)
+                    ::_exit(kProgramOutOfReach);
             });
         }
         if (wrapper.isEmpty())
@@ -106,6 +111,8 @@ public:
     void runAs(uid_t user) { m_user = user; }
     /** The exit status of a run that could not become the user runAs() named. */
     static constexpr int kCouldNotChangeUser = 99;
+    /** The exit status of a run whose user may not reach the program. */
+    static constexpr int kProgramOutOfReach = 98;
 
     /** Sets an environment variable for every later run. */
     void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }

@@ -401,6 +401,9 @@ TEST_F(Cli, Issue18_EachFolderThatCannotBeReadIsOneLineOnStandardErrorAndTheStat
         ::chmod(QFile::encodeName(tree.path(locked)).constData(), 0755);
     if (result.exitCode == CliRunner::kCouldNotChangeUser)
         GTEST_SKIP() << "cannot become an unprivileged user to test an unreadable folder";
+    if (result.exitCode == CliRunner::kProgramOutOfReach)
+        GTEST_SKIP() << "user 65534 may not run " << CliRunner::program().toStdString()
+                     << " (a folder on its way is closed to others), so an unreadable folder cannot be tested";
 
     EXPECT_EQ(result.exitCode, 1);
     QStringList paths;
