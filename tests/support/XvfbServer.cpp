@@ -10,7 +10,9 @@ XvfbServer::XvfbServer(const QStringList& arguments)
         return;
     }
     m_server.setStandardErrorFile(QProcess::nullDevice());
-    m_server.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp"} + arguments);
+    // -noreset: by default the server starts afresh whenever its last client
+    // leaves, and a test connecting again in that moment was refused.
+    m_server.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp", "-noreset"} + arguments);
     // Generous: a loaded machine starts it slowly.
     const QDeadlineTimer deadline(60000);
     QByteArray number;
