@@ -1,6 +1,7 @@
 #include "platform/SampleFolders.h"
 
 #include "platform/FileSystem.h"
+#include "platform/TrashFolders.h"
 #include "platform/UniqueFd.h"
 
 #include <QCoreApplication>
@@ -10,7 +11,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,21 +40,6 @@ private:
     QString m_text;
 };
 
-// $HOME, or the password entry's home when it is empty; empty unless absolute.
-QByteArray homeFolder()
-{
-    QByteArray home = qgetenv("HOME");
-    if (home.isEmpty()) {
-        struct passwd entry;
-        struct passwd* found = nullptr;
-        char buffer[4096];
-        if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
-            home = found->pw_dir;
-    }
-    while (home.size() > 1 && home.endsWith('/'))
-        home.chop(1);
-    return home.startsWith('/') && home != "/" ? home : QByteArray();
-}
 
 // True when the user may change the folder open at `fd` and every folder below it.
 bool userMayChange(int fd)
@@ -121,7 +106,8 @@ UniqueFd openDataHome(QByteArray& path, Failures& failures)
         below << path.mid(slash + 1);
     } else {
         anchor = homeFolder();
-        if (anchor.isEmpty()) {
+        // Nothing is made below "/" for a home that is the root.
+        if (anchor.isEmpty() || anchor == "/") {
             failures.add("~/.local/share", QCoreApplication::translate("SampleFolders", "there is no home folder"));
             return UniqueFd();
         }

@@ -29,19 +29,6 @@ QByteArray uidText()
     return QByteArray::number(qulonglong(getuid()));
 }
 
-QByteArray homeFolder()
-{
-    const QByteArray home = qgetenv("HOME");
-    if (!home.isEmpty())
-        return home;
-    struct passwd entry;
-    struct passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
-        return QByteArray(found->pw_dir);
-    return {};
-}
-
 QByteArray canonical(const QByteArray& path)
 {
     char* resolved = ::realpath(path.constData(), nullptr);
@@ -226,6 +213,21 @@ bool TrashFolder::sync()
     return files && info;
 }
 
+QByteArray homeFolder()
+{
+    QByteArray home = qgetenv("HOME");
+    if (home.isEmpty()) {
+        struct passwd entry;
+        struct passwd* found = nullptr;
+        char buffer[4096];
+        if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+            home = found->pw_dir;
+    }
+    while (home.size() > 1 && home.endsWith('/'))
+        home.chop(1);
+    return home.startsWith('/') ? home : QByteArray();
+}
+
 QByteArray homeTrashPath()
 {
     // A relative $XDG_DATA_HOME is invalid and ignored, as its standard says.
@@ -233,7 +235,7 @@ QByteArray homeTrashPath()
     if (dataHome.startsWith('/'))
         return joined(dataHome, "Trash");
     const QByteArray home = homeFolder();
-    if (home.startsWith('/'))
+    if (!home.isEmpty())
         return joined(home, ".local/share/Trash");
     return {};
 }

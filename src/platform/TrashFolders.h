@@ -91,6 +91,13 @@ private:
 /** How many trash folders a request keeps open at once (two descriptors each). */
 inline constexpr size_t kOpenTrashes = 2;
 
+/**
+ * $HOME, or the password entry's home when $HOME is empty, without trailing
+ * slashes; empty unless it is an absolute path. "/" itself is given as it
+ * is: a caller that makes folders below the home checks for it.
+ */
+QByteArray homeFolder();
+
 /** Where the home trash lives; empty when neither $XDG_DATA_HOME nor the home folder is an absolute path. */
 QByteArray homeTrashPath();
 

@@ -21,7 +21,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,21 +34,6 @@ QString systemMessage(int errnum)
     return QString::fromLocal8Bit(std::strerror(errnum));
 }
 
-// $HOME, or the password entry's home when it is empty, as for the home Trash.
-QByteArray homeFolder()
-{
-    QByteArray home = qgetenv("HOME");
-    if (home.isEmpty()) {
-        struct passwd entry;
-        struct passwd* found = nullptr;
-        char buffer[4096];
-        if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
-            home = found->pw_dir;
-    }
-    while (home.size() > 1 && home.endsWith('/'))
-        home.chop(1);
-    return home.startsWith('/') && home != "/" ? home : QByteArray();
-}
 
 bool isFolder(const QByteArray& path)
 {
@@ -92,7 +76,7 @@ int openOrCreateBelow(const QByteArray& anchor, const QByteArray& path)
 QByteArray creationAnchor(const QByteArray& folder)
 {
     const QByteArray home = homeFolder();
-    if (!home.isEmpty() && folder.startsWith(home + "/.local/state/"))
+    if (!home.isEmpty() && home != "/" && folder.startsWith(home + "/.local/state/"))
         return home;
     QByteArray stateHome = folder;
     constexpr char kBelowStateHome[] = "/chronopurge/trash-journal";
@@ -366,8 +350,9 @@ QByteArray trashJournalFolder()
     const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
     if (stateHome.startsWith('/'))
         return QDir::cleanPath(QFile::decodeName(stateHome)).toUtf8() + "/chronopurge/trash-journal";
+    // Nothing is made below "/" for a home that is the root.
     const QByteArray home = homeFolder();
-    return home.isEmpty() ? QByteArray() : home + "/.local/state/chronopurge/trash-journal";
+    return home.isEmpty() || home == "/" ? QByteArray() : home + "/.local/state/chronopurge/trash-journal";
 }
 
 TrashJournal::TrashJournal(QByteArray folder)
