@@ -2,8 +2,7 @@
 
 #include "cli/CliSystem.h"
 
-#include <QFile>
-#include <QUtf8StringView>
+#include "platform/FileSystem.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,22 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-int programArguments(int argc, char* argv[], QStringList& arguments)
-{
-    // Names that are not UTF-8 cannot be turned into text and back unchanged.
-    for (int i = 1; i < argc; ++i) {
-        if (!QUtf8StringView(argv[i], qsizetype(std::strlen(argv[i]))).isValidUtf8())
-            return i;
-    }
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromUtf8(argv[i]);
-    return 0;
-}
-
 std::optional<QString> folderProblem(const QString& folder)
 {
     // Without the "/" this program added, so that a file is "not a folder".
-    QByteArray path = QFile::encodeName(folder);
+    QByteArray path = platform::nativePath(folder);
     if (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
     struct stat status;

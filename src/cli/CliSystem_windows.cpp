@@ -8,13 +8,6 @@
 
 #include <psapi.h>
 
-int programArguments(int, char*[], QStringList& arguments)
-{
-    // Qt reads the wide command line, so every name arrives as it is.
-    arguments = QCoreApplication::arguments();
-    return 0;
-}
-
 std::optional<QString> folderProblem(const QString& folder)
 {
     QString path = folder;

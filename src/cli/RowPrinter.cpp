@@ -1,5 +1,6 @@
 #include "cli/RowPrinter.h"
 
+#include "platform/FileSystem.h"
 #include "scan/VisibleText.h"
 
 #include <cstdio>
@@ -70,7 +71,7 @@ void RowPrinter::printRow(const FoundFileTable& table, qsizetype index)
 {
     if (table.folderIndex(index) != m_folder) {
         m_folder = table.folderIndex(index);
-        m_folderBytes = table.folderPath(m_folder).toUtf8();
+        m_folderBytes = table.folderPathUtf8(m_folder).toByteArray();
     }
     appendPath(m_folderBytes.constData(), size_t(m_folderBytes.size()));
     appendPath(table.nameUtf8(index), table.nameLength(index));
@@ -81,7 +82,7 @@ void RowPrinter::printRow(const FoundFileTable& table, qsizetype index)
 
 void RowPrinter::printPath(const QString& path)
 {
-    const QByteArray bytes = path.toUtf8();
+    const QByteArray bytes = platform::nativePath(path);
     appendPath(bytes.constData(), size_t(bytes.size()));
     endRow();
 }

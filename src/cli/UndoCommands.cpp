@@ -1,12 +1,12 @@
 #include "cli/UndoCommands.h"
 
 #include "cli/RowPrinter.h"
+#include "platform/FileSystem.h"
 #include "platform/TrashJournal.h"
 #include "platform/TrashRestore.h"
 #include "scan/VisibleText.h"
 
 #include <QDateTime>
-#include <QFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -83,7 +83,7 @@ int listTrashRequests()
         const QString time = QDateTime::fromSecsSinceEpoch(request->time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         std::printf("%llu\t%s\t%lld\t%s\t%s\n", static_cast<unsigned long long>(request->id), qPrintable(time),
                     static_cast<long long>(request->fileCount), qPrintable(stateText(*request)),
-                    qPrintable(visibleText(QFile::decodeName(request->firstPath))));
+                    qPrintable(visibleText(platform::pathFromNative(request->firstPath))));
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

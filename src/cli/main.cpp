@@ -21,6 +21,7 @@
 #include "cli/RowPrinter.h"
 #include "cli/UndoCommands.h"
 #include "folders/FolderPath.h"
+#include "platform/FileSystem.h"
 #include "platform/TrashJournal.h"
 #include "results/RangeFilter.h"
 #include "scan/ScanEngine.h"
@@ -75,14 +76,14 @@ QString shownFolder(QString folder)
 
 int usageError(const QString& message)
 {
-    std::fprintf(stderr, "chronopurge-cli: %s\n%s\n", qPrintable(message), qPrintable(usageHint()));
+    std::fprintf(stderr, "chronopurge-cli: %s\n%s\n", qPrintable(visibleText(message)), qPrintable(usageHint()));
     return 2;
 }
 
 void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elapsed)
 {
     std::fprintf(stderr,
-                 "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped (not valid UTF-8): %lld\n"
+                 "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped: %lld\n"
                  "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
                  static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
                  static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.unreadableFolders),
@@ -174,11 +175,9 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
 
-    QStringList arguments;
-    if (const int invalid = programArguments(argc, argv, arguments); invalid > 0)
-        return usageError(QStringLiteral("argument %1 is not valid UTF-8").arg(invalid));
-
-    const auto parsed = parseCommandLine(arguments, QDir::currentPath(), QDate::currentDate());
+    // A folder's name is bytes: one that is not UTF-8 is taken like any other.
+    const auto parsed = parseCommandLine(platform::programArguments(argc, argv), platform::currentFolder(),
+                                         QDate::currentDate());
     if (const UsageError* error = std::get_if<UsageError>(&parsed))
         return usageError(error->message);
     const CommandLine& line = std::get<CommandLine>(parsed);

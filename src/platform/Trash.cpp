@@ -6,7 +6,6 @@
 #include "platform/TrashInfo.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLocale>
 
 #include <cerrno>
@@ -122,8 +121,8 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& pare
     if (listedLength > 0 && item.path.size() > listedLength && item.path.startsWith(item.listedFolder)
         && (item.listedFolder.endsWith(QLatin1Char('/')) || item.path[listedLength] == QLatin1Char('/'))) {
         // Below the listed folder, every step is a bare name.
-        top = QFile::encodeName(item.listedFolder);
-        const QList<QByteArray> steps = QFile::encodeName(item.path.mid(listedLength)).split('/');
+        top = nativePath(item.listedFolder);
+        const QList<QByteArray> steps = nativePath(item.path.mid(listedLength)).split('/');
         for (const QByteArray& step : steps)
             if (!step.isEmpty())
                 names.push_back(step);
@@ -135,7 +134,7 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& pare
         names.pop_back();
     } else {
         // A bare path: its folder is opened as the path names it.
-        QByteArray path = absolutePath(QFile::encodeName(item.path));
+        QByteArray path = absolutePath(nativePath(item.path));
         if (path.isEmpty()) {
             error = {errno, trashReasonFor(errno)};
             return false;
@@ -293,8 +292,8 @@ TrashOutcome Mover::complete(Pending& pending)
         if (renameNoReplace(parentFd, pending.name.constData(), trash.filesFd(), pending.candidate.constData()) == 0) {
             trash.rememberTaken(pending.name, pending.attempt + 1);
             outcome.status = TrashStatus::Moved;
-            outcome.trashedPath = QFile::decodeName(trash.root() + "/files/" + pending.candidate);
-            outcome.infoPath = QFile::decodeName(trash.root() + "/info/" + pending.infoName);
+            outcome.trashedPath = pathFromNative(trash.root() + "/files/" + pending.candidate);
+            outcome.infoPath = pathFromNative(trash.root() + "/info/" + pending.infoName);
             break;
         }
         errnum = errno;

@@ -212,12 +212,12 @@ std::optional<JournalRequest> parseRequest(const QByteArray& text, quint64 id, b
 
 QByteArray movedLine(qsizetype number, const TrashOutcome& outcome, const QByteArray& workingFolder)
 {
-    QByteArray original = QFile::encodeName(outcome.path);
+    QByteArray original = nativePath(outcome.path);
     if (!original.startsWith('/'))
         original = workingFolder + '/' + original;
     while (original.size() > 1 && original.endsWith('/'))
         original.chop(1);
-    const QByteArray trashed = QFile::encodeName(outcome.trashedPath);
+    const QByteArray trashed = nativePath(outcome.trashedPath);
     const qsizetype files = trashed.lastIndexOf("/files/");
     const QByteArray trash = trashed.left(files);
     const QByteArray name = trashed.mid(files + 7);

@@ -6,7 +6,6 @@
 #include "platform/UniqueFd.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cerrno>
 #include <chrono>
@@ -121,7 +120,7 @@ QString nameTakenInTrash()
 RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
 {
     RestoreOutcome outcome;
-    outcome.path = QFile::decodeName(file.originalPath);
+    outcome.path = pathFromNative(file.originalPath);
     // A drive's Trash is missing while its drive is not connected; its files
     // are not gone for good, so they are tried again by a later undo.
     if (trash.errnum == ENOENT || trash.errnum == ENOTDIR)
@@ -219,7 +218,7 @@ std::vector<RestoreOutcome> TrashRestore::run()
     const qsizetype total = size();
     std::vector<RestoreOutcome> outcomes(m_files.size());
     for (size_t i = 0; i < m_files.size(); ++i)
-        outcomes[i].path = QFile::decodeName(m_files[i].originalPath);
+        outcomes[i].path = pathFromNative(m_files[i].originalPath);
 
     // Two undos of one request at once would only report each other's files
     // as gone; the second one waits for nothing and says so.

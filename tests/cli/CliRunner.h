@@ -41,6 +41,37 @@ public:
     /** Runs the program with `arguments`; `input` goes to its standard input. */
     CliResult run(const QStringList& arguments, const QByteArray& input = {}) const
     {
+        return start(program(), arguments, input);
+    }
+
+    /**
+     * Runs the program with `arguments` given as bytes, as a shell passes a
+     * name that is not UTF-8 (QProcess would pass its text instead).
+     */
+    CliResult runBytes(const QList<QByteArray>& arguments) const
+    {
+        // Each argument is made by printf from octal escapes; the "x" keeps
+        // a final line feed from being taken off.
+        QString script;
+        QString call = QStringLiteral("exec \"$0\"");
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            QString escaped;
+            for (const char byte : arguments[i])
+                escaped += QStringLiteral("\\%1").arg(uint(static_cast<unsigned char>(byte)), 3, 8, QLatin1Char('0'));
+            script += QStringLiteral("a%1=$(printf '%2x'); a%1=${a%1%x}; ").arg(i).arg(escaped);
+            call += QStringLiteral(" \"$a%1\"").arg(i);
+        }
+        return start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script + call, program()}, {});
+    }
+
+    /** Sets an environment variable for every later run. */
+    void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
+
+    static QString program() { return qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + "/chronopurge-cli"; }
+
+private:
+    CliResult start(const QString& executable, const QStringList& arguments, const QByteArray& input) const
+    {
         QProcess cli;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home());
@@ -51,7 +82,7 @@ public:
         for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
             environment.insert(it.key(), it.value());
         cli.setProcessEnvironment(environment);
-        cli.start(program(), arguments);
+        cli.start(executable, arguments);
         cli.write(input);
         cli.closeWriteChannel();
         EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
@@ -62,12 +93,6 @@ public:
         return result;
     }
 
-    /** Sets an environment variable for every later run. */
-    void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
-
-    static QString program() { return qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + "/chronopurge-cli"; }
-
-private:
     const TempTree& m_tree;
     QHash<QString, QString> m_environment;
 };

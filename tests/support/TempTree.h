@@ -1,5 +1,7 @@
 #pragma once
 // A temporary folder tree for tests: files with chosen times, folders, links.
+// Names are paths as platform::pathFromNative gives them, so a name that is
+// not UTF-8 is written as its text (platform::pathFromNative("caf\xe9")).
 
 #include <QDateTime>
 #include <QString>
