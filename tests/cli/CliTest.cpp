@@ -205,7 +205,9 @@ TEST_F(Cli, Issue18NamesThatAreNotUtf8AreListedAsFindListsThem)
     // A folder argument is bytes: taken as given, and named with U+FFFD.
     const CliResult folder = cli.runBytes({"-0", root + "/dir-\xff"});
     EXPECT_EQ(folder.exitCode, 0) << folder.errors.toStdString();
-    EXPECT_EQ(folder.out, root + "/dir-\xff/inside.txt" + '\0' + root + "/dir-\xff/caf\xe9.txt" + '\0');
+    QList<QByteArray> inside = folder.out.split('\0');
+    std::sort(inside.begin(), inside.end());
+    EXPECT_EQ(inside, (QList<QByteArray>{"", root + "/dir-\xff/caf\xe9.txt", root + "/dir-\xff/inside.txt"}));
     const CliResult missing = cli.runBytes({root + "/gone-\xfe"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_EQ(missing.errorLines(), QStringList{"chronopurge-cli: " + tree.path("r/gone-\uFFFD") + ": no such folder"});
