@@ -26,7 +26,7 @@ TEST(ResultStoreRows, LengthsAndUtf8AgreeWithTheTextsForEveryKindOfNameAndDate)
     table.appendFile("bad\xff\xfe.bin", 9, noon + 1); // not UTF-8: one U+FFFD per byte
     table.appendFile("", 0, noon + 2);
     table.beginFolderUtf8("/home/\xe9t\xe9/\t/", 0);
-    table.appendFile("\xed\xa0\x80\xf0\x9f\x98\x80\xc2\x85", 12, noon + 3);
+    table.appendFile("\xed\xa0\x80\xf0\x9f\x98\x80\xc2\x85", 9, noon + 3);
     table.append("/home/u/plain.txt", noon + 86400 * 3000);
 
     ResultStore store(table);
