@@ -302,6 +302,14 @@
         <translation>es ist ein Gerät, keine gewöhnliche Datei</translation>
     </message>
     <message>
+        <source>it leads through another user&apos;s link in a folder that others can write to, and such a link is not followed</source>
+        <translation>es führt über die Verknüpfung eines anderen Benutzers in einem Ordner, in den auch andere schreiben können, und einer solchen Verknüpfung wird nicht gefolgt</translation>
+    </message>
+    <message>
+        <source>it is another user&apos;s file in a folder that others can write to, and such a file is not written</source>
+        <translation>es ist die Datei eines anderen Benutzers in einem Ordner, in den auch andere schreiben können, und in eine solche Datei wird nicht geschrieben</translation>
+    </message>
+    <message>
         <source>its folder takes no new file, and its drive cannot set room aside to rewrite it safely</source>
         <translation>sein Ordner nimmt keine neue Datei auf, und sein Laufwerk kann keinen Platz reservieren, um es sicher neu zu schreiben</translation>
     </message>

@@ -9,7 +9,8 @@
 // before it takes the old one's place, a failed save leaves the old file as it
 // was and no temporary file behind, and what is not a regular file we may
 // write (a read-only file, another user's, a named pipe, a device) is refused
-// and left as it is.
+// and left as it is, as are another user's link and file in a folder shared
+// with others.
 
 #include "actions/ResultRows.h"
 

@@ -219,8 +219,14 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
                        context.times);
             const FolderListing& listing = context.listing;
             counts.skippedNames += listing.skippedNames;
-            if (listing.error != 0 && std::strcmp(listing.failedCall, "open") == 0)
+            if (listing.error != 0 && std::strcmp(listing.failedCall, "open") == 0) {
+                // It was opened to find its subfolders; gone or changed since, it
+                // counts as a folder that could not be read (another failure
+                // was counted at that first opening).
+                if (isNoFolderThere(listing.error))
+                    ++counts.unreadableFolders;
                 continue;
+            }
             ++counts.folders;
             appendListedFiles(table, folder.nativePath, listing);
             counts.files += qint64(listing.files.size());

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 namespace {
 
 const QString kHint = QStringLiteral("Try 'chronopurge-cli --help' for more information.");
@@ -365,6 +367,44 @@ TEST_F(Cli, SavesTheRowsAndAFailedSaveExitsWithOne)
     const CliResult failed = cli.run({"--all", "--save", tree.path("missing/list.txt"), tree.path("r")});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_EQ(failed.errorLines().size(), 1) << failed.errors.toStdString();
+}
+
+TEST_F(Cli, Issue17SaveIntoASharedFolderFollowsNoLinkAndWritesNoFileOfAnotherUser)
+{
+    // Another account links $SHARED/results.txt to a file of root's and
+    // makes $SHARED/list2.txt, writable by all, before root saves there.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to plant a link and a file as another user";
+    ::chmod(QFile::encodeName(tree.root()).constData(), 0755);
+    const QString shared = tree.dir("shared");
+    ::chmod(QFile::encodeName(shared).constData(), 01777);
+    tree.file("shared/files/x;cd;id>pwned;#", utc(2019, 3, 1));
+    const QString secret = tree.file("secret", "root's own\n");
+    ::chmod(QFile::encodeName(secret).constData(), 0600);
+    const QString link = shared + "/results.txt";
+    const QString theirs = shared + "/list2.txt";
+    ASSERT_EQ(runAsNobody([&] {
+                  const int fd = ::open(QFile::encodeName(theirs).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+                  return ::symlink(QFile::encodeName(secret).constData(), QFile::encodeName(link).constData()) == 0
+                      && fd >= 0 && ::fchmod(fd, 0666) == 0 && ::close(fd) == 0;
+              }),
+              0);
+
+    const CliResult throughLink = cli.run({"--all", shared + "/files", "--save", link});
+    EXPECT_EQ(throughLink.exitCode, 1);
+    EXPECT_EQ(throughLink.errorLines(),
+              QStringList{"chronopurge-cli: " + link + ": it leads through another user's link in a folder that "
+                          "others can write to, and such a link is not followed"});
+    const CliResult intoTheirs = cli.run({"--all", shared + "/files", "--save", theirs});
+    EXPECT_EQ(intoTheirs.exitCode, 1);
+    EXPECT_EQ(intoTheirs.errorLines(),
+              QStringList{"chronopurge-cli: " + theirs + ": it is another user's file in a folder that others can "
+                          "write to, and such a file is not written"});
+
+    EXPECT_EQ(QFile(secret).size(), 11) << "root's file keeps its bytes";
+    EXPECT_EQ(QFile(theirs).size(), 0);
+    EXPECT_EQ(QDir(shared).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"files", "list2.txt", "results.txt"}));
 }
 
 TEST_F(Cli, TrashPrintsWhatMovedAndReportsWhatStayedWithStatusOne)

@@ -206,6 +206,24 @@ int runAsNobody(Work&& work)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+/**
+ * Runs `work` in a child process as the user `uid` with the group `gid` (no
+ * supplementary groups); returns the child's exit code as runAsNobody() does.
+ */
+template <typename Work>
+int runAsUser(uid_t uid, gid_t gid, Work&& work)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(99);
+        ::_exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 #define SKIP_UNLESS_ROOT(what)                                                                            \
     if (::geteuid() != 0)                                                                                 \
     GTEST_SKIP() << "needs root to " what

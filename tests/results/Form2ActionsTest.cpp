@@ -11,6 +11,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 
 namespace {
@@ -260,6 +261,48 @@ TEST_F(Form2Actions, AReadOnlyFileIsReportedAtTheWritingStepAndKeptByteForByte)
         target + ": Permission denied\r\nin Chronopurge2021/08/31.Form2.PushButton6_Click at line 112\r\r"))
         << dialogs.errorReports()[0].toStdString();
     EXPECT_EQ(read(target), "old bytes");
+    EXPECT_EQ(form->pointer().state(), PointerState::Default);
+}
+
+TEST_F(Form2Actions, Issue17AnotherUsersLinkOrFileInASharedFolderIsReportedAndNothingIsWritten)
+{
+    // The window's save goes by the rules of chronopurge-cli --save: another
+    // account's link in a sticky folder anyone may write to is not followed,
+    // and its file there is not written.
+    SKIP_UNLESS_ROOT("plant a link and a file as another user");
+    listFiles(2);
+    ::chmod(QFile::encodeName(files.root()).constData(), 0755);
+    const QString shared = files.dir("shared");
+    ::chmod(QFile::encodeName(shared).constData(), 01777);
+    const QString secret = files.file("secret.txt", "root's own\n");
+    ::chmod(QFile::encodeName(secret).constData(), 0600);
+    const QString link = shared + "/results.txt";
+    const QString theirs = shared + "/list2.txt";
+    ASSERT_EQ(runAsNobody([&] {
+                  const int fd = ::open(QFile::encodeName(theirs).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+                  return ::symlink(QFile::encodeName(secret).constData(), QFile::encodeName(link).constData()) == 0
+                      && fd >= 0 && ::fchmod(fd, 0666) == 0 && ::close(fd) == 0;
+              }),
+              0);
+
+    const QString reasons[] = {
+        link + ": it leads through another user's link in a folder that others can write to, and such a link is not followed",
+        theirs + ": it is another user's file in a folder that others can write to, and such a file is not written"};
+    for (const QString& reason : reasons) {
+        dialogs.saveNames << reason.left(reason.indexOf(": "));
+        dialogs.answers << true;
+        form->PushButton6_Click();
+    }
+
+    ASSERT_EQ(dialogs.errorReports().size(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(dialogs.errorReports()[i].startsWith(
+            reasons[i] + "\r\nin Chronopurge2021/08/31.Form2.PushButton6_Click at line 112\r\r"))
+            << dialogs.errorReports()[i].toStdString();
+    EXPECT_EQ(read(secret), "root's own\n");
+    EXPECT_EQ(read(theirs), "");
+    EXPECT_EQ(QDir(shared).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"list2.txt", "results.txt"}));
     EXPECT_EQ(form->pointer().state(), PointerState::Default);
 }
 

@@ -84,14 +84,17 @@ struct SwapOutcome {
     int failures = 0;
 };
 
-// Walks `listed`, running `swap` once, right before the folder `trigger` is opened.
+// Walks `listed`, running `swap` once, right before the folder `trigger` is
+// opened for the `opening`th time (the one-thread walk opens each found
+// folder twice: to find its subfolders, and again for its files).
 SwapOutcome walkWithSwap(Walker walker, Opening opening, const QString& listed, const QString& trigger,
-                         const std::function<void()>& swap)
+                         const std::function<void()>& swap, int atOpening = 1)
 {
     std::atomic<bool> swapped = false;
+    std::atomic<int> openings = 0;
     const FolderOpeningGuard guard(
         [&](const QByteArray& path) {
-            if (path == native(trigger) && !swapped.exchange(true))
+            if (path == native(trigger) && ++openings == atOpening && !swapped.exchange(true))
                 swap();
         },
         opening.nameByName);
@@ -161,6 +164,36 @@ TEST(ScanSafety, Issue8AFolderSwappedForAnotherFolderIsSkippedAndCounted)
             EXPECT_EQ(outcome.counts.unreadableFolders, 1) << label;
             EXPECT_EQ(outcome.failures, 0) << label;
         }
+    }
+}
+
+TEST(ScanSafety, Issue17AFolderSwappedForAnotherFolderOnTheSameDriveBeforeItIsReopenedIsSkipped)
+{
+    // The one-thread walk opens a found folder once to find its subfolders
+    // and once more for its files; the second opening must find the very
+    // folder of the first (same device and same inode), and another folder
+    // of the same drive put in its place is not read.
+    for (const Opening opening : kOpenings) {
+        const std::string label = opening.name;
+        TempTree tree;
+        tree.file("r/b/keep.txt");
+        tree.file("r/b/target/inside.txt");
+        tree.file("planted/planted.txt");
+        struct stat planted, target;
+        ASSERT_EQ(::lstat(native(tree.path("planted")).constData(), &planted), 0);
+        ASSERT_EQ(::lstat(native(tree.path("r/b/target")).constData(), &target), 0);
+        ASSERT_EQ(planted.st_dev, target.st_dev) << "the same drive";
+        const SwapOutcome outcome = walkWithSwap(
+            Walker::Sequential, opening, tree.path("r/"), tree.path("r/b/target/"),
+            [&] {
+                ASSERT_TRUE(renamePath(tree.path("r/b/target"), tree.path("away")));
+                ASSERT_TRUE(renamePath(tree.path("planted"), tree.path("r/b/target")));
+            },
+            2);
+        EXPECT_TRUE(outcome.swapped) << label;
+        EXPECT_EQ(outcome.paths, QStringList{tree.path("r/b/keep.txt")}) << label;
+        EXPECT_EQ(outcome.counts.unreadableFolders, 1) << label;
+        EXPECT_EQ(outcome.failures, 0) << label;
     }
 }
 
