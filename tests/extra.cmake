@@ -50,3 +50,14 @@ add_dependencies(test_screenshots translations)
 target_compile_definitions(test_app PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 # The translation's test runs lupdate over the sources to find texts the .ts lacks.
 target_compile_definitions(test_app PRIVATE CHRONOPURGE_LUPDATE="$<TARGET_FILE:Qt6::lupdate>")
+
+# Picker dates stored under one language and read under the other (issue 18):
+# the same test of the second window under German and under English.
+foreach(language de_DE en_US)
+  add_test(NAME Form2Test.Issue18_StoredDatesReadUnder_${language}
+      COMMAND test_results --gtest_filter=Form2Test.Issue18_DatesStoredUnderTheOtherLanguage*)
+  set_tests_properties(Form2Test.Issue18_StoredDatesReadUnder_${language} PROPERTIES
+      ENVIRONMENT "LC_ALL=${language}.UTF-8;${test_environment}" LABELS results TIMEOUT 120)
+endforeach()
+# The command line's tests read its manual page from the sources.
+target_compile_definitions(test_cli PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

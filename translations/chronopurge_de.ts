@@ -189,6 +189,10 @@
         <source>No folders added.</source>
         <translation>Keine Ordner hinzugefügt.</translation>
     </message>
+    <message>
+        <source>The sample folders could not be copied in full for you: %1</source>
+        <translation>Die Beispielordner konnten nicht vollständig für Sie kopiert werden: %1</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>
@@ -281,6 +285,17 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>SampleFolders</name>
+    <message>
+        <source>there is no home folder</source>
+        <translation>es gibt keinen Benutzerordner</translation>
+    </message>
+    <message>
+        <source>it belongs to another user</source>
+        <translation>er gehört einem anderen Benutzer</translation>
     </message>
 </context>
 <context>

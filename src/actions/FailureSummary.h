@@ -3,6 +3,7 @@
 // undo of one): each file that stayed where it was, named with its reason, up
 // to a limit and then counted, and how many a cancel left untried.
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -47,8 +48,8 @@ public:
     /** Counts a file that a cancel left untried. */
     void addNotAttempted() { ++m_notAttempted; }
 
-    /** The message; empty when nothing failed and nothing was left. */
-    QString text(const FailureSummaryTexts& texts) const;
+    /** The message, counts with the locale's digit grouping; empty when nothing failed and nothing was left. */
+    QString text(const FailureSummaryTexts& texts, const QLocale& locale = QLocale::system()) const;
 
 private:
     QStringList m_listed;

@@ -54,7 +54,7 @@ std::vector<std::pair<qsizetype, QString>> movedFiles(const std::vector<qsizetyp
     return moved;
 }
 
-QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes)
+QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes, const QLocale& locale)
 {
     return FailureSummary::of(outcomes, platform::TrashStatus::Failed, platform::TrashStatus::NotAttempted).text({
 #ifdef Q_OS_WIN
@@ -66,5 +66,5 @@ QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes)
 #endif
         QCoreApplication::translate("TrashAction", "The move was cancelled; 1 file was left where it was."),
         QCoreApplication::translate("TrashAction", "The move was cancelled; %1 files were left where they were."),
-    });
+    }, locale);
 }

@@ -55,7 +55,8 @@ std::vector<std::pair<qsizetype, QString>> movedFiles(const std::vector<qsizetyp
  * One message naming each file that was not moved with its reason, and how
  * many were left by a cancel; empty when every file moved.
  */
-QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes);
+QString trashFailureSummary(const std::vector<platform::TrashOutcome>& outcomes,
+                            const QLocale& locale = QLocale::system());
 
 /** How many failures trashFailureSummary() lists by name before it counts the rest. */
 inline constexpr int kListedTrashFailures = FailureSummary::kListed;

@@ -4,20 +4,20 @@
 
 #include <QCoreApplication>
 
-QString restoreQuestionText(qsizetype fileCount)
+QString restoreQuestionText(qsizetype fileCount, const QLocale& locale)
 {
     if (fileCount == 1)
         return QCoreApplication::translate("UndoTrash", "Put back the 1 file of the last move to the Trash?");
     return QCoreApplication::translate("UndoTrash", "Put back the %1 files of the last move to the Trash?")
-        .arg(fileCount);
+        .arg(locale.toString(fileCount));
 }
 
-QString restoreFailureSummary(const std::vector<platform::RestoreOutcome>& outcomes)
+QString restoreFailureSummary(const std::vector<platform::RestoreOutcome>& outcomes, const QLocale& locale)
 {
     return FailureSummary::of(outcomes, platform::RestoreStatus::Failed, platform::RestoreStatus::NotAttempted).text({
         QCoreApplication::translate("UndoTrash", "This file could not be put back:"),
         QCoreApplication::translate("UndoTrash", "These %1 files could not be put back:"),
         QCoreApplication::translate("UndoTrash", "The undo was cancelled; 1 file was left in the Trash."),
         QCoreApplication::translate("UndoTrash", "The undo was cancelled; %1 files were left in the Trash."),
-    });
+    }, locale);
 }

@@ -10,6 +10,7 @@
 #include "folders/FolderPath.h"
 #include "platform/CursorFile.h"
 #include "platform/FileSystem.h"
+#include "platform/SampleFolders.h"
 #include "results/Form2.h"
 #include "scan/VisibleText.h"
 
@@ -292,8 +293,17 @@ void Form1::PushButton2_Click()
 void Form1::PushButton3_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));
-    const QString samples = withNativeSeparators(m_services.programFolder + QStringLiteral("/Samples/"));
-    guard.step(100, [&] { appendRow(samples + QStringLiteral("sample1") + kPathSeparator); });
+    QString samples = withNativeSeparators(m_services.programFolder + QStringLiteral("/Samples/"));
+    guard.step(100, [&] {
+        // Installed samples the user may not change are listed as the user's
+        // own copy, made or completed now: their files could not go to the
+        // Trash from where they are installed.
+        const platform::SampleFolders folders = platform::userSampleFolders(m_services.programFolder);
+        samples = withNativeSeparators(folders.folder) + kPathSeparator;
+        appendRow(samples + QStringLiteral("sample1") + kPathSeparator);
+        if (!folders.failure.isEmpty())
+            fail(tr("The sample folders could not be copied in full for you: %1").arg(visibleText(folders.failure)));
+    });
     guard.step(102, [&] { appendRow(samples + QStringLiteral("sample2") + kPathSeparator); });
     if (guard.test(104, [&] { return m_services.dialogs.ask(tr(kSamplesQuestion)); }))
         guard.step(106, [&] { m_services.desktop.openFolder(samples); });

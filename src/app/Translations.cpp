@@ -1,8 +1,21 @@
 #include "app/Translations.h"
 
+#include "BuildConfig.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+
+QList<QLocale::Language> shippedLanguages()
+{
+    QList<QLocale::Language> languages{QLocale::English};
+    for (const QString& code : QString::fromLatin1(kTranslatedLanguages).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QLocale::Language language = QLocale::codeToLanguage(code);
+        if (language != QLocale::AnyLanguage && !languages.contains(language))
+            languages << language;
+    }
+    return languages;
+}
 
 Translations::Translations(const QLocale& locale, const QString& programFolder)
 {

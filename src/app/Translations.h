@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QLocale>
 #include <QString>
 
@@ -7,6 +8,9 @@
 #include <vector>
 
 class QTranslator;
+
+/** The languages the program speaks: English, in which its texts are written, then each translation it ships. */
+QList<QLocale::Language> shippedLanguages();
 
 /**
  * The program's texts and Qt's own in the user's language, installed in the

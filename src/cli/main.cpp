@@ -10,8 +10,8 @@
 //   RowPrinter    the rows on standard output, as lines or NUL-separated
 //   main          checks the folders, scans, filters and acts
 //
-// Exit status: 0 all done, 1 some file could not be moved, put back or
-// saved, 2 bad usage or bad input.
+// Exit status: 0 all done, 1 some folder could not be read or some file could
+// not be moved, put back or saved, 2 bad usage or bad input.
 
 #include "actions/ResultRows.h"
 #include "actions/TextExport.h"
@@ -74,6 +74,17 @@ QString shownFolder(QString folder)
     return visibleText(folder);
 }
 
+/**
+ * The one line for a folder that could not be read, as find(1) prints it:
+ * "chronopurge-cli: PATH: Permission denied". Every folder the walk could
+ * not read, whatever the reason, is named through this line.
+ */
+void reportUnreadableFolder(const QByteArray& folder, int error)
+{
+    std::fprintf(stderr, "chronopurge-cli: %s: %s\n", qPrintable(shownFolder(platform::pathFromNative(folder))),
+                 std::strerror(error));
+}
+
 int usageError(const QString& message)
 {
     std::fprintf(stderr, "chronopurge-cli: %s\n%s\n", qPrintable(visibleText(message)), qPrintable(usageHint()));
@@ -84,9 +95,11 @@ void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elap
 {
     std::fprintf(stderr,
                  "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped: %lld\n"
+                 "files left out (names beginning with \"~\"): %lld\n"
                  "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
                  static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
-                 static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.unreadableFolders),
+                 static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.tildeNames),
+                 static_cast<long long>(counts.unreadableFolders),
                  double(elapsed.nsecsElapsed()) / 1e9, static_cast<long long>(peakMemoryKiB()));
 }
 
@@ -110,9 +123,11 @@ int listSaveOrTrash(const CommandLine& line)
     FoundFileTable table;
     std::atomic<bool> cancel = false;
     ScanFeedback feedback;
-    feedback.failure = [](const QString& location, int step, const QString& description) {
-        std::fprintf(stderr, "chronopurge-cli: %s (in %s at line %d)\n", qPrintable(visibleText(description)),
-                     qPrintable(location), step);
+    // Each folder that could not be read is one line, and the run ends with 1.
+    bool unreadable = false;
+    feedback.unreadableFolder = [&unreadable](const QByteArray& folder, int error) {
+        reportUnreadableFolder(folder, error);
+        unreadable = true;
     };
     // A folder given twice, or below another one given, would list its files
     // twice, and --trash would then find them gone on the second try.
@@ -129,7 +144,7 @@ int listSaveOrTrash(const CommandLine& line)
             rows[size_t(i)] = i;
     }
 
-    int status = 0;
+    int status = unreadable ? 1 : 0;
     RowPrinter printer(line.dateFormat, line.print0);
     if (!line.saveFile.isEmpty()) {
         if (const std::optional<QString> error = saveResultsText(line.saveFile, TableRows(table, rows))) {

@@ -25,6 +25,7 @@
 #include "platform/FileIdentity.h"
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -136,7 +137,10 @@ QStringList pathsFromPathList(const QByteArray& pathList);
 /** How many files `items` name and their total size as the scan recorded it; no file is looked at. */
 TrashSummary summarizeTrash(const std::vector<TrashItem>& items);
 
-/** The question before a request: "Move 3 files (12.4 KB) to the Trash?". */
-QString trashQuestionText(const TrashSummary& summary);
+/**
+ * The question before a request: "Move 3 files (12.4 KB) to the Trash?", the
+ * count with the locale's digit grouping ("Move 33,000 files ...").
+ */
+QString trashQuestionText(const TrashSummary& summary, const QLocale& locale = QLocale::system());
 
 } // namespace platform

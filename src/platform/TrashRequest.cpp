@@ -105,18 +105,18 @@ TrashSummary summarizeTrash(const std::vector<TrashItem>& items)
     return summary;
 }
 
-QString trashQuestionText(const TrashSummary& summary)
+QString trashQuestionText(const TrashSummary& summary, const QLocale& locale)
 {
     const QString files = summary.fileCount == 1
         ? QCoreApplication::translate("Trash", "1 file")
-        : QCoreApplication::translate("Trash", "%1 files").arg(summary.fileCount);
+        : QCoreApplication::translate("Trash", "%1 files").arg(locale.toString(summary.fileCount));
 #ifdef Q_OS_WIN
     // Windows users know the place by the name its desktop gives it.
     return QCoreApplication::translate("Trash", "Move %1 (%2) to the Recycle Bin?")
 #else
     return QCoreApplication::translate("Trash", "Move %1 (%2) to the Trash?")
 #endif
-        .arg(files, QLocale::system().formattedDataSize(summary.totalBytes));
+        .arg(files, locale.formattedDataSize(summary.totalBytes));
 }
 
 } // namespace platform

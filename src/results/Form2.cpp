@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/Failure.h"
 #include "app/Settings.h"
+#include "app/Translations.h"
 #include "app/WindowFont.h"
 #include "app/WindowPointer.h"
 #include "platform/CursorFile.h"
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeView>
@@ -122,6 +124,11 @@ void Form2::buildLayout()
         picker->setDateTime(initial);
         const int width = i == 3 ? 4815 : 5295;
         picker->setGeometry(twips(2280, rowTops[i], width, 375));
+        // The text field inside the picker sets the I-beam on itself, which
+        // would hide the window's pointer (the arrow, or the hourglass while
+        // busy) over the picker; it shows the window's pointer instead.
+        for (QLineEdit* field : picker->findChildren<QLineEdit*>())
+            field->unsetCursor();
         m_pickers[size_t(i)] = picker;
         connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this, i] { DTPicker_Change(i + 1); });
     }
@@ -252,7 +259,15 @@ void Form2::Form_Load()
 
 void Form2::setPickerFromText(int number, const QString& text)
 {
-    const std::optional<qint64> seconds = parseGeneralDate(text);
+    // A date stored under another language (the user changed LANG since) is
+    // read too; only a text no form of the program reads is reported. The
+    // other forms are gathered only when the current one does not read it.
+    std::optional<qint64> seconds = parseGeneralDate(text);
+    if (!seconds) {
+        if (m_storedDateLocales.isEmpty())
+            m_storedDateLocales = storedDateLocales(QLocale::system(), shippedLanguages());
+        seconds = parseStoredDate(text, m_storedDateLocales);
+    }
     if (!seconds)
         fail(QStringLiteral("Type mismatch"));
     QDateTimeEdit* edit = picker(number);

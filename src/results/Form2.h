@@ -26,6 +26,8 @@
 #include "results/TableReaders.h"
 #include "scan/FoundFileTable.h"
 
+#include <QList>
+#include <QLocale>
 #include <QWidget>
 
 #include <array>
@@ -154,6 +156,8 @@ private:
     bool m_loaded = false;
     /** Set while the program itself sets a picker, so that only user changes are written. */
     bool m_settingPicker = false;
+    /** The locales whose date forms the stored picker dates are read in, made at the first read. */
+    QList<QLocale> m_storedDateLocales;
     /** Set while "Send Checked To Recycle Bin" runs, and while "Save Results As Text File" runs. */
     bool m_trashRunning = false;
     bool m_saveRunning = false;

@@ -6,6 +6,7 @@
 #include "app/WindowPointer.h"
 
 #include <QRadioButton>
+#include <QTreeView>
 
 #include <array>
 #include <utility>
@@ -99,6 +100,8 @@ void Form2::PushButton1_Click()
     });
     guard.step(110, [&] {
         m_model->clear();
+        // The new list starts at its top, not where the old one was scrolled to.
+        m_list->scrollToTop();
     });
 
     // The rows are gathered here and shown at once after the duplicate pass,

@@ -1,5 +1,8 @@
 #include "scan/DateText.h"
 
+#include <QSet>
+#include <QStringList>
+
 #include <ctime>
 
 namespace {
@@ -66,6 +69,13 @@ qint64 localSecondsOf(const QDate& date, const QTime& time)
     const qint64 days = date.toJulianDay() - kJulianDayOfDayZero;
     const qint64 seconds = time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0;
     return days * kSecondsPerDay + seconds;
+}
+
+qint64 withinDateRange(qint64 localSeconds)
+{
+    static const qint64 first = localSecondsOf(QDate(100, 1, 1));
+    static const qint64 end = localSecondsOf(QDate(10000, 1, 1));
+    return localSeconds >= first && localSeconds < end ? localSeconds : 0;
 }
 
 qint64 localSecondsOf(const QDateTime& localDateTime)
@@ -161,6 +171,64 @@ std::optional<qint64> parseGeneralDate(const QString& text, const QLocale& local
     const QTime time = locale.toTime(trimmed, timeFormat);
     if (time.isValid())
         return localSecondsOf(QDate(1899, 12, 30), time);
+    return std::nullopt;
+}
+
+QList<QLocale> storedDateLocales(const QLocale& current, const QList<QLocale::Language>& languages)
+{
+    QList<QLocale> candidates{current};
+    for (const QLocale::Language language : languages) {
+        // The user's own territory comes first: "01/02/2022" is 1 February
+        // for an English speaker in Germany or Britain, 2 January in the US.
+        const QLocale inTerritory(language, current.territory());
+        if (inTerritory.language() == language)
+            candidates << inTerritory;
+        candidates << QLocale(language);
+        candidates << QLocale::matchingLocales(language, QLocale::AnyScript, QLocale::AnyTerritory);
+    }
+    candidates << QLocale::c();
+
+    // Many territories write dates alike; each form is tried once.
+    QList<QLocale> locales;
+    QSet<QString> forms;
+    for (const QLocale& locale : candidates) {
+        const QString dateFormat = generalDateFormat(locale);
+        QStringList form{dateFormat, generalTimeFormat(locale), locale.amText(), locale.pmText()};
+        if (dateFormat.contains(QLatin1String("MMM")))
+            form << locale.name(); // month names differ from locale to locale
+        const QString key = form.join(QChar(0));
+        if (!forms.contains(key)) {
+            forms.insert(key);
+            locales << locale;
+        }
+    }
+    return locales;
+}
+
+std::optional<qint64> parseStoredDate(const QString& text, const QList<QLocale>& locales)
+{
+    for (const QLocale& locale : locales) {
+        if (const std::optional<qint64> seconds = parseGeneralDate(text, locale))
+            return seconds;
+    }
+    // ISO 8601: a date alone, or a date and a time, the time with or without
+    // seconds and with a "T" or a space between them.
+    const QString trimmed = text.trimmed();
+    // (QDate's ISO reading takes the first ten characters and ignores the rest.)
+    if (const QDate date = QDate::fromString(trimmed, Qt::ISODate); date.isValid() && trimmed.size() == 10)
+        return localSecondsOf(date);
+    // Without an offset the text is a wall-clock time, read apart from the
+    // date so that a time the clocks skipped is kept as written.
+    if (trimmed.size() > 11 && (trimmed.at(10) == QLatin1Char('T') || trimmed.at(10) == QLatin1Char(' '))) {
+        const QDate date = QDate::fromString(trimmed.left(10), Qt::ISODate);
+        const QTime time = QTime::fromString(trimmed.mid(11), Qt::ISODate);
+        if (date.isValid() && time.isValid())
+            return localSecondsOf(date, QTime(time.hour(), time.minute(), time.second()));
+    }
+    // With an offset ("Z", "+01:00") it names an instant.
+    const QDateTime moment = QDateTime::fromString(trimmed, Qt::ISODate);
+    if (moment.isValid() && moment.timeSpec() != Qt::LocalTime)
+        return localSecondsOf(moment.toLocalTime());
     return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QLocale>
 #include <QString>
 
@@ -35,9 +36,19 @@ QDateTime dateTimeOf(qint64 localSeconds);
 /**
  * Local seconds of a whole UTC second, by the time-zone rules in force at that
  * instant. A file time is cut to its whole second before: the second it
- * began in, also before 1970 (-0.3 s is -1 s), never rounded up.
+ * began in, also before 1970 (-0.3 s is -1 s), never rounded up. A local
+ * date before the year 100 or after 9999 gives 0 (see withinDateRange).
  */
 qint64 localSecondsFromUtc(qint64 utcSeconds);
+
+/**
+ * `localSeconds` when its date lies in the years 100 to 9999, the dates a
+ * date value holds; else 0, day 0 at midnight, as a date that cannot be
+ * converted has always read. Such dates (a file time set far off, which
+ * ext4 and tmpfs keep) then show as a time alone and count as 30 December
+ * 1899 in every range.
+ */
+qint64 withinDateRange(qint64 localSeconds);
 
 /** The date part of the general date form: the short date with a four-digit year. */
 QString generalDateFormat(const QLocale& locale);
@@ -49,6 +60,24 @@ QString generalDateText(qint64 localSeconds, const QLocale& locale = QLocale::sy
 
 /** Reads a general date text back; std::nullopt when it is not one under `locale`. */
 std::optional<qint64> parseGeneralDate(const QString& text, const QLocale& locale = QLocale::system());
+
+/**
+ * The locales whose general date form a stored date may be in, in the order
+ * they are tried: `current` first; then, for each of `languages` (those the
+ * program ships), the language in the current territory, in its main
+ * territory and in every other territory; the C locale last. Locales that
+ * write dates alike are given once.
+ */
+QList<QLocale> storedDateLocales(const QLocale& current, const QList<QLocale::Language>& languages);
+
+/**
+ * Reads a date stored as text (a picker's value): the general date form of
+ * each of `locales` in turn, then ISO 8601 ("2022-01-01", "2022-01-01
+ * 20:22:01", "2022-01-01T20:22:01", with an offset taken to local time);
+ * std::nullopt when none reads it. A text another locale wrote is read even
+ * after the user changed language.
+ */
+std::optional<qint64> parseStoredDate(const QString& text, const QList<QLocale>& locales);
 
 /**
  * The general date text of many dates under one locale, each day's date and

@@ -63,5 +63,8 @@ double FileTimeToDayNumber(qint64 fileTime)
     }
     const qint64 utc = seconds - 11644473600LL;
     const qint64 local = localSecondsFromUtc(utc);
+    // A date out of range reads as day 0 at midnight, without a fraction.
+    if (local == 0)
+        return 0;
     return double(local) / double(kSecondsPerDay) + double(remainder) / 1e7 / double(kSecondsPerDay);
 }

@@ -15,6 +15,11 @@ bool dropsFolderSilently(int error)
         || error == ENAMETOOLONG || error == kFolderChanged;
 }
 
+bool isNoFolderThere(int error)
+{
+    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == kFolderChanged;
+}
+
 namespace {
 
 // The most room a thread's own listing keeps from one folder to the next.
@@ -29,6 +34,7 @@ void copyOutListing(FolderListing& read, FolderListing& listing)
     listing.failedCall = read.failedCall;
     listing.device = read.device;
     listing.skippedNames = read.skippedNames;
+    listing.tildeNames = read.tildeNames;
     listing.names.resize(0);
     listing.names.reserve(read.names.size());
     listing.names.append(read.names.constData(), read.names.size());

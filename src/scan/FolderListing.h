@@ -66,6 +66,8 @@ struct FolderListing {
     std::vector<ListedDevice> otherDevices;
     /** Entries left out because their names cannot be kept (on Windows, a lone surrogate); none on Linux. */
     qint64 skippedNames = 0;
+    /** Files left out because their names begin with "~" (TildeNames::Drop). */
+    qint64 tildeNames = 0;
 
     /** Empties the listing and keeps its memory for the next folder. */
     void clear()
@@ -78,6 +80,7 @@ struct FolderListing {
         subfolders.clear();
         otherDevices.clear();
         skippedNames = 0;
+        tildeNames = 0;
     }
     const char* nameData(const ListedName& name) const { return names.constData() + name.offset; }
 };
@@ -136,3 +139,6 @@ void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const F
  * path not found, not a folder, a link in its place, or a folder that changed.
  */
 bool dropsFolderSilently(int error);
+
+/** Whether a failure to open or list a folder means it is no longer there: gone, a file or a link in its place, or another folder. */
+bool isNoFolderThere(int error);

@@ -85,8 +85,10 @@ void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
             } else if (type != DT_REG) {
                 continue; // FIFOs, sockets and devices are not files to list
             }
-            if (tildeNames == TildeNames::Drop && name[0] == '~')
+            if (tildeNames == TildeNames::Drop && name[0] == '~') {
+                ++listing.tildeNames;
                 continue;
+            }
             if (!haveStatus)
                 continue;
             const ListedName stored = storeName(listing.names, name, length);

@@ -268,8 +268,9 @@ void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
                         : FolderSighting{};
                     listing.subfolders.push_back({storeName(listing.names, name.toUtf8()), seen});
                 }
-            } else if (!(tildeNames == TildeNames::Drop && name.startsWith(QLatin1Char('~')))
-                       && (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) || linkLeadsToFile(handle, name))) {
+            } else if (tildeNames == TildeNames::Drop && name.startsWith(QLatin1Char('~'))) {
+                ++listing.tildeNames;
+            } else if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) || linkLeadsToFile(handle, name)) {
                 const ListedName stored = storeName(listing.names, name.toUtf8());
                 listing.files.push_back({stored.offset, quint16(stored.length),
                                          attributes & FILE_ATTRIBUTE_REPARSE_POINT ? platform::FileType::Link

@@ -55,6 +55,12 @@ void reportFailure(const ScanFeedback& feedback, int step, int error)
         feedback.failure(walkLocation(), step, QString::fromLocal8Bit(std::strerror(error)));
 }
 
+void reportUnreadable(const ScanFeedback& feedback, const QByteArray& folder, int error)
+{
+    if (feedback.unreadableFolder && !isNoFolderThere(error))
+        feedback.unreadableFolder(folder, error);
+}
+
 // The starting folder `index`, opened when it is not held; the oldest one
 // held is let go when too many are.
 const StartingFolder& startingFolder(size_t index, WalkContext& context)
@@ -99,11 +105,6 @@ OpenedFolder openWalkFolder(const WalkFolder& folder, WalkContext& context)
                            folder.nativePath);
 }
 
-bool isNoFolderThere(int error)
-{
-    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == kFolderChanged;
-}
-
 // One call of the walk on `collection`, as GetSubDirectories2016 describes.
 void extend(std::vector<WalkFolder>& collection, bool recurse, WalkContext& context)
 {
@@ -113,6 +114,7 @@ void extend(std::vector<WalkFolder>& collection, bool recurse, WalkContext& cont
         OpenedFolder opened = openWalkFolder(folder, context);
         if (!opened.descriptor.isOpen()) {
             ++context.counts.unreadableFolders;
+            reportUnreadable(context.feedback, folder.nativePath, opened.error);
             if (isNoFolderThere(opened.error)) {
                 // Gone, a link or another folder in its place: skipped here,
                 // and left out when its level joins the collection.
@@ -148,6 +150,7 @@ void extend(std::vector<WalkFolder>& collection, bool recurse, WalkContext& cont
         if (listing.error == 0)
             continue;
         ++context.counts.unreadableFolders;
+        reportUnreadable(context.feedback, folder.nativePath, listing.error);
         if (dropsFolderSilently(listing.error)) {
             collection.erase(collection.begin() + qsizetype(i));
             --i;
@@ -219,6 +222,7 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
                        context.times);
             const FolderListing& listing = context.listing;
             counts.skippedNames += listing.skippedNames;
+            counts.tildeNames += listing.tildeNames;
             if (listing.error != 0 && std::strcmp(listing.failedCall, "open") == 0) {
                 // It was opened to find its subfolders; gone or changed since, it
                 // counts as a folder that could not be read (another failure

@@ -8,7 +8,8 @@ qint64 localSecondsFromUtc(qint64 utcSeconds)
 {
     const time_t instant = time_t(utcSeconds);
     struct tm local;
+    // 25569 days from 1899-12-30 to 1970-01-01.
     if (!localtime_r(&instant, &local))
-        return utcSeconds + 25569 * kSecondsPerDay;
-    return utcSeconds + local.tm_gmtoff + 25569 * kSecondsPerDay; // 25569 days from 1899-12-30 to 1970-01-01
+        return withinDateRange(utcSeconds + 25569 * kSecondsPerDay);
+    return withinDateRange(utcSeconds + local.tm_gmtoff + 25569 * kSecondsPerDay);
 }

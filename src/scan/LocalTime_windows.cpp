@@ -60,9 +60,9 @@ qint64 localSecondsFromUtc(qint64 utcSeconds)
     const FILETIME utcTime = fileTimeOf(seconds1601);
     // Before 1601 there are no rules to apply: such a time stays as it is.
     if (seconds1601 < 0 || !FileTimeToSystemTime(&utcTime, &utc))
-        return utcSeconds + dayZeroOffset;
+        return withinDateRange(utcSeconds + dayZeroOffset);
     const TIME_ZONE_INFORMATION rules = rulesOfYear(utc.wYear);
     if (!SystemTimeToTzSpecificLocalTime(&rules, &utc, &local) || !SystemTimeToFileTime(&local, &localTime))
-        return utcSeconds + dayZeroOffset;
-    return secondsOf(localTime) - kSecondsFrom1601To1970 + dayZeroOffset;
+        return withinDateRange(utcSeconds + dayZeroOffset);
+    return withinDateRange(secondsOf(localTime) - kSecondsFrom1601To1970 + dayZeroOffset);
 }

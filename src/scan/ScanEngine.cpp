@@ -258,11 +258,14 @@ private:
         const auto release = qScopeGuard([this, &node] { releaseBytes(node); });
         const FolderListing& listing = node.listing;
         counts.skippedNames += listing.skippedNames;
+        counts.tildeNames += listing.tildeNames;
         if (listing.error != 0) {
             // A folder the user may not read, one that is gone or changed, is
             // dropped silently with its files; any other failure is reported
             // and the walk goes on, with what was read before it.
             ++counts.unreadableFolders;
+            if (feedback.unreadableFolder && !isNoFolderThere(listing.error))
+                feedback.unreadableFolder(node.path, listing.error);
             const bool silent = dropsFolderSilently(listing.error);
             if (!silent && feedback.failure)
                 feedback.failure(walkLocation(), std::strcmp(listing.failedCall, "open") == 0 ? 112 : 118,

@@ -20,6 +20,7 @@
 #include "folders/DateKind.h"
 #include "scan/FoundFileTable.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +35,14 @@ struct ScanFeedback {
     std::function<void(qint64 folders, qint64 files)> progress;
     /** A failure for the error report (location, step, description), in walk order. */
     std::function<void(const QString& location, int step, const QString& description)> failure;
+    /**
+     * A folder that is there but could not be opened or read to the end
+     * (permission denied, an I/O error), with its path (bytes, ending in "/")
+     * and errno, in walk order. A folder that vanished or was replaced during
+     * the walk is not named. Called beside `failure`, which reports only the
+     * failures the window shows.
+     */
+    std::function<void(const QByteArray& folder, int error)> unreadableFolder;
 };
 
 struct ScanOptions {
@@ -52,6 +61,8 @@ struct ScanCounts {
      * lone UTF-16 surrogate. None on Linux, where every name is listed as its bytes.
      */
     qint64 skippedNames = 0;
+    /** Files left out because their names begin with "~". */
+    qint64 tildeNames = 0;
     /** Folders that could not be opened or read to the end, including found folders that changed before they were opened. */
     qint64 unreadableFolders = 0;
 };

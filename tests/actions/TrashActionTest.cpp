@@ -1,4 +1,5 @@
 #include "actions/TrashAction.h"
+#include "actions/UndoTrash.h"
 
 #include "TempTree.h"
 #include "../platform/TrashTestSupport.h"
@@ -131,4 +132,30 @@ TEST(TrashFailureSummary, Issue9_ANameWithALineFeedStaysOnItsLine)
     const QString text = trashFailureSummary(
         {{"/d/new\nline.txt", platform::TrashStatus::Failed, {}, {}, 13, "permission denied"}});
     EXPECT_EQ(text, QString::fromUtf8("This file could not be moved to the Trash:\n\n/d/new\u240Aline.txt: permission denied"));
+}
+
+TEST(TrashFailureSummary, Issue18_CountsInMessagesFollowTheLocalesDigitGrouping)
+{
+    const QLocale english("en_US");
+    const QLocale german("de_DE");
+    const platform::TrashSummary many{33000, 0};
+    EXPECT_TRUE(platform::trashQuestionText(many, english).startsWith("Move 33,000 files ("));
+    EXPECT_TRUE(platform::trashQuestionText(many, german).startsWith("Move 33.000 files ("));
+    EXPECT_TRUE(platform::trashQuestionText(many, QLocale::c()).startsWith("Move 33000 files ("));
+    EXPECT_EQ(restoreQuestionText(1002627, english), "Put back the 1,002,627 files of the last move to the Trash?");
+
+    std::vector<platform::TrashOutcome> outcomes;
+    for (int i = 0; i < 1500; ++i)
+        outcomes.push_back({QStringLiteral("/f%1").arg(i), platform::TrashStatus::Failed, {}, {}, 13, "permission denied"});
+    for (int i = 0; i < 2000; ++i)
+        outcomes.push_back({QStringLiteral("/later%1").arg(i), platform::TrashStatus::NotAttempted, {}, {}, 0, {}});
+    const QString text = trashFailureSummary(outcomes, english);
+    EXPECT_TRUE(text.startsWith("These 1,500 files could not be moved to the Trash:\n\n")) << qPrintable(text.left(80));
+    EXPECT_TRUE(text.contains("\n... and 1,480 more.\n"));
+    EXPECT_TRUE(text.endsWith("The move was cancelled; 2,000 files were left where they were."));
+
+    std::vector<platform::RestoreOutcome> stayed;
+    for (int i = 0; i < 1200; ++i)
+        stayed.push_back({QStringLiteral("/g%1").arg(i), platform::RestoreStatus::Failed, "its place is taken"});
+    EXPECT_TRUE(restoreFailureSummary(stayed, german).contains("... and 1.180 more."));
 }

@@ -244,3 +244,36 @@ TEST(Translation, WhyAFileStayedSpeaksGerman)
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     EXPECT_EQ(platform::saveFile(pipe, "list"), pipe + ": es ist eine benannte Pipe, keine gewöhnliche Datei");
 }
+
+// Issue 18: a question stays a question in German, a sentence a sentence.
+TEST(Translation, EachTranslationEndsWithItsSourcesPunctuation)
+{
+    QFile file(QStringLiteral(CHRONOPURGE_SOURCE_DIR "/translations/chronopurge_de.ts"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    QString source;
+    QStringList differing;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"source") {
+            source = xml.readElementText();
+        } else if (xml.name() == u"translation") {
+            const QString translation = xml.readElementText();
+            // Sentence punctuation only; "..." and the one-character ellipsis are the same ending.
+            const auto ending = [](QString text) {
+                text.replace(QString::fromUtf8("\u2026"), "...");
+                text = text.trimmed();
+                return !text.isEmpty() && QStringLiteral(".?!:").contains(text.back()) ? text.back() : QChar();
+            };
+            if (ending(source) != ending(translation))
+                differing << source + " -> " + translation;
+        }
+    }
+    EXPECT_EQ(differing.join('\n').toStdString(), "");
+    // The undo question in both languages.
+    EXPECT_TRUE(restoreQuestionText(3).endsWith('?'));
+    const Translations german(QLocale(QLocale::German, QLocale::Germany), programFolder());
+    EXPECT_TRUE(restoreQuestionText(3).endsWith('?'));
+    EXPECT_TRUE(restoreQuestionText(1).endsWith('?'));
+}

@@ -14,6 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include <grp.h>
+#include <unistd.h>
+
 struct CliResult {
     int exitCode = -1;
     QByteArray out;
@@ -67,6 +72,11 @@ public:
     /** Sets an environment variable for every later run. */
     void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
 
+    /** Runs the program as `user` (its group the same number) from now on; needs root. */
+    void runAs(uid_t user) { m_user = user; }
+    /** The exit status of a run that could not become the user runAs() named. */
+    static constexpr int kCouldNotChangeUser = 99;
+
     static QString program() { return qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + "/chronopurge-cli"; }
 
 private:
@@ -82,6 +92,14 @@ private:
         for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
             environment.insert(it.key(), it.value());
         cli.setProcessEnvironment(environment);
+        if (m_user) {
+            // As another user: no supplementary groups, then the group, then the user.
+            const uid_t user = *m_user;
+            cli.setChildProcessModifier([user] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)
+                    ::_exit(kCouldNotChangeUser);
+            });
+        }
         cli.start(executable, arguments);
         cli.write(input);
         cli.closeWriteChannel();
@@ -95,6 +113,7 @@ private:
 
     const TempTree& m_tree;
     QHash<QString, QString> m_environment;
+    std::optional<uid_t> m_user;
 };
 
 inline QDateTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)

@@ -8,10 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,6 +48,9 @@ TEST_F(Cli, HelpAndVersionGoToStandardOutputAndSucceed)
                                  "--undo", "--undo-list", "--version", "Exit status:"})
             EXPECT_TRUE(help.out.contains(name)) << name;
         EXPECT_FALSE(help.out.contains("--today")) << "the tests' own option stays out of the help";
+        // Issue 18: what is left out, and the status of a folder that could not be read.
+        EXPECT_TRUE(help.out.contains("Files whose names begin with \"~\" are\nleft out (--stats counts them).\n"));
+        EXPECT_TRUE(help.out.contains("  1  some folder could not be read")) << help.out.toStdString();
     }
     const CliResult version = cli.run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
@@ -342,11 +347,14 @@ TEST_F(Cli, StatsCountTheWalkOnStandardError)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.lines().size(), 1);
     const QStringList stats = result.errorLines();
-    ASSERT_EQ(stats.size(), 7) << result.errors.toStdString();
-    EXPECT_EQ(stats.mid(0, 5), (QStringList{"folders walked: 2", "files listed: 2", "rows: 1",
-                                            "names skipped: 0", "folders that could not be read: 0"}));
-    EXPECT_TRUE(stats[5].startsWith("time: ") && stats[5].endsWith(" s")) << stats[5].toStdString();
-    EXPECT_TRUE(stats[6].startsWith("peak memory: ")) << stats[6].toStdString();
+    ASSERT_EQ(stats.size(), 8) << result.errors.toStdString();
+    // The file whose name begins with "~" is left out and counted (issue 18).
+    EXPECT_EQ(stats.mid(0, 6), (QStringList{"folders walked: 2", "files listed: 2", "rows: 1",
+                                            "names skipped: 0",
+                                            "files left out (names beginning with \"~\"): 1",
+                                            "folders that could not be read: 0"}));
+    EXPECT_TRUE(stats[6].startsWith("time: ") && stats[6].endsWith(" s")) << stats[6].toStdString();
+    EXPECT_TRUE(stats[7].startsWith("peak memory: ")) << stats[7].toStdString();
 }
 
 TEST_F(Cli, SavesTheRowsAndAFailedSaveExitsWithOne)
@@ -425,4 +433,91 @@ TEST_F(Cli, TrashPrintsWhatMovedAndReportsWhatStayedWithStatusOne)
     EXPECT_FALSE(QFile::exists(tree.path("r/old.txt")));
     EXPECT_TRUE(QFile::exists(cli.trash() + "/info/old.txt.trashinfo"));
     EXPECT_TRUE(QFile::exists(tree.path("r/new.txt")));
+}
+
+TEST_F(Cli, Issue18_EachFolderThatCannotBeReadIsOneLineOnStandardErrorAndTheStatusIsOne)
+{
+    tree.file("r/a.txt", utc(2019, 3, 1));
+    tree.file("r/locked/hidden.txt", utc(2019, 3, 1));
+    tree.file("r/sub/locked too/hidden.txt", utc(2019, 3, 1));
+    tree.file("r/z/two.txt", utc(2019, 3, 1));
+    ::chmod(QFile::encodeName(tree.root()).constData(), 0755);
+    for (const char* locked : {"r/locked", "r/sub/locked too"})
+        ::chmod(QFile::encodeName(tree.path(locked)).constData(), 0);
+    // Root reads every folder whatever its mode: the program runs as nobody then.
+    if (::geteuid() == 0)
+        cli.runAs(65534);
+
+    const CliResult result = cli.run({"--stats", "--all", tree.path("r")});
+    for (const char* locked : {"r/locked", "r/sub/locked too"})
+        ::chmod(QFile::encodeName(tree.path(locked)).constData(), 0755);
+    if (result.exitCode == CliRunner::kCouldNotChangeUser)
+        GTEST_SKIP() << "cannot become an unprivileged user to test an unreadable folder";
+
+    EXPECT_EQ(result.exitCode, 1);
+    QStringList paths;
+    for (const QString& line : result.lines())
+        paths << line.section('\t', 0, 0);
+    EXPECT_EQ(paths, (QStringList{tree.path("r/a.txt"), tree.path("r/z/two.txt")}));
+    const QStringList errors = result.errorLines();
+    ASSERT_GE(errors.size(), 2) << result.errors.toStdString();
+    EXPECT_EQ(errors.mid(0, 2), (QStringList{"chronopurge-cli: " + tree.path("r/locked") + ": Permission denied",
+                                             "chronopurge-cli: " + tree.path("r/sub/locked too") + ": Permission denied"}));
+    EXPECT_TRUE(errors.contains("folders that could not be read: 2")) << result.errors.toStdString();
+
+    // Without an unreadable folder the status is 0 again.
+    const CliResult fine = cli.run({"--all", tree.path("r/z")});
+    EXPECT_EQ(fine.exitCode, 0);
+    EXPECT_TRUE(fine.errors.isEmpty()) << fine.errors.toStdString();
+}
+
+TEST_F(Cli, Issue18_DatesBeforeTheYear100OrAfter9999AreDayZero)
+{
+    // tmpfs keeps such file times; most other file systems clamp them.
+    QTemporaryDir shm("/dev/shm/chronopurge-test-XXXXXX");
+    if (!shm.isValid())
+        GTEST_SKIP() << "no /dev/shm here";
+    const QString folder = shm.path();
+    const struct {
+        const char* name;
+        qint64 seconds;
+    } files[] = {{"far.txt", QDateTime(QDate(10000, 1, 1), QTime(1, 0), Qt::UTC).toSecsSinceEpoch()},
+                 {"early.txt", QDateTime(QDate(36, 12, 26), QTime(11, 33), Qt::UTC).toSecsSinceEpoch()},
+                 {"usual.txt", QDateTime(QDate(2019, 3, 1), QTime(10, 0), Qt::UTC).toSecsSinceEpoch()}};
+    for (const auto& file : files) {
+        const QByteArray path = QFile::encodeName(folder + '/' + file.name);
+        QFile(QString::fromUtf8(path)).open(QIODevice::WriteOnly);
+        const timespec times[2] = {{file.seconds, 0}, {file.seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+        struct stat status;
+        ASSERT_EQ(::stat(path.constData(), &status), 0);
+        if (status.st_mtim.tv_sec != file.seconds)
+            GTEST_SKIP() << "/dev/shm does not keep a file time of " << file.seconds;
+    }
+
+    const CliResult iso = cli.run({"--all", "--date-format", "iso", folder});
+    EXPECT_EQ(iso.exitCode, 0) << iso.errors.toStdString();
+    QStringList lines = iso.lines();
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{folder + "/early.txt\t1899-12-30 00:00:00", folder + "/far.txt\t1899-12-30 00:00:00",
+                                  folder + "/usual.txt\t2019-03-01 10:00:00"}));
+    // In the locale's form day 0 is a time alone, and every range counts it as 30 December 1899.
+    const CliResult before = cli.run({"--before", "1900-01-01", folder});
+    lines = before.lines();
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{folder + "/early.txt\t12:00:00 AM", folder + "/far.txt\t12:00:00 AM"}));
+    EXPECT_EQ(cli.run({"--after", "9000-01-01", folder}).lines(), QStringList());
+}
+
+TEST(CliManual, Issue18_SaysWhatIsLeftOutAndWhatStatusOneMeans)
+{
+    QFile manual(QStringLiteral(CHRONOPURGE_SOURCE_DIR "/docs/man/chronopurge-cli.1"));
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(manual.readAll());
+    const QString exitStatus = text.section(".SH EXIT STATUS", 1).section(".SH ", 0, 0);
+    EXPECT_TRUE(exitStatus.contains("Some folder could not be read")) << qPrintable(exitStatus);
+    EXPECT_TRUE(exitStatus.contains("chronopurge\\-cli: /data/private: Permission denied"));
+    const QString stats = text.section(".B \\-\\-stats", 1).section(".TP", 0, 0);
+    EXPECT_TRUE(stats.contains("the files left out\nbecause their names begin with")) << qPrintable(stats);
+    EXPECT_TRUE(text.contains("Names that begin with\n.RB \\(lq ~ \\(rq\nare left out"));
 }

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -354,4 +355,40 @@ TEST_F(Form2Test, SelectAllAndUnselectAllRepaintTheRowsOnScreen)
     window.PushButton5_Click();
     QApplication::processEvents();
     EXPECT_GE(paints.count, 1);
+}
+
+TEST_F(Form2Test, Issue18_ThePickersShowTheWindowsPointerNotAnIBeam)
+{
+    Form2& window = arrive();
+    window.show();
+    QWidget* field = window.picker(1)->childAt(window.picker(1)->rect().center());
+    ASSERT_NE(field, nullptr);
+    moveOver(window.picker(1));
+    EXPECT_EQ(field->cursor().shape(), Qt::ArrowCursor);
+    // While busy the hourglass shows over the pickers too.
+    window.pointer().setState(PointerState::Busy);
+    for (int number = 1; number <= 5; ++number) {
+        QWidget* part = window.picker(number)->childAt(window.picker(number)->rect().center());
+        ASSERT_NE(part, nullptr) << number;
+        EXPECT_EQ(part->cursor().shape(), Qt::WaitCursor) << number;
+    }
+}
+
+TEST_F(Form2Test, Issue18_ANewStartFindingShowsTheListFromItsTop)
+{
+    for (int i = 0; i < 500; ++i)
+        table.append(QString("/many/%1").arg(i), at(2024, 3, 10));
+    Form2& window = arrive();
+    window.show();
+    window.PushButton1_Click();
+    QApplication::processEvents();
+    QScrollBar* scrollBar = window.listView()->verticalScrollBar();
+    window.listView()->scrollToBottom();
+    QApplication::processEvents();
+    ASSERT_GT(scrollBar->value(), 0);
+
+    window.PushButton1_Click();
+    QApplication::processEvents();
+    EXPECT_EQ(scrollBar->value(), 0);
+    EXPECT_EQ(window.listView()->indexAt(QPoint(1, 1)).row(), 0);
 }

@@ -259,3 +259,28 @@ TEST_F(Form2Test, ATimeTheClocksSkippedIsShownAndStoredAsWritten)
     EXPECT_EQ(stored("DTP3"), generalDateText(skipped));
     EXPECT_TRUE(dialogs.errorReports().isEmpty());
 }
+
+// Run under LC_ALL=de_DE.UTF-8 and under LC_ALL=en_US.UTF-8 as well (tests/extra.cmake).
+TEST_F(Form2Test, Issue18_DatesStoredUnderTheOtherLanguageAreReadAndOnlyGarbageIsReported)
+{
+    const QLocale current = QLocale::system();
+    const QLocale other = current.language() == QLocale::German ? QLocale("en_US") : QLocale("de_DE");
+    const qint64 evening = at(2022, 1, 1, 20, 22) + 1;
+    store.write("DTP1", generalDateText(evening, other));
+    store.write("DTP2", generalDateText(at(2021, 12, 24), other));
+    store.write("DTP3", "2020-05-06 07:08:09");
+    store.write("DTP4", "Donnerstag");
+    store.write("DTP5", generalDateText(evening, current));
+    Form2& window = load();
+    const QStringList reports = dialogs.errorReports();
+    ASSERT_EQ(reports.size(), 1) << qPrintable(reports.join("\n--\n"));
+    EXPECT_TRUE(reports[0].startsWith("Type mismatch\r\nin Chronopurge2021/08/31.Form2.Form_Load at line 116\r\r"))
+        << qPrintable(reports[0]);
+    EXPECT_EQ(window.pickerSeconds(1), evening);
+    EXPECT_EQ(window.pickerSeconds(2), at(2021, 12, 24));
+    EXPECT_EQ(window.pickerSeconds(3), at(2020, 5, 6, 7, 8) + 9);
+    EXPECT_EQ(window.pickerSeconds(4), at(2024, 2, 29)); // kept what it held before
+    EXPECT_EQ(window.pickerSeconds(5), evening);
+    // Reading writes nothing: the keys keep their texts until the user picks a date.
+    EXPECT_EQ(stored("DTP1"), generalDateText(evening, other));
+}

@@ -1,4 +1,5 @@
 #include "scan/DateText.h"
+#include "scan/FileDates.h"
 
 #include "TimeZoneGuard.h"
 
@@ -80,4 +81,62 @@ TEST(DateText, TheCachesGiveTheSameTextAsFormattingEachDate)
         EXPECT_EQ(utf8.append(kNoDate, out), 0);
         EXPECT_EQ(out, "row\t");
     }
+}
+
+TEST(DateText, Issue18_AStoredDateIsReadInTheFormsOfEveryShippedLanguageAndInIso)
+{
+    const QList<QLocale::Language> shipped{QLocale::English, QLocale::German};
+    const qint64 evening = localSecondsOf(QDate(2022, 1, 1), QTime(20, 22, 1));
+    const qint64 midnight = localSecondsOf(QDate(2022, 2, 1));
+    const struct {
+        const char* writer;
+        const char* reader;
+    } cases[] = {{"en_US", "de_DE"}, {"de_DE", "en_US"}, {"en_GB", "de_DE"}, {"C", "de_DE"},
+                 {"de_AT", "C"},     {"de_CH", "en_GB"}, {"en_US", "C"}};
+    for (const auto& [writer, reader] : cases) {
+        const QList<QLocale> locales = storedDateLocales(QLocale(reader), shipped);
+        for (const qint64 seconds : {evening, midnight}) {
+            const QString text = generalDateText(seconds, QLocale(writer));
+            EXPECT_EQ(parseGeneralDate(text, QLocale(reader)), std::nullopt) << writer << " read as " << reader;
+            EXPECT_EQ(parseStoredDate(text, locales), seconds) << writer << " read as " << reader << ": " << qPrintable(text);
+        }
+    }
+
+    // A text the current locale reads is read its way, whatever other forms would say.
+    const QString ambiguous = generalDateText(midnight, QLocale("en_GB")); // 01/02/2022
+    EXPECT_EQ(parseStoredDate(ambiguous, storedDateLocales(QLocale("en_US"), shipped)), localSecondsOf(QDate(2022, 1, 2)));
+    EXPECT_EQ(parseStoredDate(ambiguous, storedDateLocales(QLocale("en_GB"), shipped)), midnight);
+    // An English speaker in Germany writes day before month.
+    EXPECT_EQ(parseStoredDate(ambiguous, storedDateLocales(QLocale("de_DE"), shipped)), midnight);
+
+    const QList<QLocale> german = storedDateLocales(QLocale("de_DE"), shipped);
+    EXPECT_EQ(parseStoredDate("2022-01-01", german), localSecondsOf(QDate(2022, 1, 1)));
+    EXPECT_EQ(parseStoredDate("2022-01-01 20:22:01", german), evening);
+    EXPECT_EQ(parseStoredDate("2022-01-01T20:22:01", german), evening);
+    EXPECT_EQ(parseStoredDate("2022-01-01T20:22:01Z", german), evening); // the tests run in UTC
+    for (const char* garbage : {"", "the day before yesterday", "2022-13-01", "32.01.2022", "1/1/2022 25:00:00 PM"})
+        EXPECT_EQ(parseStoredDate(garbage, german), std::nullopt) << garbage;
+}
+
+TEST(DateText, Issue18_ATimeTheClocksSkippedIsKeptInIsoForm)
+{
+    TimeZoneGuard zone("Europe/Berlin");
+    const QList<QLocale> locales = storedDateLocales(QLocale("en_US"), {QLocale::English});
+    EXPECT_EQ(parseStoredDate("2021-03-28 02:30:00", locales), localSecondsOf(QDate(2021, 3, 28), QTime(2, 30)));
+}
+
+TEST(DateText, Issue18_DatesBeforeTheYear100OrAfter9999AreDayZero)
+{
+    const qint64 year10000 = QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    const qint64 year99 = QDateTime(QDate(99, 12, 31), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
+    EXPECT_EQ(localSecondsFromUtc(year10000), 0);
+    EXPECT_EQ(localSecondsFromUtc(year10000 - 1), localSecondsOf(QDate(9999, 12, 31), QTime(23, 59, 59)));
+    EXPECT_EQ(localSecondsFromUtc(year99), 0);
+    EXPECT_EQ(localSecondsFromUtc(year99 + 86400), localSecondsOf(QDate(100, 1, 1), QTime(12, 0)));
+    EXPECT_EQ(FileTimeToDayNumber((year10000 + 11644473600LL) * 10000000 + 5), 0.0);
+    LocalTimeCache cache;
+    EXPECT_EQ(cache.localSeconds(year10000 + 3600), 0);
+    EXPECT_EQ(cache.localSeconds(year10000 + 7200), 0);
+    // Day 0 shows as a time alone.
+    EXPECT_EQ(generalDateText(localSecondsFromUtc(year99), QLocale("de_DE")), "00:00:00");
 }
