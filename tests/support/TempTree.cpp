@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <ftw.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +40,24 @@ TempTree::TempTree()
 {
     if (!m_dir.isValid())
         throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempTree::~TempTree()
+{
+    // Deepest first, links not followed, mounts not entered. A folder a test
+    // left unreadable is opened up on the first pass and emptied on the second.
+    const QByteArray root = bytesOf(m_dir.path());
+    for (int pass = 0; pass < 2; ++pass) {
+        ::nftw(
+            root.constData(),
+            [](const char* path, const struct stat*, int flag, FTW*) {
+                if (flag == FTW_DNR)
+                    ::chmod(path, 0700);
+                ::remove(path);
+                return 0;
+            },
+            16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
+    }
 }
 
 QString TempTree::file(const QString& relative, const QByteArray& content)

@@ -10,6 +10,13 @@
 class TempTree {
 public:
     TempTree();
+    /**
+     * Removes the tree by its bytes: QTemporaryDir's own removal goes through
+     * Qt's names and leaves behind every name that is not UTF-8.
+     */
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
 
     /** The tree's root folder, without a trailing "/". */
     QString root() const { return m_dir.path(); }
