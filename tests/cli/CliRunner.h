@@ -51,19 +51,25 @@ public:
 
     /**
      * Runs the program with `arguments` given as bytes, as a shell passes a
-     * name that is not UTF-8 (QProcess would pass its text instead).
+     * name that is not UTF-8 (QProcess would pass its text instead), in the
+     * working folder `workingFolder` (bytes) when one is given.
      */
-    CliResult runBytes(const QList<QByteArray>& arguments) const
+    CliResult runBytes(const QList<QByteArray>& arguments, const QByteArray& workingFolder = {}) const
     {
-        // Each argument is made by printf from octal escapes; the "x" keeps
-        // a final line feed from being taken off.
+        // Each value is made by printf from octal escapes; the "x" keeps a
+        // final line feed from being taken off.
+        const auto assign = [](const QString& variable, const QByteArray& value) {
+            QString escaped;
+            for (const char byte : value)
+                escaped += QStringLiteral("\\%1").arg(uint(static_cast<unsigned char>(byte)), 3, 8, QLatin1Char('0'));
+            return QStringLiteral("%1=$(printf '%2x'); %1=${%1%x}; ").arg(variable, escaped);
+        };
         QString script;
+        if (!workingFolder.isEmpty())
+            script += assign(QStringLiteral("w"), workingFolder) + QStringLiteral("cd \"$w\" || exit 98; ");
         QString call = QStringLiteral("exec \"$0\"");
         for (qsizetype i = 0; i < arguments.size(); ++i) {
-            QString escaped;
-            for (const char byte : arguments[i])
-                escaped += QStringLiteral("\\%1").arg(uint(static_cast<unsigned char>(byte)), 3, 8, QLatin1Char('0'));
-            script += QStringLiteral("a%1=$(printf '%2x'); a%1=${a%1%x}; ").arg(i).arg(escaped);
+            script += assign(QStringLiteral("a%1").arg(i), arguments[i]);
             call += QStringLiteral(" \"$a%1\"").arg(i);
         }
         return start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script + call, program()}, {});

@@ -215,6 +215,17 @@ TEST_F(Cli, Issue18NamesThatAreNotUtf8AreListedAsFindListsThem)
     QList<QByteArray> inside = folder.out.split('\0');
     std::sort(inside.begin(), inside.end());
     EXPECT_EQ(inside, (QList<QByteArray>{"", root + "/dir-\xff/caf\xe9.txt", root + "/dir-\xff/inside.txt"}));
+    // So is the working folder: "." and a relative --save name inside it.
+    const CliResult here = cli.runBytes({"-0", "."}, root + "/dir-\xff");
+    EXPECT_EQ(here.exitCode, 0) << here.errors.toStdString();
+    QList<QByteArray> hereInside = here.out.split('\0');
+    std::sort(hereInside.begin(), hereInside.end());
+    EXPECT_EQ(hereInside, inside);
+    const CliResult hereSaved = cli.runBytes({"--save", "here.txt", "."}, root + "/dir-\xff");
+    EXPECT_EQ(hereSaved.exitCode, 0) << hereSaved.errors.toStdString();
+    QStringList hereLines = QString::fromUtf8(contentOf(root + "/dir-\xff/here.txt")).split("\r\n", Qt::SkipEmptyParts);
+    hereLines.sort();
+    EXPECT_EQ(hereLines, (QStringList{tree.path("r/dir-\uFFFD/caf\uFFFD.txt"), tree.path("r/dir-\uFFFD/inside.txt")}));
     const CliResult missing = cli.runBytes({root + "/gone-\xfe"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_EQ(missing.errorLines(), QStringList{"chronopurge-cli: " + tree.path("r/gone-\uFFFD") + ": no such folder"});
@@ -441,16 +452,19 @@ TEST_F(Cli, Issue18_EachFolderThatCannotBeReadIsOneLineOnStandardErrorAndTheStat
     tree.file("r/locked/hidden.txt", utc(2019, 3, 1));
     tree.file("r/sub/locked too/hidden.txt", utc(2019, 3, 1));
     tree.file("r/z/two.txt", utc(2019, 3, 1));
+    // A name that is not UTF-8 is named with U+FFFD (issue 18).
+    const QString lockedBytes = platform::pathFromNative("r/z/y/locked-\xfe\xed\xa0\x80");
+    tree.file(lockedBytes + "/hidden.txt", utc(2019, 3, 1));
     ::chmod(QFile::encodeName(tree.root()).constData(), 0755);
-    for (const char* locked : {"r/locked", "r/sub/locked too"})
-        ::chmod(QFile::encodeName(tree.path(locked)).constData(), 0);
+    for (const QString& locked : {QStringLiteral("r/locked"), QStringLiteral("r/sub/locked too"), lockedBytes})
+        ::chmod(platform::nativePath(tree.path(locked)).constData(), 0);
     // Root reads every folder whatever its mode: the program runs as nobody then.
     if (::geteuid() == 0)
         cli.runAs(65534);
 
     const CliResult result = cli.run({"--stats", "--all", tree.path("r")});
-    for (const char* locked : {"r/locked", "r/sub/locked too"})
-        ::chmod(QFile::encodeName(tree.path(locked)).constData(), 0755);
+    for (const QString& locked : {QStringLiteral("r/locked"), QStringLiteral("r/sub/locked too"), lockedBytes})
+        ::chmod(platform::nativePath(tree.path(locked)).constData(), 0755);
     if (result.exitCode == CliRunner::kCouldNotChangeUser)
         GTEST_SKIP() << "cannot become an unprivileged user to test an unreadable folder";
 
@@ -460,10 +474,11 @@ TEST_F(Cli, Issue18_EachFolderThatCannotBeReadIsOneLineOnStandardErrorAndTheStat
         paths << line.section('\t', 0, 0);
     EXPECT_EQ(paths, (QStringList{tree.path("r/a.txt"), tree.path("r/z/two.txt")}));
     const QStringList errors = result.errorLines();
-    ASSERT_GE(errors.size(), 2) << result.errors.toStdString();
-    EXPECT_EQ(errors.mid(0, 2), (QStringList{"chronopurge-cli: " + tree.path("r/locked") + ": Permission denied",
-                                             "chronopurge-cli: " + tree.path("r/sub/locked too") + ": Permission denied"}));
-    EXPECT_TRUE(errors.contains("folders that could not be read: 2")) << result.errors.toStdString();
+    ASSERT_GE(errors.size(), 3) << result.errors.toStdString();
+    EXPECT_EQ(errors.mid(0, 3), (QStringList{"chronopurge-cli: " + tree.path("r/locked") + ": Permission denied",
+                                             "chronopurge-cli: " + tree.path("r/sub/locked too") + ": Permission denied",
+                                             "chronopurge-cli: " + tree.path("r/z/y/locked-\uFFFD\uFFFD\uFFFD\uFFFD") + ": Permission denied"}));
+    EXPECT_TRUE(errors.contains("folders that could not be read: 3")) << result.errors.toStdString();
 
     // Without an unreadable folder the status is 0 again.
     const CliResult fine = cli.run({"--all", tree.path("r/z")});
