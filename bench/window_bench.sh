@@ -56,12 +56,17 @@ cleanup() {
 trap cleanup EXIT
 "$build/bench/TreeGen" --files 10000 --seed 7 "$work/small" >/dev/null
 
-# A display number nobody else is likely to use.
-display=$((50 + RANDOM % 50))
-while [ -e "/tmp/.X11-unix/X$display" ]; do display=$((50 + RANDOM % 50)); done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number on descriptor 3 once
+# it takes connections.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+display=
+read -r -t 60 display <"$work/displayfd" || display=
+if ! [[ "$display" =~ ^[0-9]+$ ]]; then
+    echo "window_bench: Xvfb did not start" >&2
+    exit 1
+fi
 
 echo "# Window benchmark, $(date '+%Y-%m-%d %H:%M %Z')"
 echo

@@ -24,7 +24,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://brindlewick.example/chronopurge)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The layout is drawn for Arial's metrics (Liberation Sans has them), Qt's
-# own translations speak the user's language in standard dialogs, and
-# xdg-open shows the sample folders in the file manager.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-translations-l10n, xdg-utils")
+# own translations speak the user's language in standard dialogs, xdg-open
+# shows the sample folders in the file manager, and Qt's Wayland plugin opens
+# the windows on a Wayland desktop without going through Xwayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-translations-l10n, qt6-wayland, xdg-utils")
+# On Wayland, wl-copy keeps the copied text on the clipboard once the program
+# has ended (on X11 chronopurge-keep-clipboard does).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wl-clipboard")
 include(CPack)

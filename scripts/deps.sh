@@ -10,7 +10,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev libxcb1-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           fonts-liberation)
 case "${1:-build}" in
-    test) packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli desktop-file-utils appstream) ;;
+    # lintian and dpkg-shlibdeps check the Debian package.
+    test) packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli desktop-file-utils appstream dpkg-dev file lintian) ;;
     # The Debian package: dpkg-shlibdeps finds the libraries it needs.
     package) packages+=(dpkg-dev file) ;;
     # The Windows build: the mingw-w64 compiler (POSIX threads) and zstd for

@@ -38,10 +38,17 @@ export HOME="$scratch/home" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scra
 mkdir -p "$HOME" "$XDG_DATA_HOME/Trash" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
 # The X server comes first: Wine's desktop process, started with the prefix,
 # keeps the display it found then.
-display=$((60 + RANDOM % 30))
-while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number on descriptor 3 once
+# it takes connections.
+mkfifo "$scratch/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/displayfd" >/dev/null 2>&1 &
 xvfb_pid=$!
+display=
+read -r -t 60 display <"$scratch/displayfd" || display=
+if ! [[ "$display" =~ ^[0-9]+$ ]]; then
+    echo "FAILED: Xvfb did not start for the Windows tests" >&2
+    exit 1
+fi
 export DISPLAY=":$display"
 "$wine" wineboot -i >/dev/null 2>&1
 

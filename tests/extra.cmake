@@ -24,8 +24,11 @@ add_test(NAME Smoke.ProgramShowsItsWindowUnderXvfb
 set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
     SKIP_RETURN_CODE 77 LABELS smoke TIMEOUT 240)
 
-# The command line's tests run the built program.
+# The command line's tests run the built program, and test the parts of it
+# that other programs read (records, lists, rules) directly.
 add_dependencies(test_cli chronopurge-cli)
+target_sources(test_cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/RecordPrinter.cpp ${CMAKE_SOURCE_DIR}/src/cli/TrashList.cpp
+    ${CMAKE_SOURCE_DIR}/src/cli/RuleFile.cpp)
 
 # The shell completions of chronopurge-cli: bash runs them, zsh checks their syntax where installed.
 add_test(NAME Cli.ShellCompletion
@@ -41,8 +44,13 @@ add_test(NAME Install.IntoATemporaryPrefix
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/check_install.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
 # It runs alone: while it copies the build's samples their accessed dates move.
 set_tests_properties(Install.IntoATemporaryPrefix PROPERTIES LABELS install TIMEOUT 120 RUN_SERIAL TRUE)
-# Two xvfb-run -a started at once can pick the same display.
-set_tests_properties(Install.IntoATemporaryPrefix Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES RESOURCE_LOCK xvfb)
+
+# The Debian package of this build, checked by lintian where it is installed.
+# Alone for the same reason.
+add_test(NAME Install.DebianPackageIsLintianClean
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/check_package.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(Install.DebianPackageIsLintianClean PROPERTIES
+    LABELS install TIMEOUT 300 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 # The translation's test reads the .qm files built beside the program.
 add_dependencies(test_app translations)
 add_dependencies(test_screenshots translations)
@@ -61,3 +69,12 @@ foreach(language de_DE en_US)
 endforeach()
 # The command line's tests read its manual page from the sources.
 target_compile_definitions(test_cli PRIVATE CHRONOPURGE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# The clipboard after the program's end: a small program copies and ends as
+# the window does; the test reads the clipboard, and plays a clipboard
+# manager, over libxcb.
+add_executable(clipboard_exit_probe programs/clipboard_exit_probe.cpp)
+target_link_libraries(clipboard_exit_probe PRIVATE gui)
+set_target_properties(clipboard_exit_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CHRONOPURGE_PROGRAM_DIR})
+add_dependencies(test_platform clipboard_exit_probe chronopurge-keep-clipboard)
+target_include_directories(test_platform PRIVATE ${X11_xcb_INCLUDE_PATH})
+target_link_libraries(test_platform PRIVATE ${X11_xcb_LIB})

@@ -30,6 +30,8 @@ namespace {
 
 const char* const kHelpText
     = QT_TRANSLATE_NOOP("Form1", "Questions? Please contact Team Brindlewick at https://brindlewick.example/contact");
+// The address in the "Help" text (also in its translations), shown as a link.
+const char* const kContactAddress = "https://brindlewick.example/contact";
 const char* const kSamplesQuestion
     = QT_TRANSLATE_NOOP("Form1", "Would you like this software to open the folder where these sample files "
                                  "are stored (so that you can view them before working with them)?");
@@ -287,7 +289,7 @@ void Form1::PushButton1_Click()
 void Form1::PushButton2_Click()
 {
     GuardedProcedure guard(m_services.dialogs, location("PushButton2_Click"));
-    guard.step(100, [&] { m_services.dialogs.message(tr(kHelpText)); });
+    guard.step(100, [&] { m_services.dialogs.messageWithLink(tr(kHelpText), QString::fromLatin1(kContactAddress)); });
 }
 
 void Form1::PushButton3_Click()

@@ -17,6 +17,8 @@
 #include "app/ApplicationIdentity.h"
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/GraphicalSession.h"
+#include "app/ProgramEnd.h"
 #include "app/Translations.h"
 #include "platform/Clipboard.h"
 #include "platform/Clock.h"
@@ -31,17 +33,8 @@
 
 #include <cstdio>
 #include <optional>
-#include <unistd.h>
 
 namespace {
-
-// Closing a window ends the program at once: no further handler of any window
-// runs and nothing is saved, since every setting was written when it changed.
-[[noreturn]] void endProgram()
-{
-    std::fflush(nullptr);
-    ::_exit(0);
-}
 
 // The help, the version or a wrong option, printed on the terminal; nullopt
 // when the windows are to start.
@@ -73,7 +66,10 @@ int main(int argc, char* argv[])
         return answerOnTerminal(parseCommandLine(platform::programArguments(argc, argv))).value_or(0);
     }
 
+    // Without a window system Qt would abort; one line on the terminal says why instead.
+    std::optional<GraphicalSessionGuard> noSession(std::in_place);
     QApplication application(argc, argv);
+    noSession.reset();
     setApplicationIdentity();
     const QString programFolder = platform::programFolder();
     const Translations translations(QLocale::system(), programFolder);
@@ -91,7 +87,9 @@ int main(int argc, char* argv[])
     platform::SystemClock clock;
     platform::SystemClipboard clipboard;
     platform::QtProgressWindows progressWindows(&appTitle);
-    AppServices services{dialogs, settings, desktop, clock, programFolder, &endProgram, clipboard, progressWindows};
+    // Closing a window ends the program at once (ProgramEnd.h); the copied text stays on the clipboard.
+    const auto end = [&clipboard] { endProgram(clipboard); };
+    AppServices services{dialogs, settings, desktop, clock, programFolder, end, clipboard, progressWindows};
 
     Form1 form1(services);
     form1.Form_Load();

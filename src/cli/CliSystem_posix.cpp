@@ -33,6 +33,36 @@ std::optional<QString> folderProblem(const QString& folder)
     return std::nullopt;
 }
 
+std::optional<QString> openInputFile(const QString& path, FileWriters writers, QFile& file)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? QStringLiteral("no such file") : QString::fromLocal8Bit(std::strerror(errno));
+    struct stat status;
+    const auto refuse = [&](const QString& reason) {
+        ::close(fd);
+        return std::optional<QString>(reason);
+    };
+    if (::fstat(fd, &status) != 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(status.st_mode))
+        return refuse(S_ISDIR(status.st_mode) ? QStringLiteral("it is a folder") : QStringLiteral("not a regular file"));
+    if (writers == FileWriters::OnlyTheUser) {
+        // As ssh does with its keys: a file another user can change must not
+        // choose what this user's files go to the Trash. A group that can
+        // write is the user's own group, or the file is refused.
+        if (status.st_uid != ::geteuid() && status.st_uid != 0)
+            return refuse(QStringLiteral("refused: it belongs to another user"));
+        if ((status.st_mode & S_IWOTH) || ((status.st_mode & S_IWGRP) && status.st_gid != ::getegid()))
+            return refuse(QStringLiteral("refused: other users may change it (chmod go-w)"));
+    }
+    // Regular files never block; the flag only kept the opening from waiting.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return refuse(file.errorString());
+    return std::nullopt;
+}
+
 qint64 peakMemoryKiB()
 {
     struct rusage usage;

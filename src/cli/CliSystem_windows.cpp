@@ -5,6 +5,7 @@
 #include "platform/WindowsText.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <psapi.h>
 
@@ -38,4 +39,18 @@ qint64 peakMemoryKiB()
     if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
         return 0;
     return qint64(counters.PeakWorkingSetSize / 1024);
+}
+
+std::optional<QString> openInputFile(const QString& path, FileWriters, QFile& file)
+{
+    // FIXME: on Windows, who may write the file is not checked yet.
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("no such file");
+    if (!info.isFile())
+        return info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("not a regular file");
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    return std::nullopt;
 }

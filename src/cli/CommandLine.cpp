@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#include <cstring>
+
 namespace cli {
 
 namespace {
@@ -130,13 +132,25 @@ struct Options {
     QCommandLineOption threads = valued(QStringLiteral("threads"), QStringLiteral("N"));
     QCommandLineOption undo = flag(QStringLiteral("undo"));
     QCommandLineOption undoList = flag(QStringLiteral("undo-list"));
+    QCommandLineOption exclude = valued(QStringLiteral("exclude"), QStringLiteral("PATTERN"));
+    QCommandLineOption name = valued(QStringLiteral("name"), QStringLiteral("GLOB"));
+    QCommandLineOption iname = valued(QStringLiteral("iname"), QStringLiteral("GLOB"));
+    QCommandLineOption size = valued(QStringLiteral("size"), QStringLiteral("SIZE"));
+    QCommandLineOption oneFileSystem{QStringList{QStringLiteral("x"), QStringLiteral("one-file-system")}};
+    QCommandLineOption keepNewest = valued(QStringLiteral("keep-newest"), QStringLiteral("N"));
+    QCommandLineOption format = valued(QStringLiteral("format"), QStringLiteral("FORMAT"));
+    QCommandLineOption summary = flag(QStringLiteral("summary"));
+    QCommandLineOption trashFrom = valued(QStringLiteral("trash-from"), QStringLiteral("FILE"));
+    // Its file is the one operand it takes (the parser knows no optional values).
+    QCommandLineOption rules = flag(QStringLiteral("rules"));
     // Tests fix "today" with this; it is in no help text.
     QCommandLineOption fixedToday = valued(QStringLiteral("today"), QStringLiteral("DATE"));
 
     QList<QCommandLineOption> list() const
     {
         return {help, version, kind, after, before, on, between, olderThan, newerThan, all, dateFormat, print0,
-                save, trash, stats, threads, undo, undoList, fixedToday};
+                save, trash, stats, threads, undo, undoList, exclude, name, iname, size, oneFileSystem,
+                keepNewest, format, summary, trashFrom, rules, fixedToday};
     }
 };
 
@@ -228,11 +242,90 @@ void readRange(const QCommandLineParser& parser, const Options& options, QDate t
     }
 }
 
+/** Refuses every option given besides `action` and `allowed`. */
+void refuseOthers(const QCommandLineParser& parser, const QCommandLineOption& action,
+                  std::initializer_list<const QCommandLineOption*> allowed)
+{
+    for (const QString& name : parser.optionNames()) {
+        bool known = action.names().contains(name);
+        for (const QCommandLineOption* option : allowed)
+            known = known || option->names().contains(name);
+        if (!known)
+            refuse(QStringLiteral("%1 cannot be combined with %2").arg(dashed(action.names().last()), dashed(name)));
+    }
+}
+
+/** --exclude, --name, --iname, --size, -x and --keep-newest, and the filter they make. */
+void readFilters(const QCommandLineParser& parser, const Options& options, CommandLine& line)
+{
+    FilterChoices& choices = line.filterChoices;
+    choices.excludes = parser.values(options.exclude);
+    choices.names = parser.values(options.name);
+    choices.caseIgnoredNames = parser.values(options.iname);
+    for (const QString& text : parser.values(options.size)) {
+        const std::optional<SizeBound> bound = parseSizeBound(text);
+        if (!bound)
+            refuse(QStringLiteral("--size: '%1' is not a size (+N for at least N bytes, -N for at most; "
+                                  "N may end in b, k, M or G)").arg(text));
+        std::optional<qint64>& side = bound->side == SizeBound::Side::AtLeast ? choices.smallest : choices.largest;
+        if (side)
+            refuse(QStringLiteral("--size: only one +N and one -N can be given"));
+        side = bound->bytes;
+    }
+    choices.oneFileSystem = parser.isSet(options.oneFileSystem);
+    if (parser.isSet(options.keepNewest)) {
+        bool ok = false;
+        const QString text = parser.value(options.keepNewest);
+        choices.keepNewest = text.toLongLong(&ok);
+        if (!ok || choices.keepNewest < 0 || text.startsWith(QLatin1Char('+')))
+            refuse(QStringLiteral("--keep-newest: '%1' is not a number of files").arg(text));
+    }
+    if (choices.isEmpty())
+        return;
+    auto made = ScanFilter::make(choices);
+    if (const QString* error = std::get_if<QString>(&made))
+        refuse(*error);
+    line.filter = std::make_shared<const ScanFilter>(std::move(std::get<ScanFilter>(made)));
+}
+
+/** --format and --summary, and what they cannot go with. */
+void readOutputForm(const QCommandLineParser& parser, const Options& options, CommandLine& line)
+{
+    if (parser.isSet(options.format))
+        line.format = choice(parser, options.format,
+                             {std::pair{"rows", OutputFormat::Rows}, std::pair{"csv", OutputFormat::Csv},
+                              std::pair{"jsonl", OutputFormat::Jsonl}});
+    line.summary = parser.isSet(options.summary);
+    const auto refuseWith = [&](const QString& form, std::initializer_list<const QCommandLineOption*> others) {
+        for (const QCommandLineOption* other : others) {
+            if (parser.isSet(*other))
+                refuse(QStringLiteral("%1 cannot be combined with %2").arg(form, dashed(other->names().last())));
+        }
+    };
+    // Records are for other programs: the paths alone, a saved list, a
+    // summary or the paths moved are other answers.
+    if (line.format != OutputFormat::Rows)
+        refuseWith(QStringLiteral("--format ") + parser.value(options.format),
+                   {&options.print0, &options.save, &options.summary, &options.trash});
+    if (line.summary)
+        refuseWith(QStringLiteral("--summary"), {&options.print0, &options.save});
+}
+
 } // namespace
 
 std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& arguments, const QString& workingFolder,
                                                        QDate today)
 {
+    // "--rules=FILE" is "--rules FILE": the file is its operand.
+    static const QRegularExpression rulesWithFile(QStringLiteral("--rules=.*"), QRegularExpression::DotMatchesEverythingOption);
+    if (const qsizetype given = arguments.indexOf(rulesWithFile);
+        given > 0 && !arguments.mid(1, given - 1).contains(QStringLiteral("--"))) {
+        QStringList split = arguments;
+        split[given] = arguments[given].mid(qsizetype(std::strlen("--rules=")));
+        split.insert(given, QStringLiteral("--rules"));
+        return parseCommandLine(split, workingFolder, today);
+    }
+
     const Options options;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -264,6 +357,31 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& argume
             readUndo(parser, options, line);
             return line;
         }
+        if (parser.isSet(options.trashFrom)) {
+            refuseOthers(parser, options.trashFrom, {&options.print0});
+            if (!parser.positionalArguments().isEmpty())
+                refuse(QStringLiteral("--trash-from takes no folder: the list names the files"));
+            const QString list = parser.value(options.trashFrom);
+            if (list.isEmpty())
+                refuse(QStringLiteral("--trash-from needs a file name, or - for standard input"));
+            line.command = Command::TrashFrom;
+            line.print0 = parser.isSet(options.print0);
+            line.trashFrom = list == QLatin1String("-") ? list : QDir::cleanPath(QDir(workingFolder).absoluteFilePath(list));
+            return line;
+        }
+        if (parser.isSet(options.rules)) {
+            refuseOthers(parser, options.rules, {});
+            const QStringList positional = parser.positionalArguments();
+            if (positional.size() > 1)
+                refuse(QStringLiteral("--rules takes one rules file at most"));
+            line.command = Command::Rules;
+            if (!positional.isEmpty()) {
+                if (positional.first().isEmpty())
+                    refuse(QStringLiteral("--rules: the file name is empty"));
+                line.rulesFile = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(positional.first()));
+            }
+            return line;
+        }
         if (parser.isSet(options.fixedToday))
             today = dateValue(QStringLiteral("--today"), parser.value(options.fixedToday));
         readRange(parser, options, today, line);
@@ -289,6 +407,8 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& argume
                 refuse(QStringLiteral("--save needs a file name"));
             line.saveFile = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(parser.value(options.save)));
         }
+        readFilters(parser, options, line);
+        readOutputForm(parser, options, line);
         // The flag is the consent to move files, so it must say which: a
         // forgotten range would otherwise send every file to the Trash.
         if (line.trash && !line.range && !line.all)
@@ -308,6 +428,19 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& argume
     return line;
 }
 
+QString defaultRulesFile()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // A relative value is invalid and ignored, as the standard says.
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (home.isEmpty() || QDir::isRelativePath(home))
+            return {};
+        base = home + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(base + QStringLiteral("/chronopurge/rules"));
+}
+
 QString usageHint()
 {
     return QStringLiteral("Try 'chronopurge-cli --help' for more information.");
@@ -317,6 +450,8 @@ QString helpText()
 {
     return QStringLiteral(
         "Usage: chronopurge-cli [OPTION]... FOLDER...\n"
+        "  or:  chronopurge-cli --trash-from FILE\n"
+        "  or:  chronopurge-cli --rules [FILE]\n"
         "  or:  chronopurge-cli --undo [ID]\n"
         "  or:  chronopurge-cli --undo-list\n"
         "List the files below each FOLDER with their dates, in the order Chronopurge\n"
@@ -336,9 +471,26 @@ QString helpText()
         "  -k, --kind KIND            the date that counts: modified (the default),\n"
         "                             created or accessed\n"
         "\n"
+        "Filters (each may be repeated but -x and --keep-newest):\n"
+        "      --exclude PATTERN      leave out what matches: without a \"/\" a file or\n"
+        "                             folder name at any depth, with one the path below\n"
+        "                             the FOLDER; an excluded folder is not opened\n"
+        "      --name GLOB            only files whose name matches a GLOB\n"
+        "      --iname GLOB           the same without letter case\n"
+        "      --size +N, --size -N   only files of at least / at most N bytes; N may\n"
+        "                             end in b, k, M or G (powers of 1024)\n"
+        "  -x, --one-file-system      do not enter folders on another file system\n"
+        "      --keep-newest N        in each folder, never list the N newest files\n"
+        "                             (by the date of --kind) of those the filters keep\n"
+        "\n"
         "Output:\n"
         "      --date-format FORMAT   locale (the default: the locale's short date and\n"
         "                             time) or iso (YYYY-MM-DD HH:MM:SS, local time)\n"
+        "      --format FORMAT        rows (the default: path, TAB, date), csv or jsonl\n"
+        "                             (path, size, the three dates in ISO 8601,\n"
+        "                             device and inode; jsonl is what --trash-from reads)\n"
+        "      --summary              one line per FOLDER with its number of files and\n"
+        "                             their size, and a total, instead of the files\n"
         "  -0, --print0               print each path followed by a NUL and nothing else\n"
         "      --save FILE            write the paths to FILE, one a line with CR LF,\n"
         "                             instead of printing them\n"
@@ -349,16 +501,26 @@ QString helpText()
         "Trash:\n"
         "      --trash                move the files to the Trash without asking and\n"
         "                             print each path moved\n"
+        "      --trash-from FILE      move the files of a list made with --format jsonl\n"
+        "                             (- reads standard input), each only if it is\n"
+        "                             still the file listed\n"
         "      --undo [ID]            put back the files of the last request not yet\n"
         "                             undone, or of request ID\n"
         "      --undo-list            list the Trash requests, the newest first\n"
+        "\n"
+        "Rules:\n"
+        "      --rules [FILE]         run each line of FILE (default:\n"
+        "                             ~/.config/chronopurge/rules) as the FOLDERs and\n"
+        "                             options of one run, in order\n"
         "\n"
         "  -h, --help                 show this help and exit\n"
         "      --version              show the version and exit\n"
         "\n"
         "DATE is YYYY-MM-DD. AGE is a count and a unit: d (days), w (weeks), m (calendar\n"
         "months) or y (calendar years), e.g. 30d, 6m, 2y; a month before 31 March is\n"
-        "the last day of February. Names are printed with control characters shown as\n"
+        "the last day of February. GLOB and PATTERN know * ? [a-z] [!a-z], and \\\n"
+        "before a character that stands for itself; in a PATTERN ** stands for any\n"
+        "number of folders. Names are printed with control characters shown as\n"
         "visible signs (a TAB as U+2409) and each byte that is not UTF-8 as U+FFFD,\n"
         "unless -0 prints them as they are.\n"
         "\n"
@@ -366,12 +528,16 @@ QString helpText()
         "  0  all done\n"
         "  1  some folder could not be read (each is named on standard error), or\n"
         "     some file could not be moved, put back or saved\n"
-        "  2  bad usage or bad input (an unknown option, a bad value, a missing folder)\n"
+        "  2  bad usage or bad input (an unknown option, a bad value, a missing folder,\n"
+        "     a list or rule that cannot be read)\n"
         "\n"
         "Examples:\n"
         "  chronopurge-cli --older-than 90d ~/Downloads\n"
         "  chronopurge-cli --older-than 30d --trash ~/Downloads\n"
         "  chronopurge-cli --before 2020-01-01 -0 ~/Projects | xargs -0 ls -ld --\n"
+        "  chronopurge-cli --older-than 1y --exclude .git --size +100M --summary ~\n"
+        "  chronopurge-cli --older-than 1y --format jsonl ~ > list; (edit list)\n"
+        "  chronopurge-cli --trash-from list\n"
         "  chronopurge-cli --undo-list; chronopurge-cli --undo\n"
         "\n"
         "Full documentation: man chronopurge-cli\n");

@@ -8,22 +8,27 @@
 // Before ranges the second window uses, counted back from today by the local
 // calendar: subtractAge() does that arithmetic.
 
+#include "filter/RangeFilter.h"
+#include "filter/ScanFilter.h"
 #include "folders/DateKind.h"
-#include "results/RangeFilter.h"
 
 #include <QDate>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <variant>
 
 namespace cli {
 
-enum class Command { List, Undo, UndoList, Help, Version };
+enum class Command { List, Undo, UndoList, TrashFrom, Rules, Help, Version };
 
 /** How the listing shows dates: the locale's general date form, or YYYY-MM-DD HH:MM:SS. */
 enum class DateFormat { Locale, Iso };
+
+/** What each listed file prints: today's rows, or a record in CSV or JSON Lines. */
+enum class OutputFormat { Rows, Csv, Jsonl };
 
 struct CommandLine {
     Command command = Command::List;
@@ -44,6 +49,17 @@ struct CommandLine {
     int threads = 0;
     /** --undo ID; empty for the last request. */
     std::optional<quint64> undoId;
+    /** --exclude, --name, --iname, --size, -x and --keep-newest as given. */
+    FilterChoices filterChoices;
+    /** The filter they make; null when none is given. */
+    std::shared_ptr<const ScanFilter> filter;
+    OutputFormat format = OutputFormat::Rows;
+    /** --summary: counts and sizes per listed folder instead of rows. */
+    bool summary = false;
+    /** --trash-from FILE, absolute, or "-" for standard input. */
+    QString trashFrom;
+    /** --rules [FILE], absolute; empty for the default file. */
+    QString rulesFile;
 };
 
 /** Why the arguments cannot be used, as one line without the program's name. */
@@ -69,6 +85,12 @@ std::optional<QDate> subtractAge(QDate today, const QString& age);
  * what is left finds every file once.
  */
 QStringList withoutNestedFolders(const QStringList& folders);
+
+/**
+ * The rules file used when --rules names none: $XDG_CONFIG_HOME (else
+ * ~/.config) + "/chronopurge/rules"; empty when neither gives an absolute path.
+ */
+QString defaultRulesFile();
 
 /** The text of --help. */
 QString helpText();

@@ -2,13 +2,20 @@
 // scripts, schedules and benchmarks. It walks the folders given, as "Next >"
 // does, and prints one line per row, the path, a TAB and the date text, in
 // table order; with a range, only the rows "Start Finding" would list.
-// --save writes those rows as "Save Results As Text File" does, and --trash
-// moves their files to the Trash (the flag is the consent: nothing is asked).
-// --undo puts the files of a Trash request back (UndoCommands.cpp).
+// The filters of the walk (--exclude, --name, --size, -x, --keep-newest)
+// drop files and folders before they reach the table. --format prints
+// records for other programs, --summary what the rows add up to; --save
+// writes the rows as "Save Results As Text File" does, and --trash moves
+// their files to the Trash (the flag is the consent: nothing is asked).
+// --trash-from moves the files of a reviewed list, --rules runs the lines of
+// a rules file, --undo puts the files of a Trash request back.
 //
 //   CommandLine   what the arguments ask for, or the usage error
 //   RowPrinter    the rows on standard output, as lines or NUL-separated
-//   main          checks the folders, scans, filters and acts
+//   RecordPrinter the rows as CSV or JSON Lines, from FileLook
+//   TrashList     the list --trash-from reads (TrashFrom.cpp moves its files)
+//   RuleFile      the lines of the rules file
+//   main          checks the folders, scans, filters and acts; runs the rules
 //
 // Exit status: 0 all done, 1 some folder could not be read or some file could
 // not be moved, put back or saved, 2 bad usage or bad input.
@@ -18,12 +25,16 @@
 #include "actions/TrashAction.h"
 #include "cli/CliSystem.h"
 #include "cli/CommandLine.h"
+#include "cli/Messages.h"
+#include "cli/RecordPrinter.h"
 #include "cli/RowPrinter.h"
+#include "cli/RuleFile.h"
+#include "cli/TrashFrom.h"
 #include "cli/UndoCommands.h"
 #include "folders/FolderPath.h"
 #include "platform/FileSystem.h"
 #include "platform/TrashJournal.h"
-#include "results/RangeFilter.h"
+#include "filter/RangeFilter.h"
 #include "scan/ScanEngine.h"
 #include "scan/VisibleText.h"
 
@@ -32,6 +43,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -81,14 +93,113 @@ QString shownFolder(QString folder)
  */
 void reportUnreadableFolder(const QByteArray& folder, int error)
 {
-    std::fprintf(stderr, "chronopurge-cli: %s: %s\n", qPrintable(shownFolder(platform::pathFromNative(folder))),
-                 std::strerror(error));
+    complain(QStringLiteral("%1: %2").arg(shownFolder(platform::pathFromNative(folder)), QString::fromLocal8Bit(std::strerror(error))));
 }
 
 int usageError(const QString& message)
 {
     std::fprintf(stderr, "chronopurge-cli: %s\n%s\n", qPrintable(visibleText(message)), qPrintable(usageHint()));
     return 2;
+}
+
+/** The listed folder as the table names it: normalised, ending in the separator. */
+QString tableListedFolder(const QString& folder)
+{
+    QString normalized = NormalizeFolderPath(folder);
+    if (!normalized.endsWith(kPathSeparator))
+        normalized += kPathSeparator;
+    return normalized;
+}
+
+/** "1 file", "3 files". */
+QString fileCount(qint64 count)
+{
+    return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+}
+
+/** "512 bytes", "2048 bytes (2.0 KiB)": exact, and in powers of 1024 from a KiB on. */
+QString sizeText(qint64 bytes)
+{
+    QString text = QStringLiteral("%1 bytes").arg(bytes);
+    static const char* const units[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    double value = double(bytes);
+    int unit = -1;
+    while (value >= 1024 && unit < 5) {
+        value /= 1024;
+        ++unit;
+    }
+    if (unit >= 0)
+        text += QStringLiteral(" (%1 %2)").arg(value, 0, 'f', 1).arg(QLatin1String(units[unit]));
+    return text;
+}
+
+/**
+ * --summary: one line per listed folder walked, "N files<TAB>size<TAB>folder",
+ * then the same for all of them with "total" for the folder. `rows` are
+ * table indices in table order.
+ */
+QByteArray summaryText(const QStringList& walked, const FoundFileTable& table, const std::vector<qsizetype>& rows)
+{
+    std::vector<qint64> counts(size_t(walked.size()), 0);
+    std::vector<qint64> bytes(size_t(walked.size()), 0);
+    QStringList tableFolders;
+    for (const QString& folder : walked)
+        tableFolders << tableListedFolder(folder);
+    quint32 lastFolder = quint32(-1);
+    qsizetype listed = -1;
+    for (const qsizetype row : rows) {
+        // Rows come folder by folder: the listed folder is looked up once for each.
+        if (table.folderIndex(row) != lastFolder) {
+            lastFolder = table.folderIndex(row);
+            listed = tableFolders.indexOf(table.listedFolder(row));
+        }
+        if (listed < 0)
+            continue;
+        ++counts[size_t(listed)];
+        bytes[size_t(listed)] += table.size(row);
+    }
+    QByteArray text;
+    qint64 totalCount = 0;
+    qint64 totalBytes = 0;
+    for (qsizetype i = 0; i < walked.size(); ++i) {
+        text += QStringLiteral("%1\t%2\t%3\n")
+                    .arg(fileCount(counts[size_t(i)]), sizeText(bytes[size_t(i)]), shownFolder(walked[i]))
+                    .toUtf8();
+        totalCount += counts[size_t(i)];
+        totalBytes += bytes[size_t(i)];
+    }
+    text += QStringLiteral("%1\t%2\ttotal\n").arg(fileCount(totalCount), sizeText(totalBytes)).toUtf8();
+    return text;
+}
+
+/** --format csv or jsonl: each row's record, as the file now stands; false when standard output failed. */
+bool printRecords(const CommandLine& line, const FoundFileTable& table, const std::vector<qsizetype>& rows)
+{
+    RecordPrinter records(line.format);
+    FileLooker looker;
+    QByteArray path;
+    for (const qsizetype row : rows) {
+        const QByteArrayView folder = table.folderPathUtf8(table.folderIndex(row));
+        const QByteArrayView name(table.nameUtf8(row), qsizetype(table.nameLength(row)));
+        path.resize(0);
+        path.append(folder).append(name);
+        FileLook look;
+        const int error = looker.look(folder, name, look);
+        const platform::FileIdentity listed = table.identity(row);
+        // Where the system gives no device and inode, the scan's stand.
+        if (error == 0 && look.device == 0 && look.inode == 0) {
+            look.device = listed.device;
+            look.inode = listed.inode;
+        }
+        if (error != 0 || look.device != listed.device || look.inode != listed.inode) {
+            records.flush();
+            complain(QStringLiteral("%1 changed since the search; left out of the list")
+                         .arg(visibleText(QString::fromUtf8(path))));
+            continue;
+        }
+        records.print(path, look);
+    }
+    return records.flush();
 }
 
 void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elapsed)
@@ -113,7 +224,7 @@ int listSaveOrTrash(const CommandLine& line)
     bool refused = false;
     for (const QString& folder : line.folders) {
         if (const std::optional<QString> problem = folderProblem(folder)) {
-            std::fprintf(stderr, "chronopurge-cli: %s: %s\n", qPrintable(shownFolder(folder)), qPrintable(*problem));
+            complain(QStringLiteral("%1: %2").arg(shownFolder(folder), *problem));
             refused = true;
         }
     }
@@ -131,8 +242,10 @@ int listSaveOrTrash(const CommandLine& line)
     };
     // A folder given twice, or below another one given, would list its files
     // twice, and --trash would then find them gone on the second try.
-    const ScanCounts counts = ScanEngine(ScanOptions{line.kind, line.threads})
-                                  .run(withoutNestedFolders(line.folders), table, feedback, cancel);
+    const QStringList walked = withoutNestedFolders(line.folders);
+    ScanOptions options{line.kind, line.threads};
+    options.filter = line.filter.get();
+    const ScanCounts counts = ScanEngine(options).run(walked, table, feedback, cancel);
 
     std::vector<qsizetype> rows;
     if (line.range) {
@@ -148,7 +261,7 @@ int listSaveOrTrash(const CommandLine& line)
     RowPrinter printer(line.dateFormat, line.print0);
     if (!line.saveFile.isEmpty()) {
         if (const std::optional<QString> error = saveResultsText(line.saveFile, TableRows(table, rows))) {
-            std::fprintf(stderr, "chronopurge-cli: %s\n", qPrintable(visibleText(*error)));
+            complain(visibleText(*error));
             return 1;
         }
     }
@@ -156,32 +269,104 @@ int listSaveOrTrash(const CommandLine& line)
         const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(trashItems(table, rows));
         const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(*request);
         const std::vector<platform::TrashOutcome> outcomes = request->run();
-        for (const platform::TrashOutcome& outcome : outcomes) {
+        std::vector<qsizetype> moved;
+        for (size_t i = 0; i < outcomes.size(); ++i) {
+            const platform::TrashOutcome& outcome = outcomes[i];
             if (outcome.moved()) {
-                printer.printPath(outcome.path);
+                if (line.summary)
+                    moved.push_back(rows[i]);
+                else
+                    printer.printPath(outcome.path);
             } else {
                 // What moved before it is printed first, so that a terminal shows both in order.
                 printer.flush();
-                std::fprintf(stderr, "chronopurge-cli: %s was not moved to the Trash: %s\n",
-                             qPrintable(visibleText(outcome.path)), qPrintable(outcome.reason));
+                complain(QStringLiteral("%1 was not moved to the Trash: %2").arg(visibleText(outcome.path), outcome.reason));
                 status = 1;
             }
         }
         if (!journal->error().isEmpty())
-            std::fprintf(stderr, "chronopurge-cli: the Trash journal could not be written, so --undo cannot put "
-                                 "these files back: %s\n", qPrintable(visibleText(journal->error())));
+            complain(QStringLiteral("the Trash journal could not be written, so --undo cannot put these files back: %1")
+                         .arg(visibleText(journal->error())));
+        if (line.summary)
+            rows = std::move(moved);
     }
-    if (line.saveFile.isEmpty() && !line.trash) {
+    bool written = true;
+    if (line.summary) {
+        const QByteArray text = summaryText(walked, table, rows);
+        written = std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size());
+    } else if (line.format != OutputFormat::Rows) {
+        written = printRecords(line, table, rows);
+    } else if (line.saveFile.isEmpty() && !line.trash) {
         for (const qsizetype row : rows)
             printer.printRow(table, row);
     }
-    if (!printer.flush()) {
-        std::fprintf(stderr, "chronopurge-cli: standard output: %s\n", std::strerror(errno));
+    if (!printer.flush() || !written) {
+        complain(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         status = 1;
     }
     if (line.stats)
         printStats(counts, rows.size(), elapsed);
     return status;
+}
+
+/**
+ * --rules: each rule line of the rules file run as its own command line, in
+ * order, each announced on standard output by "# rules line N: <line>" and
+ * each of its messages naming the line. A line that cannot be used is
+ * reported and skipped. Returns the worst exit status of them all.
+ */
+int runRules(const CommandLine& line)
+{
+    const QString path = line.rulesFile.isEmpty() ? defaultRulesFile() : line.rulesFile;
+    if (path.isEmpty()) {
+        complain(QStringLiteral("--rules: no rules file given, and no home folder to find the default one"));
+        return 2;
+    }
+    QFile file;
+    if (const std::optional<QString> problem = openInputFile(path, FileWriters::OnlyTheUser, file)) {
+        complain(QStringLiteral("%1: %2").arg(visibleText(path), *problem));
+        return 2;
+    }
+    const QByteArray contents = file.read(kMaxRulesBytes + 1);
+    if (contents.size() > kMaxRulesBytes) {
+        complain(QStringLiteral("%1: a rules file holds at most %2 bytes").arg(visibleText(path)).arg(kMaxRulesBytes));
+        return 2;
+    }
+    // Folders and files that are not absolute are taken from the home folder,
+    // as a timer would run them, wherever the rules are run from.
+    const QString home = qEnvironmentVariable("HOME");
+    const std::vector<RuleLine> rules = readRuleLines(contents, home);
+    if (rules.empty()) {
+        complain(QStringLiteral("%1 holds no rules").arg(visibleText(path)));
+        return 0;
+    }
+    int worst = 0;
+    for (const RuleLine& rule : rules) {
+        std::printf("# rules line %lld: %s\n", static_cast<long long>(rule.number), qPrintable(visibleText(rule.text)));
+        std::fflush(stdout);
+        const MessagePrefix prefix(QStringLiteral("rules line %1: ").arg(rule.number));
+        if (!rule.error.isEmpty()) {
+            complain(rule.error);
+            worst = 2;
+            continue;
+        }
+        const auto parsed = parseCommandLine(QStringList{QStringLiteral("chronopurge-cli")} + rule.arguments,
+                                             home.isEmpty() ? QDir::currentPath() : home, QDate::currentDate());
+        if (const UsageError* error = std::get_if<UsageError>(&parsed)) {
+            complain(error->message);
+            worst = 2;
+            continue;
+        }
+        const CommandLine& ruleLine = std::get<CommandLine>(parsed);
+        if (ruleLine.command != Command::List) {
+            complain(QStringLiteral("a rule lists, saves or moves files below its folders (not --help, --version, "
+                                    "--rules, --trash-from, --undo or --undo-list)"));
+            worst = 2;
+            continue;
+        }
+        worst = std::max(worst, listSaveOrTrash(ruleLine));
+    }
+    return worst;
 }
 
 } // namespace
@@ -208,6 +393,10 @@ int main(int argc, char* argv[])
         return undoTrashRequest(line);
     case Command::UndoList:
         return listTrashRequests();
+    case Command::TrashFrom:
+        return trashFromList(line);
+    case Command::Rules:
+        return runRules(line);
     case Command::List:
         break;
     }

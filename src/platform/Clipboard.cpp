@@ -1,6 +1,9 @@
 #include "platform/Clipboard.h"
 
 #include "platform/XcbClipboardOwner.h"
+#ifndef Q_OS_WIN
+#include "platform/ClipboardKeeper.h"
+#endif
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -11,6 +14,10 @@ namespace platform {
 namespace {
 
 const QString kTextPlain = QStringLiteral("text/plain");
+
+// At the program's end, how long a text still being laid out is waited for
+// (its windows are gone by then). A million rows take a second or two.
+constexpr auto kPendingTextWait = std::chrono::seconds(60);
 
 // Plain text that may still be in the making: Qt asks for it when a program
 // pastes, and then waits for it on the window thread.
@@ -60,6 +67,7 @@ SystemClipboard::~SystemClipboard() = default;
 
 bool SystemClipboard::clear()
 {
+    m_text = {};
     m_x11->release();
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)
@@ -84,6 +92,7 @@ bool SystemClipboard::setPendingUtf8Text(const std::shared_future<QByteArray>& u
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard || format != 0)
         return false;
+    m_text = utf8;
     if (QGuiApplication::platformName() == QLatin1String("xcb") && m_x11->offer(utf8))
         return true;
     // QClipboard::setText would keep a QString and encode it again for every
@@ -95,6 +104,7 @@ bool SystemClipboard::setPendingUtf8Text(const std::shared_future<QByteArray>& u
         try {
             bytes = utf8.get();
         } catch (...) {
+            m_text = {};
             return false;
         }
         auto* data = new QMimeData;
@@ -104,6 +114,32 @@ bool SystemClipboard::setPendingUtf8Text(const std::shared_future<QByteArray>& u
         clipboard->setMimeData(new PendingTextData(utf8));
     }
     return true;
+}
+
+void SystemClipboard::keepAfterExit()
+{
+#ifndef Q_OS_WIN
+    if (!m_text.valid())
+        return;
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    const bool ours = m_x11->isOwner()
+        || (QGuiApplication::clipboard() && QGuiApplication::clipboard()->ownsClipboard());
+    // Another program copied since: its text is not to be taken back.
+    if (!ours || m_text.wait_for(kPendingTextWait) != std::future_status::ready)
+        return;
+    QByteArray utf8;
+    try {
+        utf8 = m_text.get();
+    } catch (...) {
+        return;
+    }
+    if (utf8.isEmpty())
+        return;
+    if (x11)
+        keepX11ClipboardText(utf8, m_x11->window());
+    else if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        keepWaylandClipboardText(utf8);
+#endif
 }
 
 } // namespace platform

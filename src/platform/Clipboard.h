@@ -38,6 +38,13 @@ public:
     {
         return setUtf8Text(utf8.get(), format);
     }
+
+    /**
+     * Called as the program ends: keeps the text it placed on the clipboard,
+     * if it still holds it, for programs that paste later. This one keeps
+     * nothing.
+     */
+    virtual void keepAfterExit() {}
 };
 
 /** `utf8`, ready: a pending text that needs no waiting. */
@@ -49,7 +56,9 @@ std::shared_future<QByteArray> readyText(const QByteArray& utf8);
  * programs ask for, so serving a paste converts nothing. On X11 the text is
  * served from a thread of its own (XcbClipboardOwner), so that neither a
  * pending text nor pasting a big one elsewhere holds up the windows;
- * elsewhere Qt's clipboard serves it, on the window thread.
+ * elsewhere Qt's clipboard serves it, on the window thread. At the
+ * program's end keepAfterExit() leaves the text with a process of its own
+ * (ClipboardKeeper.h); on Windows the system keeps it.
  */
 class SystemClipboard final : public Clipboard {
 public:
@@ -60,9 +69,12 @@ public:
     bool setText(const QString& text, int format) override;
     bool setUtf8Text(const QByteArray& utf8, int format) override;
     bool setPendingUtf8Text(const std::shared_future<QByteArray>& utf8, int format) override;
+    void keepAfterExit() override;
 
 private:
     std::unique_ptr<XcbClipboardOwner> m_x11;
+    /** The text last placed; invalid after clear(). */
+    std::shared_future<QByteArray> m_text;
 };
 
 } // namespace platform

@@ -23,6 +23,13 @@ public:
     /** Shows `text` with an OK button, no icon, under the application title. */
     virtual void message(const QString& text) = 0;
 
+    /**
+     * Shows `text` as message() does; `address`, which `text` holds, is shown
+     * whole on one line as a link that opens in the user's browser. Dialogs
+     * that cannot show a link show the text alone.
+     */
+    virtual void messageWithLink(const QString& text, [[maybe_unused]] const QString& address) { message(text); }
+
     /** Asks `text` with Yes and No, no icon, under the application title; true on Yes. */
     virtual bool ask(const QString& text) = 0;
 

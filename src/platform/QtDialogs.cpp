@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 
@@ -24,9 +25,45 @@ QtDialogs::QtDialogs(std::function<QString()> title)
 {
 }
 
+QString textWithLink(const QString& text, const QString& address)
+{
+    // A line break is allowed after each "/" of an address, and a style that
+    // forbids breaks holds for whole blocks only: the address gets a block
+    // of its own, the text around it blocks that wrap as usual.
+    const auto wrapping = [](const QString& part) {
+        const QString trimmed = part.trimmed();
+        return trimmed.isEmpty()
+            ? QString()
+            : QStringLiteral("<div>%1</div>").arg(trimmed.toHtmlEscaped().replace(QLatin1Char('\n'),
+                                                                                     QStringLiteral("<br>")));
+    };
+    const int at = text.indexOf(address);
+    const QString escaped = address.toHtmlEscaped();
+    return wrapping(at < 0 ? text : text.left(at))
+        + QStringLiteral("<div style=\"white-space:pre\"><a href=\"%1\">%1</a></div>").arg(escaped)
+        + (at < 0 ? QString() : wrapping(text.mid(at + address.size())));
+}
+
+void setTextWithLink(QMessageBox& box, const QString& text, const QString& address)
+{
+    box.setTextFormat(Qt::RichText);
+    box.setText(textWithLink(text, address));
+    box.setTextInteractionFlags(Qt::TextBrowserInteraction);
+    // The label opens an activated link through QDesktopServices.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setOpenExternalLinks(true);
+}
+
 void QtDialogs::message(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, m_title(), text, QMessageBox::Ok, owner());
+    box.exec();
+}
+
+void QtDialogs::messageWithLink(const QString& text, const QString& address)
+{
+    QMessageBox box(QMessageBox::NoIcon, m_title(), QString(), QMessageBox::Ok, owner());
+    setTextWithLink(box, text, address);
     box.exec();
 }
 

@@ -1,7 +1,5 @@
 #include "platform/XcbClipboardOwner.h"
 
-#include "platform/Clipboard.h"
-
 #include <QString>
 
 #include <xcb/xcb.h>
@@ -11,9 +9,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
@@ -35,12 +36,21 @@ enum Atom {
     TextPlain,
     TextPlainUtf8,
     TimeProbe,
+    AtomPair,
+    ClipboardManager,
+    SaveTargets,
+    SaveProperty,
     AtomCount
 };
 
 constexpr std::array<const char*, AtomCount> kAtomNames = {
     "CLIPBOARD", "TARGETS", "TIMESTAMP", "MULTIPLE", "INCR", "UTF8_STRING", "TEXT",
-    "text/plain", "text/plain;charset=utf-8", "_CHRONOPURGE_CLIPBOARD_TIME"};
+    "text/plain", "text/plain;charset=utf-8", "_CHRONOPURGE_CLIPBOARD_TIME", "ATOM_PAIR",
+    "CLIPBOARD_MANAGER", "SAVE_TARGETS", "_CHRONOPURGE_SAVE_TARGETS"};
+
+// The most (target, property) pairs one MULTIPLE request may name; a longer
+// list is refused as a whole. A clipboard manager names a handful.
+constexpr uint32_t kMaxMultiplePairs = 64;
 
 // A piece of an incremental transfer; the X server's largest request caps it.
 constexpr qsizetype kPieceBytes = 1 << 20;
@@ -50,6 +60,13 @@ constexpr auto kAbandonedAfter = std::chrono::seconds(10);
 
 template <typename Reply>
 using ReplyPointer = std::unique_ptr<Reply, decltype(&std::free)>;
+
+std::shared_future<QByteArray> ready(const QByteArray& utf8)
+{
+    std::promise<QByteArray> promise;
+    promise.set_value(utf8);
+    return promise.get_future().share();
+}
 
 } // namespace
 
@@ -64,14 +81,63 @@ public:
                 ::close(fd);
     }
 
-    static std::unique_ptr<Session> start(const std::shared_future<QByteArray>& utf8, const QByteArray& display)
+    static std::unique_ptr<Session> start(const std::shared_future<QByteArray>& utf8, const QByteArray& display,
+                                          xcb_window_t previousOwner = XCB_NONE)
     {
         std::unique_ptr<Session> session(new Session(utf8));
-        return session->connect(display) && session->takeSelection() && session->startThread() ? std::move(session)
-                                                                                                : nullptr;
+        return session->connect(display) && session->takeSelection(previousOwner) && session->startThread()
+            ? std::move(session)
+            : nullptr;
     }
 
     bool isOwner() const { return m_owner.load(); }
+    xcb_window_t window() const { return m_window; }
+
+    HandOver handOver(std::chrono::milliseconds silence, std::chrono::milliseconds limit)
+    {
+        if (!m_owner)
+            return HandOver::Lost;
+        const ReplyPointer<xcb_get_selection_owner_reply_t> manager(
+            xcb_get_selection_owner_reply(m_connection,
+                                          xcb_get_selection_owner(m_connection, m_atoms[ClipboardManager]), nullptr),
+            &std::free);
+        if (!manager || manager->owner == XCB_NONE)
+            return HandOver::NoManager;
+        // The targets worth keeping: the text as UTF-8 under the names
+        // programs ask for, and as Latin-1 for the oldest ones.
+        const std::array<xcb_atom_t, 3> targets = {m_atoms[Utf8String], m_atoms[TextPlainUtf8], XCB_ATOM_STRING};
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, m_window, m_atoms[SaveProperty], XCB_ATOM_ATOM, 32,
+                            uint32_t(targets.size()), targets.data());
+        {
+            std::lock_guard lock(m_handOverMutex);
+            m_handOver.reset();
+        }
+        const auto started = std::chrono::steady_clock::now();
+        m_lastAsked = started.time_since_epoch().count();
+        xcb_convert_selection(m_connection, m_window, m_atoms[ClipboardManager], m_atoms[SaveTargets],
+                              m_atoms[SaveProperty], XCB_CURRENT_TIME);
+        xcb_flush(m_connection);
+
+        std::unique_lock lock(m_handOverMutex);
+        for (;;) {
+            if (m_handOver)
+                return *m_handOver;
+            if (!m_owner)
+                return HandOver::Lost;
+            const auto now = std::chrono::steady_clock::now();
+            const auto lastAsked = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(m_lastAsked));
+            if (now - lastAsked > silence || now - started > limit)
+                return HandOver::TimedOut;
+            m_handOverAnswered.wait_for(lock, std::chrono::milliseconds(50));
+        }
+    }
+
+    /** Returns once the thread has stopped serving. */
+    void waitWhileOwner()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
 
     /** Stops the thread; with `disown`, gives the selection up first. */
     void stop(bool disown)
@@ -152,7 +218,7 @@ private:
         return ::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) == 0;
     }
 
-    bool takeSelection()
+    bool takeSelection(xcb_window_t previousOwner)
     {
         // The selection wants a real server time, not CurrentTime: an empty
         // append to a property of our own window brings one back.
@@ -171,6 +237,14 @@ private:
         }
         if (m_time == XCB_CURRENT_TIME)
             return false;
+        if (previousOwner != XCB_NONE) {
+            const ReplyPointer<xcb_get_selection_owner_reply_t> current(
+                xcb_get_selection_owner_reply(
+                    m_connection, xcb_get_selection_owner(m_connection, m_atoms[ClipboardAtom]), nullptr),
+                &std::free);
+            if (!current || current->owner != previousOwner)
+                return false;
+        }
         xcb_set_selection_owner(m_connection, m_window, m_atoms[ClipboardAtom], m_time);
         const ReplyPointer<xcb_get_selection_owner_reply_t> owner(
             xcb_get_selection_owner_reply(m_connection, xcb_get_selection_owner(m_connection, m_atoms[ClipboardAtom]),
@@ -197,6 +271,7 @@ private:
             if (xcb_connection_has_error(m_connection) || !m_owner) {
                 // A lost connection serves nobody: the clipboard is no longer ours.
                 m_owner = false;
+                m_handOverAnswered.notify_all();
                 return;
             }
             dropAbandonedTransfers();
@@ -226,6 +301,17 @@ private:
         case XCB_PROPERTY_NOTIFY:
             sendNextPiece(reinterpret_cast<const xcb_property_notify_event_t&>(event));
             break;
+        case XCB_SELECTION_NOTIFY: {
+            // The clipboard manager's answer to SAVE_TARGETS: no property when it kept nothing.
+            const auto& notify = reinterpret_cast<const xcb_selection_notify_event_t&>(event);
+            if (notify.requestor == m_window && notify.selection == m_atoms[ClipboardManager]
+                && notify.target == m_atoms[SaveTargets]) {
+                std::lock_guard lock(m_handOverMutex);
+                m_handOver = notify.property == XCB_NONE ? HandOver::Refused : HandOver::Saved;
+                m_handOverAnswered.notify_all();
+            }
+            break;
+        }
         default:
             break;
         }
@@ -233,52 +319,101 @@ private:
 
     void answer(const xcb_selection_request_event_t& request)
     {
+        m_lastAsked = std::chrono::steady_clock::now().time_since_epoch().count();
         xcb_selection_notify_event_t notify{};
         notify.response_type = XCB_SELECTION_NOTIFY;
         notify.time = request.time;
         notify.requestor = request.requestor;
         notify.selection = request.selection;
         notify.target = request.target;
-        notify.property = XCB_NONE; // refused unless set below
+        notify.property = XCB_NONE; // refused unless converted below
         // Old clients name no property: the target's name is used then.
         const xcb_atom_t property = request.property == XCB_NONE ? request.target : request.property;
         const bool ours = request.selection == m_atoms[ClipboardAtom] && request.owner == m_window
             && (request.time == XCB_CURRENT_TIME || request.time >= m_time);
-        const xcb_atom_t target = request.target;
         if (!ours) {
-        } else if (target == m_atoms[Targets]) {
-            const std::array<xcb_atom_t, 7> targets = {m_atoms[Targets], m_atoms[Timestamp], m_atoms[Utf8String],
-                                                       m_atoms[TextPlainUtf8], m_atoms[TextPlain], XCB_ATOM_STRING,
-                                                       m_atoms[Text]};
-            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
-                                uint32_t(targets.size()), targets.data());
+        } else if (request.target == m_atoms[Multiple]) {
+            // MULTIPLE always names its property: the list of pairs.
+            if (request.property != XCB_NONE && convertMultiple(request.requestor, request.property))
+                notify.property = request.property;
+        } else if (convert(request.requestor, request.target, property)) {
             notify.property = property;
-        } else if (target == m_atoms[Timestamp]) {
-            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_INTEGER,
-                                32, 1, &m_time);
-            notify.property = property;
-        } else if (target == m_atoms[Utf8String] || target == m_atoms[TextPlainUtf8] || target == m_atoms[TextPlain]
-                   || target == XCB_ATOM_STRING || target == m_atoms[Text]) {
-            // Waits here, off the window thread, while the text is being made.
-            if (const QByteArray* utf8 = text()) {
-                if (target == XCB_ATOM_STRING || target == m_atoms[Text]) {
-                    // The ICCCM's STRING is Latin-1; a character outside it becomes "?".
-                    if (m_latin1.isNull())
-                        m_latin1 = QString::fromUtf8(*utf8).toLatin1();
-                    send(request.requestor, property, XCB_ATOM_STRING, m_latin1);
-                } else {
-                    // Plain "text/plain" names no charset; like Qt we give UTF-8.
-                    send(request.requestor, property, target, *utf8);
-                }
-                notify.property = property;
-            } else {
-                // The text will never come: the clipboard is given up.
-                xcb_set_selection_owner(m_connection, XCB_NONE, m_atoms[ClipboardAtom], m_time);
-                m_owner = false;
-            }
         }
         xcb_send_event(m_connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT,
                        reinterpret_cast<const char*>(&notify));
+    }
+
+    /** Writes `target` to `property` of `requestor`; false when refused. */
+    bool convert(xcb_window_t requestor, xcb_atom_t target, xcb_atom_t property)
+    {
+        if (target == m_atoms[Targets]) {
+            const std::array<xcb_atom_t, 8> targets = {m_atoms[Targets], m_atoms[Timestamp], m_atoms[Multiple],
+                                                       m_atoms[Utf8String], m_atoms[TextPlainUtf8],
+                                                       m_atoms[TextPlain], XCB_ATOM_STRING, m_atoms[Text]};
+            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_ATOM, 32,
+                                uint32_t(targets.size()), targets.data());
+            return true;
+        }
+        if (target == m_atoms[Timestamp]) {
+            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_INTEGER, 32, 1,
+                                &m_time);
+            return true;
+        }
+        if (target != m_atoms[Utf8String] && target != m_atoms[TextPlainUtf8] && target != m_atoms[TextPlain]
+            && target != XCB_ATOM_STRING && target != m_atoms[Text])
+            return false;
+        // Waits here, off the window thread, while the text is being made.
+        const QByteArray* utf8 = text();
+        if (!utf8) {
+            // The text will never come: the clipboard is given up.
+            xcb_set_selection_owner(m_connection, XCB_NONE, m_atoms[ClipboardAtom], m_time);
+            m_owner = false;
+            return false;
+        }
+        if (target == XCB_ATOM_STRING || target == m_atoms[Text]) {
+            // The ICCCM's STRING is Latin-1; a character outside it becomes "?".
+            if (m_latin1.isNull())
+                m_latin1 = QString::fromUtf8(*utf8).toLatin1();
+            send(requestor, property, XCB_ATOM_STRING, m_latin1);
+        } else {
+            // Plain "text/plain" names no charset; like Qt we give UTF-8.
+            send(requestor, property, target, *utf8);
+        }
+        return true;
+    }
+
+    /**
+     * MULTIPLE: `property` of `requestor` lists (target, property) pairs.
+     * Each is converted in turn; a refused one gets None as its property in
+     * the list written back. The list is read from another program, so it is
+     * bounded and checked; false refuses the whole request.
+     */
+    bool convertMultiple(xcb_window_t requestor, xcb_atom_t property)
+    {
+        const ReplyPointer<xcb_get_property_reply_t> reply(
+            xcb_get_property_reply(m_connection,
+                                   xcb_get_property(m_connection, 0, requestor, property, XCB_GET_PROPERTY_TYPE_ANY,
+                                                    0, kMaxMultiplePairs * 2),
+                                   nullptr),
+            &std::free);
+        if (!reply || reply->format != 32 || reply->bytes_after != 0
+            || (reply->type != m_atoms[AtomPair] && reply->type != XCB_ATOM_ATOM))
+            return false;
+        const int count = xcb_get_property_value_length(reply.get()) / 4;
+        if (count % 2 != 0)
+            return false;
+        const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+        std::vector<xcb_atom_t> pairs(values, values + count);
+        for (size_t i = 0; i < pairs.size(); i += 2) {
+            const xcb_atom_t target = pairs[i];
+            const xcb_atom_t pairProperty = pairs[i + 1];
+            if (target == m_atoms[Multiple] || pairProperty == XCB_NONE
+                || !convert(requestor, target, pairProperty))
+                pairs[i + 1] = XCB_NONE;
+        }
+        xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, requestor, property, m_atoms[AtomPair], 32,
+                            uint32_t(pairs.size()), pairs.data());
+        return true;
     }
 
     void send(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t type, const QByteArray& data)
@@ -312,6 +447,7 @@ private:
                             8, uint32_t(piece), transfer.data.constData() + transfer.sent);
         transfer.sent += piece;
         transfer.lastAsked = std::chrono::steady_clock::now();
+        m_lastAsked = transfer.lastAsked.time_since_epoch().count();
         if (piece == 0)
             finish(found);
     }
@@ -350,6 +486,12 @@ private:
     std::vector<Transfer> m_transfers;
     int m_wake[2] = {-1, -1};
     std::atomic<bool> m_owner = false;
+    // When anybody last asked us for something (steady clock ticks): a
+    // handover waits while the manager keeps asking.
+    std::atomic<std::chrono::steady_clock::rep> m_lastAsked = 0;
+    std::mutex m_handOverMutex;
+    std::condition_variable m_handOverAnswered;
+    std::optional<HandOver> m_handOver;
     std::thread m_thread;
 };
 
@@ -359,7 +501,13 @@ XcbClipboardOwner::~XcbClipboardOwner() = default;
 
 bool XcbClipboardOwner::offer(const QByteArray& utf8, const QByteArray& display)
 {
-    return offer(readyText(utf8), display);
+    return offer(ready(utf8), display);
+}
+
+bool XcbClipboardOwner::takeOver(const QByteArray& utf8, std::uint32_t previousOwner, const QByteArray& display)
+{
+    m_session = previousOwner == XCB_NONE ? nullptr : Session::start(ready(utf8), display, previousOwner);
+    return m_session != nullptr;
 }
 
 bool XcbClipboardOwner::offer(const std::shared_future<QByteArray>& utf8, const QByteArray& display)
@@ -382,6 +530,23 @@ void XcbClipboardOwner::release()
 bool XcbClipboardOwner::isOwner() const
 {
     return m_session && m_session->isOwner();
+}
+
+std::uint32_t XcbClipboardOwner::window() const
+{
+    return isOwner() ? m_session->window() : 0;
+}
+
+XcbClipboardOwner::HandOver XcbClipboardOwner::handOver(std::chrono::milliseconds silence,
+                                                        std::chrono::milliseconds limit)
+{
+    return m_session ? m_session->handOver(silence, limit) : HandOver::Lost;
+}
+
+void XcbClipboardOwner::waitWhileOwner()
+{
+    if (m_session)
+        m_session->waitWhileOwner();
 }
 
 } // namespace platform

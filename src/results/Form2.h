@@ -21,7 +21,7 @@
 #include "platform/ProgressWindow.h"
 #include "platform/Trash.h"
 #include "platform/TrashJournal.h"
-#include "results/RangeFilter.h"
+#include "filter/RangeFilter.h"
 #include "results/ResultTableModel.h"
 #include "results/TableReaders.h"
 #include "scan/FoundFileTable.h"

@@ -212,6 +212,19 @@ OpenedFolder openFoundFolder(int listed, const char* relative, size_t length, co
     return folder;
 }
 
+quint64 deviceBelow(int listed, const char* relative, size_t length)
+{
+    if (length == 0 || length >= PATH_MAX)
+        return 0;
+    char path[PATH_MAX];
+    std::memcpy(path, relative, length);
+    path[length] = '\0';
+    struct statx status;
+    if (::statx(listed, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_INO, &status) != 0)
+        return 0;
+    return quint64(makedev(status.stx_dev_major, status.stx_dev_minor));
+}
+
 void setBeforeOpeningFoundFolder(std::function<void(const QByteArray& path)> hook)
 {
     std::lock_guard lock(g_hookMutex);

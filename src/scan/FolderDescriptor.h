@@ -113,6 +113,13 @@ OpenedFolder openFoundFolder(int listed, const char* relative, size_t length, co
                              ListingInodeTrust& trust, const QByteArray& path);
 
 /**
+ * The device of the entry `relative` (as for openFoundFolder) below the open
+ * listed folder `listed`, looked at without following its last name and
+ * without mounting an automount point there; 0 when it cannot be looked at.
+ */
+quint64 deviceBelow(int listed, const char* relative, size_t length);
+
+/**
  * Test seams. The hook runs right before a found folder (not a listed one) is
  * opened, with its full path, on the thread that opens it; an empty function
  * removes it. Name-by-name opening can be forced where openat2 exists.

@@ -215,6 +215,12 @@ OpenedFolder openFoundFolder(int listed, const char* relative, size_t length, co
     return opened;
 }
 
+quint64 deviceBelow(int, const char*, size_t)
+{
+    // Unknown: the folder's volume is compared once it is opened.
+    return 0;
+}
+
 void setBeforeOpeningFoundFolder(std::function<void(const QByteArray& path)> hook)
 {
     std::lock_guard lock(hookMutex);

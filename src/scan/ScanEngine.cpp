@@ -1,6 +1,7 @@
 #include "scan/ScanEngine.h"
 
 #include "app/ErrorReport.h"
+#include "filter/ScanFilter.h"
 #include "folders/FolderPath.h"
 #include "platform/FileSystem.h"
 #include "scan/FileChecks.h"
@@ -40,6 +41,8 @@ struct Node {
     QByteArray path; // absolute, ending in "/"
     FolderSighting seen;
     bool isListedFolder = false;
+    /** False for a folder the filter keeps out: on another file system, it is not read. */
+    bool entered = true;
     FolderListing listing;
     std::vector<std::unique_ptr<Node>> children;
     /**
@@ -70,9 +73,10 @@ size_t countListedBytes(Node& node)
 
 class Walk {
 public:
-    Walk(DateKind kind, int threads, size_t readAheadBytes, const std::atomic<bool>& cancel)
+    Walk(DateKind kind, int threads, size_t readAheadBytes, const ScanFilter* filter, const std::atomic<bool>& cancel)
         : m_kind(kind)
         , m_readAheadBytes(readAheadBytes)
+        , m_filter(filter)
         , m_cancel(cancel)
         , m_mounts(MountTable::current())
     {
@@ -256,6 +260,8 @@ private:
     void merge(Node& node, FoundFileTable& table, const ScanFeedback& feedback, ScanCounts& counts)
     {
         const auto release = qScopeGuard([this, &node] { releaseBytes(node); });
+        if (!node.entered)
+            return;
         const FolderListing& listing = node.listing;
         counts.skippedNames += listing.skippedNames;
         counts.tildeNames += listing.tildeNames;
@@ -328,16 +334,35 @@ private:
     void list(Node& node, ListingScratch& scratch, LocalTimeCache& times)
     {
         const int listed = m_listed.descriptor.get();
+        const char* relative = node.path.constData() + m_listedPathLength;
+        const size_t length = node.isListedFolder ? 0 : size_t(node.path.size() - m_listedPathLength - 1);
         if (node.isListedFolder) {
             listFolder(reopenFolder(listed, m_listed.device), m_kind, TildeNames::Drop, node.listing, scratch, times);
-        } else {
-            const char* relative = node.path.constData() + m_listedPathLength;
-            const size_t length = size_t(node.path.size() - m_listedPathLength - 1);
+        } else if (!m_filter) {
             listFolder(openFoundFolder(listed, relative, length, node.seen, scratch.trust, node.path), m_kind,
                        TildeNames::Drop, node.listing, scratch, times);
+        } else {
+            // A folder on another file system is looked at before it is
+            // opened (an automount point is not mounted by the look), and
+            // once more as opened.
+            const bool otherDevice = [&] {
+                if (!m_filter->oneFileSystem())
+                    return false;
+                const quint64 device = deviceBelow(listed, relative, length);
+                return device != 0 && device != m_listed.device;
+            }();
+            OpenedFolder opened = otherDevice ? OpenedFolder()
+                                              : openFoundFolder(listed, relative, length, node.seen, scratch.trust, node.path);
+            if (otherDevice || (m_filter->oneFileSystem() && opened.descriptor.isOpen() && opened.device != m_listed.device)) {
+                node.entered = false;
+                return;
+            }
+            listFolder(opened, m_kind, TildeNames::Drop, node.listing, scratch, times);
         }
         if (node.listing.error != 0 && std::strcmp(node.listing.failedCall, "open") == 0)
             return;
+        if (m_filter)
+            m_filter->keepFiles(QByteArrayView(relative, qsizetype(length)), node.listing);
         // A listed folder that is a pseudo-file system's mount point keeps its
         // own files but is not entered, unless it is the root folder.
         if (node.isListedFolder && node.path != "/" && m_mounts.isPseudoMountPoint(node.path))
@@ -352,6 +377,9 @@ private:
             path.append(node.path).append(node.listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append(kPathSeparator.toLatin1());
             if (m_mounts.isPseudoMountPoint(path))
                 continue;
+            if (m_filter
+                && !m_filter->entersFolder(QByteArrayView(path).sliced(m_listedPathLength, path.size() - m_listedPathLength - 1)))
+                continue;
             auto child = std::make_unique<Node>();
             child->path = std::move(path);
             child->seen = subfolder.seen;
@@ -361,6 +389,7 @@ private:
 
     const DateKind m_kind;
     const size_t m_readAheadBytes;
+    const ScanFilter* const m_filter;
     const std::atomic<bool>& m_cancel;
     const MountTable m_mounts;
     // The listed folder being walked; set and let go by the coordinator while no worker runs.
@@ -407,7 +436,8 @@ ScanCounts ScanEngine::run(const QStringList& folders, FoundFileTable& table, co
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     Walk walk(m_options.kind, threadCount(),
-              m_options.readAheadBytes != 0 ? m_options.readAheadBytes : kDefaultReadAheadBytes, cancel);
+              m_options.readAheadBytes != 0 ? m_options.readAheadBytes : kDefaultReadAheadBytes, m_options.filter,
+              cancel);
     for (const QString& listed : folders) {
         if (cancel || !walk.walkListedFolder(listed, table, feedback, counts, sinceProgress))
             break;

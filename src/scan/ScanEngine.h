@@ -27,6 +27,8 @@
 #include <atomic>
 #include <functional>
 
+class ScanFilter;
+
 /** Where the walk's failures are reported. */
 QString walkLocation();
 
@@ -51,6 +53,11 @@ struct ScanOptions {
     int threads = 0;
     /** How many bytes of listings may wait to be merged before the readers pause; 0 picks the default. */
     size_t readAheadBytes = 0;
+    /**
+     * What the walk enters and the listings keep (filter/ScanFilter.h);
+     * null keeps everything. It must outlive run().
+     */
+    const ScanFilter* filter = nullptr;
 };
 
 struct ScanCounts {

@@ -1,5 +1,6 @@
 // The program's command line: folders, --help and --version, wrong options;
-// and the built program answering on a terminal without any display.
+// and the built program answering on a terminal without any display, or
+// saying that it needs one.
 
 #include "app/CommandLine.h"
 
@@ -17,15 +18,22 @@ struct ProgramRun {
     QString err;
 };
 
-// Runs the built program with no display at all and the xcb platform, as on
-// a terminal reached over ssh.
-ProgramRun runProgram(const QStringList& arguments)
+// Runs the built program with no display at all, as on a terminal reached
+// over ssh: the xcb platform, or (with `platform` empty) Qt's own choice.
+ProgramRun runProgram(const QStringList& arguments, const QString& platform = "xcb",
+                      const QString& display = QString())
 {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
+    if (!display.isEmpty())
+        environment.insert("DISPLAY", display);
     environment.remove("WAYLAND_DISPLAY");
-    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.remove("XDG_SESSION_TYPE");
+    if (platform.isEmpty())
+        environment.remove("QT_QPA_PLATFORM");
+    else
+        environment.insert("QT_QPA_PLATFORM", platform);
     environment.insert("LC_ALL", "en_US.UTF-8");
     environment.insert("ASAN_OPTIONS", "detect_leaks=0");
     program.setProcessEnvironment(environment);
@@ -80,4 +88,20 @@ TEST(CommandLine, BuiltProgramPrintsItsHelpAndVersionWithNoDisplay)
     EXPECT_TRUE(help.out.contains("[folder...]")) << qPrintable(help.out);
     EXPECT_TRUE(help.out.contains("-v, --version")) << qPrintable(help.out);
     EXPECT_TRUE(help.out.contains("Finds files by date in the folders you choose")) << qPrintable(help.out);
+}
+
+TEST(CommandLine, WithoutAGraphicalSessionTheProgramSaysSoInOneLine)
+{
+    // Issue 18: Qt aborted here (status 134) after a page about platform plugins.
+    const ProgramRun none = runProgram({}, QString());
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.err, "chronopurge: this program needs a graphical session, but neither DISPLAY nor "
+                        "WAYLAND_DISPLAY is set (chronopurge-cli works without one)\n");
+    EXPECT_EQ(none.out, "");
+
+    // A display that answers nobody: the same, naming it.
+    const ProgramRun unreachable = runProgram({"/tmp"}, QString(), ":31999");
+    EXPECT_EQ(unreachable.exitCode, 1);
+    EXPECT_EQ(unreachable.err,
+              "chronopurge: this program needs a graphical session, but none could be reached (DISPLAY=:31999)\n");
 }

@@ -46,7 +46,43 @@ public:
     /** Runs the program with `arguments`; `input` goes to its standard input. */
     CliResult run(const QStringList& arguments, const QByteArray& input = {}) const
     {
-        return start(program(), arguments, input);
+        return runThrough({}, arguments, input);
+    }
+
+    /** The same, started by `wrapper` (a command and its arguments, such as setpriv and its options). */
+    CliResult runThrough(const QStringList& wrapper, const QStringList& arguments, const QByteArray& input = {}) const
+    {
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home());
+        environment.remove("XDG_DATA_HOME");
+        environment.remove("XDG_STATE_HOME");
+        environment.remove("XDG_CONFIG_HOME");
+        environment.insert("LC_ALL", "en_US.UTF-8");
+        environment.insert("TZ", "UTC0");
+        for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
+            environment.insert(it.key(), it.value());
+        cli.setProcessEnvironment(environment);
+        if (m_user) {
+            // As another user: no supplementary groups, then the group, then the user.
+            const uid_t user = *m_user;
+            cli.setChildProcessModifier([user] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)
+                    ::_exit(kCouldNotChangeUser);
+            });
+        }
+        if (wrapper.isEmpty())
+            cli.start(program(), arguments);
+        else
+            cli.start(wrapper.first(), wrapper.mid(1) + QStringList{program()} + arguments);
+        cli.write(input);
+        cli.closeWriteChannel();
+        EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
+        CliResult result;
+        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+        result.out = cli.readAllStandardOutput();
+        result.errors = QString::fromUtf8(cli.readAllStandardError());
+        return result;
     }
 
     /**
@@ -72,51 +108,21 @@ public:
             script += assign(QStringLiteral("a%1").arg(i), arguments[i]);
             call += QStringLiteral(" \"$a%1\"").arg(i);
         }
-        return start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script + call, program()}, {});
+        // The shell gets the program as $0.
+        return runThrough({QStringLiteral("/bin/sh"), QStringLiteral("-c"), script + call}, {});
     }
-
-    /** Sets an environment variable for every later run. */
-    void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
 
     /** Runs the program as `user` (its group the same number) from now on; needs root. */
     void runAs(uid_t user) { m_user = user; }
     /** The exit status of a run that could not become the user runAs() named. */
     static constexpr int kCouldNotChangeUser = 99;
 
+    /** Sets an environment variable for every later run. */
+    void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
+
     static QString program() { return qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + "/chronopurge-cli"; }
 
 private:
-    CliResult start(const QString& executable, const QStringList& arguments, const QByteArray& input) const
-    {
-        QProcess cli;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", home());
-        environment.remove("XDG_DATA_HOME");
-        environment.remove("XDG_STATE_HOME");
-        environment.insert("LC_ALL", "en_US.UTF-8");
-        environment.insert("TZ", "UTC0");
-        for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
-            environment.insert(it.key(), it.value());
-        cli.setProcessEnvironment(environment);
-        if (m_user) {
-            // As another user: no supplementary groups, then the group, then the user.
-            const uid_t user = *m_user;
-            cli.setChildProcessModifier([user] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)
-                    ::_exit(kCouldNotChangeUser);
-            });
-        }
-        cli.start(executable, arguments);
-        cli.write(input);
-        cli.closeWriteChannel();
-        EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
-        CliResult result;
-        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-        result.out = cli.readAllStandardOutput();
-        result.errors = QString::fromUtf8(cli.readAllStandardError());
-        return result;
-    }
-
     const TempTree& m_tree;
     QHash<QString, QString> m_environment;
     std::optional<uid_t> m_user;

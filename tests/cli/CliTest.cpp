@@ -63,7 +63,7 @@ TEST_F(Cli, BadUsageIsOneLineAndAHintOnStandardErrorWithStatusTwo)
     tree.file("r/a.txt", utc(2019, 3, 1));
     const QList<QStringList> cases = {
         {"--bogus", folder},
-        {"-x", folder},
+        {"-y", folder},
         {"--after", "yesterday", folder},
         {"--after", "2021-02-30", folder},
         {"--between", "2020-01-01", folder},

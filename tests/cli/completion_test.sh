@@ -43,6 +43,13 @@ expect "folders only, spaces kept" $'alpha\nbeta gamma' "$(complete_words --olde
 expect "after --, a dash starts a folder name" "" "$(complete_words -- --ki)"
 expect "--save takes a file" "file.txt" "$(complete_words --save fi)"
 expect "no request to undo yet" "" "$(complete_words --undo '')"
+expect "a filter option" "--exclude" "$(complete_words --exc)"
+expect "the keep-newest option" "--keep-newest" "$(complete_words --keep)"
+expect "the values of --format" $'csv' "$(complete_words --format c)"
+expect "nothing is guessed for a pattern" "" "$(complete_words --exclude '')"
+expect "-x takes no value: folders follow" $'alpha\nbeta gamma' "$(complete_words -x '')"
+expect "--trash-from takes a file" "file.txt" "$(complete_words --trash-from fi)"
+expect "--rules takes a file" "file.txt" "$(complete_words --rules fi)"
 
 # A real request, so that --undo offers its id.
 echo x > "$work/alpha/old.txt"

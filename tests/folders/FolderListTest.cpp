@@ -198,6 +198,8 @@ TEST_F(FolderList, HelpShowsTheContactMessage)
     click("PushButton2");
     EXPECT_EQ(test.dialogs.messages(),
               QStringList{"Questions? Please contact Team Brindlewick at https://brindlewick.example/contact"});
+    // Issue 18: the address is shown as a link, whole.
+    EXPECT_EQ(test.dialogs.links, QStringList{"https://brindlewick.example/contact"});
 }
 
 TEST_F(FolderList, EachDateKindChoiceWritesAllThreeKeys)

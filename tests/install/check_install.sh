@@ -28,21 +28,22 @@ fail() {
 }
 
 expected=(
-    bin/chronopurge bin/chronopurge-cli
+    bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-keep-clipboard
     "share/applications/$id.desktop"
     "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$id.svg"
     share/man/man1/chronopurge.1.gz share/man/man1/chronopurge-cli.1.gz
-    share/doc/chronopurge/copyright
+    share/doc/chronopurge/copyright share/doc/chronopurge/changelog.gz
     share/chronopurge/HAND-M.CUR
     share/chronopurge/Samples/sample1 share/chronopurge/Samples/sample2
     share/chronopurge/translations/chronopurge_de.qm
+    lib/systemd/user/chronopurge-rules.service lib/systemd/user/chronopurge-rules.timer
 )
 for path in "${expected[@]}"; do
     [ -e "$prefix/$path" ] || fail "$path is not installed"
 done
-for program in chronopurge chronopurge-cli; do
-    [ -x "$prefix/bin/$program" ] || fail "bin/$program cannot be run"
+for program in bin/chronopurge bin/chronopurge-cli libexec/chronopurge/chronopurge-keep-clipboard; do
+    [ -x "$prefix/$program" ] || fail "$program cannot be run"
 done
 
 # Each PNG is the size its folder names (width and height from the PNG header).
@@ -67,6 +68,9 @@ while IFS= read -r -d '' file; do
         || fail "$relative lost its dates when installed"
 done < <(find "$build/bin/Samples" -type f -print0)
 
+# File managers offer "Open With Chronopurge" on a folder.
+grep -qx 'MimeType=inode/directory;' "$prefix/share/applications/$id.desktop" \
+    || fail "the menu entry does not take folders (MimeType)"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
 else
@@ -82,6 +86,19 @@ if command -v man >/dev/null; then
         warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
         [ -z "$warnings" ] || fail "$page(1): $warnings"
     done
+fi
+
+# The rules' user units: a daily timer that catches up, and a service that
+# runs the installed command line. systemd-analyze checks their syntax; it
+# only finds the program where systemd itself looks (/usr/bin, /usr/local/bin).
+units="$prefix/lib/systemd/user"
+grep -qx 'ExecStart=chronopurge-cli --rules' "$units/chronopurge-rules.service" || fail "the service does not run --rules"
+grep -qx 'OnCalendar=daily' "$units/chronopurge-rules.timer" || fail "the timer is not daily"
+grep -qx 'Persistent=true' "$units/chronopurge-rules.timer" || fail "the timer does not catch up"
+if command -v systemd-analyze >/dev/null; then
+    verified=$(cd "$units" && systemd-analyze verify --man=no chronopurge-rules.service chronopurge-rules.timer 2>&1 \
+        | grep -v 'Command chronopurge-cli is not executable' || true)
+    [ -z "$verified" ] || fail "systemd-analyze verify: $verified"
 fi
 
 export ASAN_OPTIONS=detect_leaks=0

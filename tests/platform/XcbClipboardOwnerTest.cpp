@@ -4,18 +4,18 @@
 
 #include "platform/XcbClipboardOwner.h"
 
+#include "XvfbServer.h"
+
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 
 #include <future>
+#include <memory>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 namespace {
 
@@ -23,29 +23,12 @@ class XcbClipboardOwnerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xclip").isEmpty())
-            GTEST_SKIP() << "Xvfb or xclip is not installed (scripts/deps.sh test installs them)";
-        for (int number = 100 + getpid() % 100; number < 300; ++number) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-                continue;
-            m_display = QStringLiteral(":%1").arg(number);
-            m_server.start("Xvfb", {m_display, "-nolisten", "tcp", "-screen", "0", "64x64x24"});
-            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-            const QDeadlineTimer deadline(10000);
-            while (!QFile::exists(socket) && m_server.state() != QProcess::NotRunning && !deadline.hasExpired())
-                QThread::msleep(20);
-            if (QFile::exists(socket))
-                return;
-            m_server.kill();
-            m_server.waitForFinished();
-        }
-        GTEST_SKIP() << "Xvfb could not start";
-    }
-
-    void TearDown() override
-    {
-        m_server.terminate();
-        m_server.waitForFinished(5000);
+        if (QStandardPaths::findExecutable("xclip").isEmpty())
+            GTEST_SKIP() << "xclip is not installed (scripts/deps.sh test installs it)";
+        m_server = std::make_unique<XvfbServer>();
+        if (!m_server->running())
+            GTEST_SKIP() << qPrintable(m_server->reason());
+        m_display = m_server->display();
     }
 
     QByteArray display() const { return m_display.toUtf8(); }
@@ -62,7 +45,7 @@ protected:
 
 private:
     QString m_display;
-    QProcess m_server;
+    std::unique_ptr<XvfbServer> m_server;
 };
 
 } // namespace
@@ -125,4 +108,23 @@ TEST_F(XcbClipboardOwnerTest, APendingTextIsServedWhenReadyAndAFailedOneGivesThe
     failing.set_exception(std::make_exception_ptr(std::runtime_error("out of memory")));
     EXPECT_EQ(paste(), "<failed>");
     EXPECT_FALSE(owner.isOwner());
+}
+
+TEST_F(XcbClipboardOwnerTest, TakesOverOnlyFromTheOwnerItWasToldOf)
+{
+    platform::XcbClipboardOwner first;
+    ASSERT_TRUE(first.offer("first", display()));
+    const std::uint32_t firstWindow = first.window();
+    platform::XcbClipboardOwner other;
+    ASSERT_TRUE(other.offer("copied meanwhile", display()));
+    const QDeadlineTimer deadline(5000);
+    while (first.isOwner() && !deadline.hasExpired())
+        QThread::msleep(10);
+
+    // The clipboard moved on: the older text is not taken back.
+    platform::XcbClipboardOwner keeper;
+    EXPECT_FALSE(keeper.takeOver("first", firstWindow, display()));
+    EXPECT_EQ(paste(), "copied meanwhile");
+    EXPECT_TRUE(keeper.takeOver("kept", other.window(), display()));
+    EXPECT_EQ(paste(), "kept");
 }

@@ -1,7 +1,7 @@
 // "Start Finding", the selection buttons, "< Back", closing and hover.
 
 #include "Form2Fixture.h"
-#include "RangeBoundaryCases.h"
+#include "../filter/RangeBoundaryCases.h"
 
 #include "app/Failure.h"
 #include "app/WindowPointer.h"

@@ -1,7 +1,7 @@
 // The repeated-path pass on tables whose rows cannot repeat a path, and on
 // tables where they can although each walk lists a path once.
 
-#include "results/RangeFilter.h"
+#include "filter/RangeFilter.h"
 
 #include <gtest/gtest.h>
 

@@ -26,9 +26,15 @@ public:
     QQueue<QString> folders;       // browseForFolder(); cancel when empty
     QQueue<QString> saveNames;     // saveFileName(); cancel when empty
     QList<AskedDialog> asked;
+    QStringList links;             // the addresses messageWithLink() showed as links
     std::function<void(const AskedDialog&)> onAsked; // runs while the "dialog" is open
 
     void message(const QString& text) override { record({AskedDialog::Kind::Message, text, {}, {}, {}}); }
+    void messageWithLink(const QString& text, const QString& address) override
+    {
+        links << address;
+        record({AskedDialog::Kind::Message, text, {}, {}, {}});
+    }
     bool ask(const QString& text) override
     {
         record({AskedDialog::Kind::Ask, text, {}, {}, {}});

@@ -10,7 +10,7 @@
 #include "platform/SaveFile.h"
 #include "platform/SettingsStore.h"
 #include "platform/Trash.h"
-#include "results/RangeFilter.h"
+#include "filter/RangeFilter.h"
 #include "scan/ScanEngine.h"
 
 #include <QUuid>

@@ -1,6 +1,7 @@
 # bash completion for chronopurge-cli                      -*- shell-script -*-
-# Options, their fixed values, folders as operands, and the request ids of
-# --undo read from --undo-list. Needs nothing beyond bash itself.
+# Options, their fixed values, folders as operands, files for --save,
+# --trash-from and --rules, and the request ids of --undo read from
+# --undo-list. Needs nothing beyond bash itself.
 
 _chronopurge_cli()
 {
@@ -25,13 +26,18 @@ _chronopurge_cli()
             COMPREPLY=($(compgen -W 'locale iso' -- "$cur"))
             return
             ;;
-        --save)
+        --format)
+            COMPREPLY=($(compgen -W 'rows csv jsonl' -- "$cur"))
+            return
+            ;;
+        --save | --trash-from | --rules)
             compopt -o filenames 2>/dev/null
             local IFS=$'\n'
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
-        --after | --before | --on | --between | --older-than | --newer-than | --threads)
+        --after | --before | --on | --between | --older-than | --newer-than | --threads | \
+            --exclude | --name | --iname | --size | --keep-newest)
             return
             ;;
     esac
@@ -54,8 +60,10 @@ _chronopurge_cli()
 
     if [[ -z $operands && $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--help --version --kind --after --before --on
-            --between --older-than --newer-than --all --date-format --print0
-            --save --trash --stats --threads --undo --undo-list' -- "$cur"))
+            --between --older-than --newer-than --all --exclude --name --iname
+            --size --one-file-system --keep-newest --date-format --format
+            --summary --print0 --save --trash --trash-from --stats --threads
+            --rules --undo --undo-list' -- "$cur"))
         return
     fi
 

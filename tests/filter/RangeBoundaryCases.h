@@ -2,7 +2,7 @@
 // The boundary table of the four ranges, run against the range filter itself
 // and through the second window's "Start Finding".
 
-#include "results/RangeFilter.h"
+#include "filter/RangeFilter.h"
 
 #include <gtest/gtest.h>
 

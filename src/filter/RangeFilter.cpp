@@ -1,4 +1,4 @@
-#include "results/RangeFilter.h"
+#include "filter/RangeFilter.h"
 
 #include "folders/FolderPath.h"
 
