@@ -35,7 +35,7 @@ std::optional<QString> folderProblem(const QString& folder)
 
 std::optional<QString> openInputFile(const QString& path, FileWriters writers, QFile& file)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(platform::nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? QStringLiteral("no such file") : QString::fromLocal8Bit(std::strerror(errno));
     struct stat status;
