@@ -50,7 +50,7 @@ set_tests_properties(Install.IntoATemporaryPrefix PROPERTIES LABELS install TIME
 add_test(NAME Install.DebianPackageIsLintianClean
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/check_package.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(Install.DebianPackageIsLintianClean PROPERTIES
-    LABELS install TIMEOUT 300 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
+    LABELS install TIMEOUT 600 RUN_SERIAL TRUE SKIP_RETURN_CODE 77)
 # The translation's test reads the .qm files built beside the program.
 add_dependencies(test_app translations)
 add_dependencies(test_screenshots translations)

@@ -58,8 +58,10 @@ TEST_F(CliFilter, AnExcludedFolderIsNotOpenedEvenWhenItCannotBeRead)
     };
 
     const CliResult plain = cli.runThrough(asUser, {"--stats", tree.path("r")});
-    EXPECT_EQ(plain.exitCode, 0) << plain.errors.toStdString();
+    // The locked folder is named, and the run ends with 1 (issue 18).
+    EXPECT_EQ(plain.exitCode, 1) << plain.errors.toStdString();
     EXPECT_EQ(unreadable(plain), 1) << plain.errors.toStdString();
+    EXPECT_TRUE(plain.errors.contains(tree.path("r/locked") + ": Permission denied")) << plain.errors.toStdString();
 
     const CliResult excluded = cli.runThrough(asUser, {"--stats", "--exclude", "locked", "--exclude", ".git", tree.path("r")});
     EXPECT_EQ(excluded.exitCode, 0) << excluded.errors.toStdString();
