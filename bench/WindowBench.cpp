@@ -298,6 +298,20 @@ Options parse(const QStringList& arguments)
     return options;
 }
 
+/** A size in KiB from /proc/self/status ("VmRSS", "VmHWM"); 0 where there is none. */
+qint64 statusKiB(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
 /** Milliseconds one run of the command line takes on `tree`, its output thrown away. */
 double timeCli(const Options& options)
 {
@@ -437,6 +451,21 @@ int main(int argc, char* argv[])
     const Sample all = timedClick(probe, form2, "PushButton1");
     const int rows = rowCount(form2);
     add(QStringLiteral("\"Start Finding\", every file (%1 rows)").arg(rows), {all}, 150);
+    // What the window holds once every file is listed: the whole process,
+    // its fixed part included, against the files the scan walked.
+    spinFor(200);
+    const qint64 walked = qint64(form1.foundFiles().size());
+    const qint64 residentKiB = statusKiB("VmRSS");
+    const qint64 peakKiB = statusKiB("VmHWM");
+    const QString memory
+        = QStringLiteral("Memory after \"Start Finding\" every file: resident %1 MiB, %2 bytes per file walked "
+                         "(%3 files; target 64); peak so far %4 MiB, %5 bytes per file.")
+              .arg(residentKiB / 1024.0, 0, 'f', 1)
+              .arg(walked ? double(residentKiB) * 1024 / double(walked) : 0, 0, 'f', 1)
+              .arg(walked)
+              .arg(peakKiB / 1024.0, 0, 'f', 1)
+              .arg(walked ? double(peakKiB) * 1024 / double(walked) : 0, 0, 'f', 1);
+    std::fprintf(stderr, "%s\n", qPrintable(memory));
 
     std::vector<Sample> selects;
     for (int round = 0; round < options.rounds; ++round) {
@@ -548,6 +577,7 @@ int main(int argc, char* argv[])
                      moveEnd - moveStart, left);
 
     printTable();
+    std::printf("\n%s\n", qPrintable(memory));
     if (dialogs.reports)
         std::printf("\n%d error reports (see above)\n", dialogs.reports);
     form2->hide();

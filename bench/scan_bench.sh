@@ -2,17 +2,22 @@
 # The scan benchmark: chronopurge-cli against GNU find, bfs, fd and the
 # minimal walker, on the same generated trees, warm and cold, in one run.
 #
-#   bench/scan_bench.sh [--sizes "100000 1000000"] [--rounds N] [--cold-rounds N]
-#                       [--no-cold] [--sweep] [--build DIR] [--out FILE]
+#   bench/scan_bench.sh [--sizes "1000000 5000000"] [--rounds N] [--cold-rounds N]
+#                       [--no-cold] [--sweep] [--tools "chronopurge bfs fd minimal2"]
+#                       [--trees DIR] [--build DIR] [--out FILE]
 #
-# Trees live under /var/tmp/chronopurge-bench (a disk, not tmpfs) and are
-# made once by TreeGen; delete the folder to make them again. Warm times are
-# the best of --rounds runs (default 5), the tools taking turns within each
-# round so that a build starting elsewhere on the machine slows them all
-# alike. Cold runs drop the page cache before each run (root only) and keep
-# the best of --cold-rounds (default 3). Every command prints its paths to
-# /dev/null, as it would to a pipe; the minimal walker prints only counts.
-# --sweep adds chronopurge-cli with 1, 2, 4, 8 and 16 threads.
+# Trees live under --trees (default $CHRONOPURGE_BENCH_TREES, else
+# /var/tmp/chronopurge-bench; a disk, not tmpfs), each in a folder of its
+# own, and are made once by TreeGen; delete a tree and its manifest to make
+# it again. Warm times are the best and the median of --rounds runs (default
+# 5), the tools taking turns within each round so that a build starting
+# elsewhere on the machine slows them all alike; the load average is noted
+# before each round. Cold runs drop the page cache before each run (root
+# only) and keep the best of --cold-rounds (default 3). Every command prints
+# its paths to /dev/null, as it would to a pipe; the minimal walker prints
+# only counts. --sweep adds chronopurge-cli with 1, 2, 4, 8 and 16 threads.
+# --tools times only the tools named (chronopurge, bfs, find, fd, minimal1,
+# minimal2, minimal8; bfs and minimal2 are always kept for the ratios).
 #
 # Needs: bfs, fdfind (apt-get install bfs fd-find), GNU time (/usr/bin/time).
 set -euo pipefail
@@ -20,13 +25,14 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
 build="$source_dir/build-bench"
-trees=/var/tmp/chronopurge-bench
-sizes="100000 1000000"
+trees=${CHRONOPURGE_BENCH_TREES:-/var/tmp/chronopurge-bench}
+sizes="1000000 5000000"
 rounds=5
 cold_rounds=3
 cold=1
 sweep=0
 out=""
+only_tools=""
 date_limit=2020-01-01
 
 while [ $# -gt 0 ]; do
@@ -36,9 +42,11 @@ while [ $# -gt 0 ]; do
     --cold-rounds) cold_rounds=$2; shift ;;
     --no-cold) cold=0 ;;
     --sweep) sweep=1 ;;
+    --tools) only_tools=$2; shift ;;
     --build) build=$2; shift ;;
+    --trees) trees=$2; shift ;;
     --out) out=$2; shift ;;
-    *) echo "usage: $0 [--sizes \"N...\"] [--rounds N] [--cold-rounds N] [--no-cold] [--sweep] [--build DIR] [--out FILE]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--sizes \"N...\"] [--rounds N] [--cold-rounds N] [--no-cold] [--sweep] [--trees DIR] [--build DIR] [--out FILE]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -90,6 +98,10 @@ done
 
 warm_tools="chronopurge bfs find fd minimal1 minimal2 minimal8"
 cold_tools="chronopurge bfs fd minimal1 minimal8"
+if [ -n "$only_tools" ]; then
+    warm_tools=$(echo "$only_tools bfs minimal2" | tr ' ' '\n' | sed '/^$/d' | awk '!seen[$0]++' | tr '\n' ' ')
+    cold_tools=$warm_tools
+fi
 if [ "$sweep" = 1 ]; then
     warm_tools="$warm_tools chronopurge_t1 chronopurge_t2 chronopurge_t4 chronopurge_t8 chronopurge_t16"
     cold_tools="$cold_tools chronopurge_t1 chronopurge_t2 chronopurge_t4 chronopurge_t16"
@@ -123,12 +135,14 @@ count_of() {
     esac
 }
 
-declare -A warm coldtime count peak
+declare -A warm warmmedian coldtime count peak loads
 mismatches=0
 
 drop_caches() { sync; echo 3 >/proc/sys/vm/drop_caches; }
 
 min_of() { tr ' ' '\n' | sed '/^$/d' | sort -n | head -1; }
+median_of() { tr ' ' '\n' | sed '/^$/d' | sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+load_now() { cut -d' ' -f1 /proc/loadavg; }
 
 seconds() { awk -v ms="$1" 'BEGIN {printf "%.3f", ms / 1000}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}'; }
@@ -165,14 +179,19 @@ for size in $sizes; do
         count[$size:$tool]=$(count_of "$tool")
     done
 
-    echo "== $root: warm, best of $rounds"
+    echo "== $root: warm, best and median of $rounds"
     for tool in $warm_tools; do warm[$size:$tool]=""; done
+    loads[$size]=""
     for ((round = 1; round <= rounds; round++)); do
+        loads[$size]="${loads[$size]} $(load_now)"
         for tool in $warm_tools; do
             warm[$size:$tool]="${warm[$size:$tool]} $(time_ms "$tool")"
         done
     done
-    for tool in $warm_tools; do warm[$size:$tool]=$(echo "${warm[$size:$tool]}" | min_of); done
+    for tool in $warm_tools; do
+        warmmedian[$size:$tool]=$(echo "${warm[$size:$tool]}" | median_of)
+        warm[$size:$tool]=$(echo "${warm[$size:$tool]}" | min_of)
+    done
 
     echo "== $root: peak memory"
     for tool in $warm_tools; do
@@ -214,8 +233,10 @@ for size in $sizes; do
         expected_find=$((regular_before + regular_on))
         expected_fd=$regular_before
         expected_minimal="$regular_before + $link_before links"
-        echo "| command | found | warm best | × bfs | × minimal 2 thr | cold best | × bfs cold | × minimal 1 thr cold | peak RSS | bytes per file walked |"
-        echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+        echo "Load average before each warm round: $(echo ${loads[$size]} | tr ' ' ',' | sed 's/,/, /g')."
+        echo
+        echo "| command | found | warm best | warm median | × bfs | × minimal 2 thr | cold best | × bfs cold | × minimal 1 thr cold | peak RSS | bytes per file walked |"
+        echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
         for tool in $warm_tools; do
             w=${warm[$size:$tool]}
             c=${coldtime[$size:$tool]:-}
@@ -232,8 +253,8 @@ for size in $sizes; do
                 found="${count[$size:$tool]} (expected $expected)"
                 mismatches=$((mismatches + 1))
             fi
-            printf '| %s | %s | %s s | %s | %s | %s | %s | %s | %s MiB | %s |\n' \
-                "$(label "$tool")" "$found" "$(seconds "$w")" "$(ratio "$w" "$bfs_warm")" \
+            printf '| %s | %s | %s s | %s s | %s | %s | %s | %s | %s | %s MiB | %s |\n' \
+                "$(label "$tool")" "$found" "$(seconds "$w")" "$(seconds "${warmmedian[$size:$tool]}")" "$(ratio "$w" "$bfs_warm")" \
                 "$(ratio "$w" "$min2_warm")" "$([ -n "$c" ] && echo "$(seconds "$c") s" || echo -)" \
                 "$([ -n "$c" ] && ratio "$c" "$bfs_cold" || echo -)" "$([ -n "$c" ] && ratio "$c" "$min1_cold" || echo -)" \
                 "$(awk -v k="$kb" 'BEGIN {printf "%.1f", k / 1024}')" \
@@ -256,12 +277,14 @@ if [ $# -ge 2 ]; then
         echo "The last column is the memory each further file costs: the growth of the peak from the small"
         echo "tree to the large one, divided by the files added."
         echo
-        echo "| command | warm µs/file, $(name_of_size "$small") | warm µs/file, $(name_of_size "$large") | cold µs/file, $(name_of_size "$small") | cold µs/file, $(name_of_size "$large") | bytes per added file |"
-        echo "|---|---:|---:|---:|---:|---:|"
+        echo "| command | warm µs/file, $(name_of_size "$small") | warm µs/file, $(name_of_size "$large") | large / small | cold µs/file, $(name_of_size "$small") | cold µs/file, $(name_of_size "$large") | bytes per added file |"
+        echo "|---|---:|---:|---:|---:|---:|---:|"
         for tool in $warm_tools; do
             per() { [ -n "$1" ] && awk -v ms="$1" -v n="$2" 'BEGIN {printf "%.2f", ms * 1000 / n}' || echo -; }
-            printf '| %s | %s | %s | %s | %s | %s |\n' "$(label "$tool")" \
+            printf '| %s | %s | %s | %s | %s | %s | %s |\n' "$(label "$tool")" \
                 "$(per "${warm[$small:$tool]}" "$small")" "$(per "${warm[$large:$tool]}" "$large")" \
+                "$(awk -v a="${warm[$small:$tool]}" -v b="${warm[$large:$tool]}" -v m="$small" -v n="$large" \
+                    'BEGIN {printf "%.2f", (b / n) / (a / m)}')" \
                 "$(per "${coldtime[$small:$tool]:-}" "$small")" "$(per "${coldtime[$large:$tool]:-}" "$large")" \
                 "$(awk -v a="${peak[$small:$tool]}" -v b="${peak[$large:$tool]}" -v m="$small" -v n="$large" \
                     'BEGIN {printf "%.0f", (b - a) * 1024 / (n - m)}')"

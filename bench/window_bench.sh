@@ -1,27 +1,31 @@
 #!/bin/bash
 # The windows' benchmark (WindowBench.cpp) under a real X server.
 #
-#   bench/window_bench.sh [--rounds N] [--build DIR]
+#   bench/window_bench.sh [--rounds N] [--sizes "1000000 5000000"] [--trees DIR] [--build DIR]
 #
-# Starts its own Xvfb, builds a release build-bench, makes the 1M-file tree
-# under /var/tmp/chronopurge-bench with TreeGen if it is missing (it is kept
-# for the other benchmarks), makes a throwaway 10,000-file tree whose files
-# really go to a throwaway Trash, and runs the benchmark on the xcb platform.
+# Starts its own Xvfb, builds a release build-bench, makes each tree of
+# --sizes (default 1M files) under --trees (default
+# $CHRONOPURGE_BENCH_TREES, else /var/tmp/chronopurge-bench) with TreeGen if
+# it is missing (it is kept for the other benchmarks), makes a throwaway
+# 10,000-file tree whose files really go to a throwaway Trash, and runs the
+# benchmark on the xcb platform once per tree, in the same run.
 # Needs: Xvfb, xclip (apt-get install xvfb xclip).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
 build="$source_dir/build-bench"
-trees=/var/tmp/chronopurge-bench
-tree="$trees/files-1m"
+trees=${CHRONOPURGE_BENCH_TREES:-/var/tmp/chronopurge-bench}
+sizes=1000000
 rounds=3
 
 while [ $# -gt 0 ]; do
     case "$1" in
     --rounds) rounds=$2; shift ;;
     --build) build=$2; shift ;;
-    *) echo "usage: $0 [--rounds N] [--build DIR]" >&2; exit 2 ;;
+    --sizes) sizes=$2; shift ;;
+    --trees) trees=$2; shift ;;
+    *) echo "usage: $0 [--rounds N] [--sizes \"N...\"] [--trees DIR] [--build DIR]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -37,15 +41,26 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j2 --target TreeGen chronopurge-cli WindowBench >/dev/null
 
+name_of_size() {
+    case "$1" in
+    *000000) echo "files-$(($1 / 1000000))m" ;;
+    *000) echo "files-$(($1 / 1000))k" ;;
+    *) echo "files-$1" ;;
+    esac
+}
+
 mkdir -p "$trees"
-if [ ! -f "$tree.manifest" ]; then
-    if [ -e "$tree" ]; then
-        echo "window_bench: $tree is incomplete (no manifest); remove it and run again" >&2
-        exit 1
+for size in $sizes; do
+    tree="$trees/$(name_of_size "$size")"
+    if [ ! -f "$tree.manifest" ]; then
+        if [ -e "$tree" ]; then
+            echo "window_bench: $tree is incomplete (no manifest); remove it and run again" >&2
+            exit 1
+        fi
+        echo "== making $tree" >&2
+        "$build/bench/TreeGen" --files "$size" --cutoff 2020-01-01 "$tree" >&2
     fi
-    echo "== making $tree" >&2
-    "$build/bench/TreeGen" --files 1000000 --cutoff 2020-01-01 "$tree" >&2
-fi
+done
 
 work=$(mktemp -d /var/tmp/chronopurge-winbench-small-XXXXXX)
 xvfb_pid=""
@@ -54,8 +69,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-"$build/bench/TreeGen" --files 10000 --seed 7 "$work/small" >/dev/null
-
 # Xvfb picks a free display itself and writes its number on descriptor 3 once
 # it takes connections.
 mkfifo "$work/displayfd"
@@ -71,8 +84,16 @@ fi
 echo "# Window benchmark, $(date '+%Y-%m-%d %H:%M %Z')"
 echo
 echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), kernel $(uname -r);"
-echo "Xvfb :$display, Qt on xcb; tree $tree ($(sed -n 's/^files=//p' "$tree.manifest") files); load before start: $(cut -d' ' -f1-3 /proc/loadavg)."
-DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$build/bench/WindowBench" --rounds "$rounds" \
-    --cli "$build/bin/chronopurge-cli" --small "$work/small" "$tree"
+for size in $sizes; do
+    tree="$trees/$(name_of_size "$size")"
+    echo
+    echo "## $tree ($(sed -n 's/^files=//p' "$tree.manifest") files), $(date '+%H:%M %Z'); load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo
+    echo "Xvfb :$display, Qt on xcb, $rounds rounds."
+    # A small tree for each run: the run moves its files to the Trash.
+    "$build/bench/TreeGen" --files 10000 --seed 7 "$work/small-$size" >/dev/null
+    DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$build/bench/WindowBench" --rounds "$rounds" \
+        --cli "$build/bin/chronopurge-cli" --small "$work/small-$size" "$tree"
+done
 echo
 echo "Load after: $(cut -d' ' -f1-3 /proc/loadavg)."

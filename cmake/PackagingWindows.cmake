@@ -1,9 +1,11 @@
 # The Windows build: the Qt and compiler DLLs and Qt's plugins are copied
 # beside the programs at every build (so the build folder runs as it is, under
 # Wine too), and `cmake --build build-windows --target package` makes
-# chronopurge-<version>-windows-x86_64.zip of that folder: the two programs,
+# chronopurge-<version>-windows-x86_64.zip of that folder (the two programs,
 # the DLLs, the plugins, the hand cursor, the sample folders, the
-# translations, LICENSE and README.
+# translations, LICENSE and README) and chronopurge-<version>-setup.exe, the
+# setup program that installs the same files (cmake/windows/NSIS.template.in;
+# makensis from Debian's nsis package).
 
 get_filename_component(qt_prefix "${Qt6_DIR}/../../.." ABSOLUTE)
 
@@ -44,11 +46,46 @@ install(DIRECTORY ${CHRONOPURGE_PROGRAM_DIR}/platforms ${CHRONOPURGE_PROGRAM_DIR
 install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION . RENAME README.txt)
 
+# The programs' icon and version in their resources.
+foreach(program chronopurge chronopurge-cli)
+  set(rc_name ${program})
+  set(rc_file_name ${program}.exe)
+  if(program STREQUAL chronopurge)
+    set(rc_description "Chronopurge: find files by date and send them to the Recycle Bin")
+  else()
+    set(rc_description "Chronopurge command line")
+  endif()
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/windows/program.rc.in ${CMAKE_BINARY_DIR}/generated/${program}.rc @ONLY)
+  target_sources(${program} PRIVATE ${CMAKE_BINARY_DIR}/generated/${program}.rc)
+  set_source_files_properties(${CMAKE_BINARY_DIR}/generated/${program}.rc TARGET_DIRECTORY ${program}
+                              PROPERTIES OBJECT_DEPENDS ${CHRONOPURGE_WINDOWS_ICON})
+  add_dependencies(${program} windows_icon)
+endforeach()
+
+# The PATH helper the setup program carries (src/installer).
+add_subdirectory(${CMAKE_SOURCE_DIR}/src/installer ${CMAKE_BINARY_DIR}/installer-build)
+
 set(CPACK_GENERATOR ZIP)
+find_program(CHRONOPURGE_MAKENSIS makensis)
+if(CHRONOPURGE_MAKENSIS)
+  list(APPEND CPACK_GENERATOR NSIS)
+  set(CPACK_NSIS_EXECUTABLE ${CHRONOPURGE_MAKENSIS})
+else()
+  message(STATUS "makensis not found (Debian package nsis): the package target makes the .zip only")
+endif()
 set(CPACK_PACKAGE_NAME chronopurge)
 set(CPACK_PACKAGE_VENDOR Brindlewick)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME chronopurge-${PROJECT_VERSION}-windows-x86_64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
+# The setup program: our own template (CPack looks in CMAKE_MODULE_PATH first),
+# its name set per generator in CPackProjectConfig.cmake.
+list(APPEND CMAKE_MODULE_PATH ${CMAKE_SOURCE_DIR}/cmake/windows)
+set(CPACK_NSIS_CHRONOPURGE_ICON ${CHRONOPURGE_WINDOWS_ICON})
+set(CPACK_NSIS_CHRONOPURGE_PATH_HELPER ${CMAKE_BINARY_DIR}/installer/chronopurge-path.exe)
+set(CPACK_NSIS_CHRONOPURGE_FILE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/windows/CPackProjectConfig.cmake.in
+               ${CMAKE_BINARY_DIR}/CPackProjectConfig.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackProjectConfig.cmake)
 include(CPack)

@@ -10,13 +10,16 @@ set -euo pipefail
 packages=(cmake ninja-build g++ qt6-base-dev libxcb1-dev qt6-svg-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           fonts-liberation)
 case "${1:-build}" in
+    # libfuse3-dev and fuse3: SlowFs, the slow and failing share the scan's tests mount.
     # lintian and dpkg-shlibdeps check the Debian package.
-    test) packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli desktop-file-utils appstream dpkg-dev file lintian) ;;
+    test) packages+=(libgtest-dev xvfb xauth xdotool xclip trash-cli desktop-file-utils appstream dpkg-dev file lintian
+                     pkg-config libfuse3-dev fuse3) ;;
     # The Debian package: dpkg-shlibdeps finds the libraries it needs.
     package) packages+=(dpkg-dev file) ;;
     # The Windows build: the mingw-w64 compiler (POSIX threads) and zstd for
-    # the Qt archive; GoogleTest's sources, Wine and Xvfb for its tests.
-    windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools zstd googletest wine64 xvfb xauth) ;;
+    # the Qt archive; nsis for the setup program; GoogleTest's sources, Wine
+    # and Xvfb for its tests.
+    windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools zstd nsis googletest wine64 xvfb xauth) ;;
 esac
 
 missing=()

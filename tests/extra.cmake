@@ -78,3 +78,14 @@ set_target_properties(clipboard_exit_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY $
 add_dependencies(test_platform clipboard_exit_probe chronopurge-keep-clipboard)
 target_include_directories(test_platform PRIVATE ${X11_xcb_INCLUDE_PATH})
 target_link_libraries(test_platform PRIVATE ${X11_xcb_LIB})
+
+# chronopurge-cli --trash killed at random moments: ten runs of 2,000 files on
+# a tmpfs (root only). A program of its own with a longer time limit, since a
+# loaded machine stretches its twenty runs of the program.
+add_executable(test_crash crash/TrashKillTest.cpp)
+target_link_libraries(test_crash PRIVATE test_support)
+add_dependencies(test_crash chronopurge-cli)
+gtest_discover_tests(test_crash
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${test_environment}" LABELS cli TIMEOUT 400)

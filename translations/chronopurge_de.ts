@@ -201,6 +201,10 @@
         <translation>Suche starten</translation>
     </message>
     <message>
+        <source>Some lines of the Trash journal were skipped:</source>
+        <translation>Einige Zeilen des Papierkorb-Protokolls wurden übersprungen:</translation>
+    </message>
+    <message>
         <source>&lt; Back</source>
         <translation>&lt; Zurück</translation>
     </message>
@@ -476,6 +480,42 @@
         <source>there is no home folder for it</source>
         <translation>es gibt keinen persönlichen Ordner dafür</translation>
     </message>
+    <message>
+        <source>request %1, line %2: %3</source>
+        <translation>Auftrag %1, Zeile %2: %3</translation>
+    </message>
+    <message>
+        <source>request %1: %2</source>
+        <translation>Auftrag %1: %2</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>es ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>it is longer than any record</source>
+        <translation>sie ist länger als jeder Eintrag</translation>
+    </message>
+    <message>
+        <source>its name in the Trash is not a single name</source>
+        <translation>ihr Name im Papierkorb ist kein einzelner Name</translation>
+    </message>
+    <message>
+        <source>its Trash folder is not one the program uses</source>
+        <translation>ihr Papierkorb-Ordner ist keiner, den das Programm verwendet</translation>
+    </message>
+    <message>
+        <source>its original path is not absolute</source>
+        <translation>ihr ursprünglicher Pfad ist nicht absolut</translation>
+    </message>
+    <message>
+        <source>its original path does not name a file</source>
+        <translation>ihr ursprünglicher Pfad benennt keine Datei</translation>
+    </message>
+    <message>
+        <source>its record's text is not one the program writes</source>
+        <translation>der Text ihres Eintrags ist keiner, den das Programm schreibt</translation>
+    </message>
 </context>
 <context>
     <name>TrashRestore</name>
@@ -538,6 +578,30 @@
     <message>
         <source>another program is putting this request back</source>
         <translation>ein anderes Programm stellt diesen Auftrag gerade wieder her</translation>
+    </message>
+    <message>
+        <source>its Trash folder is not the Trash of a drive</source>
+        <translation>sein Papierkorb-Ordner ist nicht der Papierkorb eines Laufwerks</translation>
+    </message>
+    <message>
+        <source>its Trash folder is missing</source>
+        <translation>sein Papierkorb fehlt</translation>
+    </message>
+    <message>
+        <source>the drive of these files is not attached</source>
+        <translation>das Laufwerk dieser Dateien ist nicht angeschlossen</translation>
+    </message>
+    <message>
+        <source>its record in the Trash cannot be read: %1</source>
+        <translation>sein Eintrag im Papierkorb lässt sich nicht lesen: %1</translation>
+    </message>
+    <message>
+        <source>its record in the Trash names another place</source>
+        <translation>sein Eintrag im Papierkorb nennt einen anderen Ort</translation>
+    </message>
+    <message>
+        <source>its move to the Trash is still running</source>
+        <translation>sein Verschieben in den Papierkorb läuft noch</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,9 @@
 
 #include "platform/FileSystem.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
 
@@ -11,6 +14,39 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+/** Environment variable `name` as a path, its bytes kept (see platform::pathFromNative). */
+QString pathVariable(const char* name)
+{
+    return platform::pathFromNative(qgetenv(name));
+}
+
+} // namespace
+
+QString homeFolder()
+{
+    return pathVariable("HOME");
+}
+
+QString defaultRulesFile()
+{
+    QString base = pathVariable("XDG_CONFIG_HOME");
+    // A relative value is invalid and ignored, as the standard says.
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        const QString home = homeFolder();
+        if (home.isEmpty() || QDir::isRelativePath(home))
+            return {};
+        base = home + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(base + QStringLiteral("/chronopurge/rules"));
+}
+
+bool isAbsoluteFilePath(QByteArrayView path)
+{
+    return path.startsWith('/') && !path.endsWith('/');
+}
 
 std::optional<QString> folderProblem(const QString& folder)
 {

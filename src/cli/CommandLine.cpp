@@ -428,23 +428,24 @@ std::variant<CommandLine, UsageError> parseCommandLine(const QStringList& argume
     return line;
 }
 
-QString defaultRulesFile()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // A relative value is invalid and ignored, as the standard says.
-    if (base.isEmpty() || QDir::isRelativePath(base)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (home.isEmpty() || QDir::isRelativePath(home))
-            return {};
-        base = home + QStringLiteral("/.config");
-    }
-    return QDir::cleanPath(base + QStringLiteral("/chronopurge/rules"));
-}
-
 QString usageHint()
 {
     return QStringLiteral("Try 'chronopurge-cli --help' for more information.");
 }
+
+#ifdef Q_OS_WIN
+// What differs on Windows: names compared as its file systems do, the rules'
+// folders, and text in a console, whose code page lacks most scripts
+// (ConsoleText_windows.cpp).
+constexpr char kPlatformNotes[] = "On Windows --exclude and --name compare names without letter case, patterns\n"
+                               "take \"/\" between folders, and --rules reads %APPDATA%\\Chronopurge\\rules\n"
+                               "unless given a FILE; \"~\" in a rule is %USERPROFILE%. Text reaches a console\n"
+                               "as the characters it holds, whatever the console's code page, and a pipe or\n"
+                               "a file as UTF-8 with CR LF line ends.\n"
+                               "\n";
+#else
+constexpr char kPlatformNotes[] = "";
+#endif
 
 QString helpText()
 {
@@ -523,7 +524,9 @@ QString helpText()
         "number of folders. Names are printed with control characters shown as\n"
         "visible signs (a TAB as U+2409) and each byte that is not UTF-8 as U+FFFD,\n"
         "unless -0 prints them as they are.\n"
-        "\n"
+        "\n")
+        + QLatin1String(kPlatformNotes)
+        + QStringLiteral(
         "Exit status:\n"
         "  0  all done\n"
         "  1  some folder could not be read (each is named on standard error), or\n"

@@ -86,12 +86,6 @@ std::optional<QDate> subtractAge(QDate today, const QString& age);
  */
 QStringList withoutNestedFolders(const QStringList& folders);
 
-/**
- * The rules file used when --rules names none: $XDG_CONFIG_HOME (else
- * ~/.config) + "/chronopurge/rules"; empty when neither gives an absolute path.
- */
-QString defaultRulesFile();
-
 /** The text of --help. */
 QString helpText();
 

@@ -3,6 +3,8 @@
 // message, one line each. While a rule of --rules runs, every message also
 // names its line ("chronopurge-cli: rules line 3: ...").
 
+#include "cli/ConsoleText.h"
+
 #include <QString>
 
 #include <cstdio>
@@ -20,7 +22,7 @@ inline QString& messagePrefix()
 inline void complain(const QString& message)
 {
     std::fflush(stdout);
-    std::fprintf(stderr, "chronopurge-cli: %s%s\n", qPrintable(messagePrefix()), qPrintable(message));
+    writeText(Stream::Error, (QStringLiteral("chronopurge-cli: ") + messagePrefix() + message + QLatin1Char('\n')).toUtf8());
 }
 
 /** Sets the prefix for as long as it lives. */

@@ -1,5 +1,7 @@
 #include "cli/RecordPrinter.h"
 
+#include "cli/ConsoleText.h"
+
 #include "filter/Glob.h"
 #include "scan/DateText.h"
 
@@ -252,7 +254,7 @@ void RecordPrinter::print(QByteArrayView path, const FileLook& look)
 
 bool RecordPrinter::flush()
 {
-    if (!m_buffer.isEmpty() && std::fwrite(m_buffer.constData(), 1, size_t(m_buffer.size()), stdout) != size_t(m_buffer.size()))
+    if (!m_buffer.isEmpty() && !writeText(Stream::Output, m_buffer))
         m_failed = true;
     m_buffer.truncate(0);
     if (std::fflush(stdout) != 0)

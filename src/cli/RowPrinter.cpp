@@ -1,5 +1,7 @@
 #include "cli/RowPrinter.h"
 
+#include "cli/ConsoleText.h"
+
 #include "platform/FileSystem.h"
 #include "scan/VisibleText.h"
 
@@ -13,32 +15,26 @@ constexpr qsizetype kBlockSize = 1 << 20;
 
 } // namespace
 
-RowPrinter::RowPrinter(DateFormat format, bool print0)
+RowText::RowText(DateFormat format, bool print0, std::shared_ptr<SharedTimeTexts> times)
     : m_format(format)
     , m_print0(print0)
+    , m_localeDates(QLocale::system(), std::move(times))
 {
-    // Room for a block and the row that fills it, kept from flush to flush.
-    m_buffer.reserve(kBlockSize + 64 * 1024);
 }
 
-RowPrinter::~RowPrinter()
-{
-    flush();
-}
-
-void RowPrinter::appendPath(const char* bytes, size_t length)
+void RowText::appendShown(QByteArray& out, const char* bytes, size_t length)
 {
     if (m_print0)
-        m_buffer.append(bytes, qsizetype(length));
+        out.append(bytes, qsizetype(length));
     else
-        appendVisibleUtf8(m_buffer, bytes, length);
+        appendVisibleUtf8(out, bytes, length);
 }
 
-void RowPrinter::appendDate(qint64 localSeconds)
+void RowText::appendDate(QByteArray& out, qint64 localSeconds)
 {
-    m_buffer.append('\t');
+    out.append('\t');
     if (m_format == DateFormat::Locale) {
-        m_localeDates.append(localSeconds, m_buffer);
+        m_localeDates.append(localSeconds, out);
         return;
     }
     if (localSeconds == kNoDate)
@@ -56,13 +52,46 @@ void RowPrinter::appendDate(qint64 localSeconds)
         time[3 * i + 1] = char('0' + fields[i] / 10);
         time[3 * i + 2] = char('0' + fields[i] % 10);
     }
-    m_buffer.append(*found);
-    m_buffer.append(time, 9);
+    out.append(*found);
+    out.append(time, 9);
 }
 
-void RowPrinter::endRow()
+QByteArray RowText::shownFolder(QByteArrayView folder)
 {
-    m_buffer.append(m_print0 ? '\0' : '\n');
+    QByteArray shown;
+    appendShown(shown, folder.data(), size_t(folder.size()));
+    return shown;
+}
+
+void RowText::appendRow(QByteArray& out, QByteArrayView shownFolder, const char* name, size_t length, qint64 localSeconds)
+{
+    out.append(shownFolder);
+    appendShown(out, name, length);
+    if (!m_print0)
+        appendDate(out, localSeconds);
+    out.append(m_print0 ? '\0' : '\n');
+}
+
+void RowText::appendPath(QByteArray& out, QByteArrayView path)
+{
+    appendShown(out, path.data(), size_t(path.size()));
+    out.append(m_print0 ? '\0' : '\n');
+}
+
+RowPrinter::RowPrinter(DateFormat format, bool print0)
+    : m_text(format, print0)
+{
+    // Room for a block and the row that fills it, kept from flush to flush.
+    m_buffer.reserve(kBlockSize + 64 * 1024);
+}
+
+RowPrinter::~RowPrinter()
+{
+    flush();
+}
+
+void RowPrinter::flushWhenFull()
+{
     if (m_buffer.size() >= kBlockSize)
         flush();
 }
@@ -71,25 +100,35 @@ void RowPrinter::printRow(const FoundFileTable& table, qsizetype index)
 {
     if (table.folderIndex(index) != m_folder) {
         m_folder = table.folderIndex(index);
-        m_folderBytes = table.folderPathUtf8(m_folder).toByteArray();
+        m_folderBytes = m_text.shownFolder(table.folderPathUtf8(m_folder));
     }
-    appendPath(m_folderBytes.constData(), size_t(m_folderBytes.size()));
-    appendPath(table.nameUtf8(index), table.nameLength(index));
-    if (!m_print0)
-        appendDate(table.localSeconds(index));
-    endRow();
+    m_text.appendRow(m_buffer, m_folderBytes, table.nameUtf8(index), table.nameLength(index), table.localSeconds(index));
+    flushWhenFull();
 }
 
 void RowPrinter::printPath(const QString& path)
 {
-    const QByteArray bytes = platform::nativePath(path);
-    appendPath(bytes.constData(), size_t(bytes.size()));
-    endRow();
+    m_text.appendPath(m_buffer, platform::nativePath(path));
+    flushWhenFull();
+}
+
+void RowPrinter::printRows(QByteArrayView rows)
+{
+    // A block of rows larger than what is gathered goes out as it is.
+    if (m_buffer.size() + rows.size() > kBlockSize) {
+        flush();
+        if (rows.size() >= kBlockSize) {
+            if (std::fwrite(rows.data(), 1, size_t(rows.size()), stdout) != size_t(rows.size()))
+                m_failed = true;
+            return;
+        }
+    }
+    m_buffer.append(rows.data(), rows.size());
 }
 
 bool RowPrinter::flush()
 {
-    if (!m_buffer.isEmpty() && std::fwrite(m_buffer.constData(), 1, size_t(m_buffer.size()), stdout) != size_t(m_buffer.size()))
+    if (!m_buffer.isEmpty() && !writeText(Stream::Output, m_buffer))
         m_failed = true;
     m_buffer.truncate(0);
     if (std::fflush(stdout) != 0)

@@ -61,7 +61,7 @@ int trashFromList(const CommandLine& line)
     }
     auto read = readTrashList(file);
     if (const ListError* error = std::get_if<ListError>(&read)) {
-        complain(error->line > 0 ? QStringLiteral("%1 line %2: %3").arg(shownList).arg(error->line).arg(error->message)
+        complain(error->line > 0 ? QStringLiteral("%1 line %2: %3").arg(shownList, QString::number(error->line), error->message)
                                  : QStringLiteral("%1: %2").arg(shownList, error->message));
         return 2;
     }
@@ -89,6 +89,7 @@ int trashFromList(const CommandLine& line)
         const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(std::move(items));
         const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(*request);
         outcomes = request->run();
+        journal->finish();
         journalError = journal->error();
     }
 

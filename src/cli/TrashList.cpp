@@ -1,5 +1,6 @@
 #include "cli/TrashList.h"
 
+#include "cli/CliSystem.h"
 #include "cli/RecordPrinter.h"
 
 #include <QDate>
@@ -380,7 +381,7 @@ std::variant<ListedRecord, QString> parseListLine(QByteArrayView line)
     } else {
         return missing("path");
     }
-    if (!record.path.startsWith('/') || record.path.endsWith('/') || record.path.contains('\0'))
+    if (!isAbsoluteFilePath(record.path) || record.path.contains('\0'))
         return QStringLiteral("the path is not the absolute path of a file");
 
     const struct {

@@ -12,6 +12,7 @@
 //
 //   CommandLine   what the arguments ask for, or the usage error
 //   RowPrinter    the rows on standard output, as lines or NUL-separated
+//   PrintedRows   a listing's rows made as the scan reads each folder, without a table
 //   RecordPrinter the rows as CSV or JSON Lines, from FileLook
 //   TrashList     the list --trash-from reads (TrashFrom.cpp moves its files)
 //   RuleFile      the lines of the rules file
@@ -25,7 +26,9 @@
 #include "actions/TrashAction.h"
 #include "cli/CliSystem.h"
 #include "cli/CommandLine.h"
+#include "cli/ConsoleText.h"
 #include "cli/Messages.h"
+#include "cli/PrintedRows.h"
 #include "cli/RecordPrinter.h"
 #include "cli/RowPrinter.h"
 #include "cli/RuleFile.h"
@@ -98,7 +101,7 @@ void reportUnreadableFolder(const QByteArray& folder, int error)
 
 int usageError(const QString& message)
 {
-    std::fprintf(stderr, "chronopurge-cli: %s\n%s\n", qPrintable(visibleText(message)), qPrintable(usageHint()));
+    complain(visibleText(message) + QLatin1Char('\n') + usageHint());
     return 2;
 }
 
@@ -204,14 +207,18 @@ bool printRecords(const CommandLine& line, const FoundFileTable& table, const st
 
 void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elapsed)
 {
-    std::fprintf(stderr,
-                 "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped: %lld\n"
-                 "files left out (names beginning with \"~\"): %lld\n"
-                 "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
-                 static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
-                 static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.tildeNames),
-                 static_cast<long long>(counts.unreadableFolders),
-                 double(elapsed.nsecsElapsed()) / 1e9, static_cast<long long>(peakMemoryKiB()));
+    char text[640];
+    const int length = std::snprintf(
+        text, sizeof text,
+        "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped: %lld\n"
+        "files left out (names beginning with \"~\"): %lld\n"
+        "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
+        static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
+        static_cast<long long>(counts.skippedNames), static_cast<long long>(counts.tildeNames),
+        static_cast<long long>(counts.unreadableFolders),
+        double(elapsed.nsecsElapsed()) / 1e9, static_cast<long long>(peakMemoryKiB()));
+    if (length > 0)
+        writeText(Stream::Error, QByteArrayView(text, std::min(length, int(sizeof text) - 1)));
 }
 
 int listSaveOrTrash(const CommandLine& line)
@@ -245,7 +252,24 @@ int listSaveOrTrash(const CommandLine& line)
     const QStringList walked = withoutNestedFolders(line.folders);
     ScanOptions options{line.kind, line.threads};
     options.filter = line.filter.get();
-    const ScanCounts counts = ScanEngine(options).run(walked, table, feedback, cancel);
+    ScanEngine engine(options);
+    RowPrinter printer(line.dateFormat, line.print0);
+
+    if (printsAsItScans(line)) {
+        // No table: each folder's rows are printed as the walk reaches it.
+        PrintedRows printed(printer, line);
+        const ScanCounts counts = engine.run(walked, printed, feedback, cancel);
+        int status = unreadable ? 1 : 0;
+        if (!printer.flush()) {
+            complain(QStringLiteral("standard output: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            status = 1;
+        }
+        if (line.stats)
+            printStats(counts, size_t(printed.rowCount()), elapsed);
+        return status;
+    }
+
+    const ScanCounts counts = engine.run(walked, table, feedback, cancel);
 
     std::vector<qsizetype> rows;
     if (line.range) {
@@ -258,7 +282,6 @@ int listSaveOrTrash(const CommandLine& line)
     }
 
     int status = unreadable ? 1 : 0;
-    RowPrinter printer(line.dateFormat, line.print0);
     if (!line.saveFile.isEmpty()) {
         if (const std::optional<QString> error = saveResultsText(line.saveFile, TableRows(table, rows))) {
             complain(visibleText(*error));
@@ -269,6 +292,7 @@ int listSaveOrTrash(const CommandLine& line)
         const std::unique_ptr<platform::TrashRequest> request = makeRecycleBinRequest(trashItems(table, rows));
         const std::shared_ptr<platform::TrashJournalRecorder> journal = platform::recordInTrashJournal(*request);
         const std::vector<platform::TrashOutcome> outcomes = request->run();
+        journal->finish();
         std::vector<qsizetype> moved;
         for (size_t i = 0; i < outcomes.size(); ++i) {
             const platform::TrashOutcome& outcome = outcomes[i];
@@ -284,6 +308,8 @@ int listSaveOrTrash(const CommandLine& line)
                 status = 1;
             }
         }
+        for (const QString& problem : journal->problems())
+            complain(QStringLiteral("the Trash journal: %1; skipped").arg(visibleText(problem)));
         if (!journal->error().isEmpty())
             complain(QStringLiteral("the Trash journal could not be written, so --undo cannot put these files back: %1")
                          .arg(visibleText(journal->error())));
@@ -293,7 +319,7 @@ int listSaveOrTrash(const CommandLine& line)
     bool written = true;
     if (line.summary) {
         const QByteArray text = summaryText(walked, table, rows);
-        written = std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size());
+        written = writeText(Stream::Output, text);
     } else if (line.format != OutputFormat::Rows) {
         written = printRecords(line, table, rows);
     } else if (line.saveFile.isEmpty() && !line.trash) {
@@ -329,12 +355,12 @@ int runRules(const CommandLine& line)
     }
     const QByteArray contents = file.read(kMaxRulesBytes + 1);
     if (contents.size() > kMaxRulesBytes) {
-        complain(QStringLiteral("%1: a rules file holds at most %2 bytes").arg(visibleText(path)).arg(kMaxRulesBytes));
+        complain(QStringLiteral("%1: a rules file holds at most %2 bytes").arg(visibleText(path), QString::number(kMaxRulesBytes)));
         return 2;
     }
     // Folders and files that are not absolute are taken from the home folder,
     // as a timer would run them, wherever the rules are run from.
-    const QString home = qEnvironmentVariable("HOME");
+    const QString home = homeFolder();
     const std::vector<RuleLine> rules = readRuleLines(contents, home);
     if (rules.empty()) {
         complain(QStringLiteral("%1 holds no rules").arg(visibleText(path)));
@@ -342,7 +368,7 @@ int runRules(const CommandLine& line)
     }
     int worst = 0;
     for (const RuleLine& rule : rules) {
-        std::printf("# rules line %lld: %s\n", static_cast<long long>(rule.number), qPrintable(visibleText(rule.text)));
+        writeText(Stream::Output, QStringLiteral("# rules line %1: %2\n").arg(rule.number).arg(visibleText(rule.text)).toUtf8());
         std::fflush(stdout);
         const MessagePrefix prefix(QStringLiteral("rules line %1: ").arg(rule.number));
         if (!rule.error.isEmpty()) {
@@ -384,11 +410,9 @@ int main(int argc, char* argv[])
 
     switch (line.command) {
     case Command::Help:
-        std::fputs(qPrintable(helpText()), stdout);
-        return 0;
+        return writeText(Stream::Output, helpText().toUtf8()) && std::fflush(stdout) == 0 ? 0 : 1;
     case Command::Version:
-        std::printf("chronopurge-cli %s\n", CHRONOPURGE_VERSION);
-        return 0;
+        return writeText(Stream::Output, "chronopurge-cli " CHRONOPURGE_VERSION "\n") && std::fflush(stdout) == 0 ? 0 : 1;
     case Command::Undo:
         return undoTrashRequest(line);
     case Command::UndoList:

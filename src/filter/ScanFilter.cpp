@@ -1,5 +1,7 @@
 #include "filter/ScanFilter.h"
 
+#include "folders/FolderPath.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -7,6 +9,30 @@
 #include <limits>
 #include <numeric>
 #include <string>
+
+namespace {
+
+// --exclude and --name compare names as the file system does: on Windows
+// without letter case, as --iname does everywhere.
+constexpr LetterCase kNameCase = kPathCase == Qt::CaseInsensitive ? LetterCase::Ignored : LetterCase::Sensitive;
+
+// The walk joins a relative path's names with the platform's separator ("\"
+// on Windows); patterns join them with "/".
+constexpr char kWalkSeparator = char(kPathSeparator.unicode());
+
+/** `relative` with "/" between its names: itself where the walk uses "/", else a copy in `buffer`. */
+QByteArrayView withSlashes(QByteArrayView relative, std::string& buffer)
+{
+    if constexpr (kWalkSeparator == '/') {
+        return relative;
+    } else {
+        buffer.assign(relative.data(), size_t(relative.size()));
+        std::replace(buffer.begin(), buffer.end(), kWalkSeparator, '/');
+        return QByteArrayView(buffer.data(), qsizetype(buffer.size()));
+    }
+}
+
+} // namespace
 
 std::optional<SizeBound> parseSizeBound(const QString& text)
 {
@@ -47,12 +73,12 @@ std::variant<ScanFilter, QString> ScanFilter::make(const FilterChoices& choices)
         if (anchored)
             pattern.remove(0, 1);
         if (anchored || pattern.contains(QLatin1Char('/'))) {
-            exclusion.path = PathPattern::compile(pattern, LetterCase::Sensitive, error);
+            exclusion.path = PathPattern::compile(pattern, kNameCase, error);
             if (!exclusion.path)
                 return refused("--exclude", given);
             filter.m_hasPathExclusions = true;
         } else {
-            exclusion.name = NamePattern::compile(pattern, LetterCase::Sensitive, error);
+            exclusion.name = NamePattern::compile(pattern, kNameCase, error);
             if (!exclusion.name)
                 return refused("--exclude", given);
         }
@@ -62,7 +88,7 @@ std::variant<ScanFilter, QString> ScanFilter::make(const FilterChoices& choices)
         const QStringList& patterns;
         LetterCase letterCase;
         const char* option;
-    } nameOptions[] = {{choices.names, LetterCase::Sensitive, "--name"},
+    } nameOptions[] = {{choices.names, kNameCase, "--name"},
                        {choices.caseIgnoredNames, LetterCase::Ignored, "--iname"}};
     for (const auto& [patterns, letterCase, option] : nameOptions) {
         for (const QString& pattern : patterns) {
@@ -96,10 +122,12 @@ bool ScanFilter::excluded(QByteArrayView relativePath, QByteArrayView name, bool
     return false;
 }
 
-bool ScanFilter::entersFolder(QByteArrayView relativePath) const
+bool ScanFilter::entersFolder(QByteArrayView walkedPath) const
 {
     if (m_exclusions.empty())
         return true;
+    thread_local std::string buffer;
+    const QByteArrayView relativePath = withSlashes(walkedPath, buffer);
     const qsizetype slash = relativePath.lastIndexOf('/');
     return !excluded(relativePath, relativePath.sliced(slash + 1), true);
 }
@@ -116,7 +144,9 @@ bool ScanFilter::passes(QByteArrayView relativeFolder, QByteArrayView name, qint
     if (!m_hasPathExclusions || relativeFolder.isEmpty())
         return !excluded(name, name, false);
     thread_local std::string path;
-    path.assign(relativeFolder.data(), size_t(relativeFolder.size()));
+    const QByteArrayView folder = withSlashes(relativeFolder, path);
+    if (folder.data() != path.data())
+        path.assign(folder.data(), size_t(folder.size()));
     path += '/';
     path.append(name.data(), size_t(name.size()));
     return !excluded(QByteArrayView(path.data(), qsizetype(path.size())), name, false);

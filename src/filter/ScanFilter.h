@@ -16,8 +16,11 @@
 // file system is asked by the engine itself (a system call), which only
 // reads oneFileSystem() here.
 //
-// Paths relative to a listed folder are its folder names joined by "/",
-// without a "/" at either end; the listed folder itself is the empty path.
+// Paths relative to a listed folder are its folder names joined by the
+// path separator ("\" on Windows, read as "/" here), without one at either
+// end; the listed folder itself is the empty path. Patterns join names with
+// "/" on both systems, and on Windows --exclude and --name ignore letter
+// case, as its file systems do.
 
 #include "filter/Glob.h"
 #include "scan/FolderListing.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileIdentity.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -53,6 +55,13 @@ bool writeAll(int fd, const char* data, qsizetype size);
  * lacks the wrapper); -1 with errno set on failure (EEXIST when taken).
  */
 int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* to);
+
+/**
+ * The identity and stamp of `name` in the open folder `folder` (a link as
+ * the link, with its birth time where the file system keeps one); 0, or -1
+ * with errno set.
+ */
+int statStamp(int folder, const char* name, FileIdentity& identity, FileStamp& stamp);
 
 /** The canonical path of the open folder `fd`, as the kernel knows it; empty when it cannot tell. */
 QByteArray pathOfOpenFolder(int fd);

@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #ifndef RENAME_NOREPLACE
@@ -90,6 +92,25 @@ QByteArray pathOfOpenFolder(int fd)
     char target[PATH_MAX + 1];
     const ssize_t length = ::readlink(link, target, PATH_MAX);
     return length > 0 && target[0] == '/' ? QByteArray(target, length) : QByteArray();
+}
+
+int statStamp(int folder, const char* name, FileIdentity& identity, FileStamp& stamp)
+{
+    struct statx status;
+    if (::statx(folder, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_BASIC_STATS | STATX_BTIME, &status) != 0)
+        return -1;
+    identity = {quint64(makedev(status.stx_dev_major, status.stx_dev_minor)), quint64(status.stx_ino),
+                fileTypeOfMode(status.stx_mode)};
+    stamp = {};
+    stamp.changeSeconds = status.stx_ctime.tv_sec;
+    stamp.changeNanoseconds = status.stx_ctime.tv_nsec;
+    stamp.size = qint64(status.stx_size);
+    if (status.stx_mask & STATX_BTIME) {
+        stamp.hasBirthTime = true;
+        stamp.birthSeconds = status.stx_btime.tv_sec;
+        stamp.birthNanoseconds = status.stx_btime.tv_nsec;
+    }
+    return 0;
 }
 
 FileType fileTypeOfMode(unsigned mode)

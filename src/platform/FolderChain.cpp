@@ -1,5 +1,8 @@
 #include "platform/FolderChain.h"
 
+#include "platform/DescriptorWait.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,42 +30,59 @@ bool isFolder(int fd)
 
 } // namespace
 
+std::shared_ptr<const UniqueFd> FolderChain::held(const QByteArray& listedFolder, const std::vector<QByteArray>& names)
+{
+    for (auto it = m_held.begin(); it != m_held.end(); ++it) {
+        if (it->listedFolder == listedFolder && it->names == names) {
+            // Used now: it goes last, to be let go last.
+            std::rotate(it, it + 1, m_held.end());
+            return m_held.back().folder;
+        }
+    }
+    return nullptr;
+}
+
+void FolderChain::hold(const QByteArray& listedFolder, const std::vector<QByteArray>& names,
+                       std::shared_ptr<const UniqueFd> folder)
+{
+    if (m_held.size() >= kHeldFolders)
+        m_held.erase(m_held.begin());
+    m_held.push_back({listedFolder, names, std::move(folder)});
+}
+
 std::shared_ptr<const UniqueFd> FolderChain::open(const QByteArray& listedFolder, const std::vector<QByteArray>& names,
                                                   int& errnum)
 {
-    if (!m_listed || m_listedPath != listedFolder) {
-        m_last.reset();
-        m_listed.reset();
-        UniqueFd listed(::open(listedFolder.constData(), kFolderFlags));
+    if (std::shared_ptr<const UniqueFd> folder = held(listedFolder, names))
+        return folder;
+    std::shared_ptr<const UniqueFd> folder = held(listedFolder, {});
+    if (!folder) {
+        UniqueFd listed(waitForDescriptor([&] { return ::open(listedFolder.constData(), kFolderFlags); }));
         if (!listed.isValid() || !isFolder(listed.get())) {
             errnum = errno;
             return nullptr;
         }
-        m_listed = std::make_shared<const UniqueFd>(std::move(listed));
-        m_listedPath = listedFolder;
+        folder = std::make_shared<const UniqueFd>(std::move(listed));
+        hold(listedFolder, {}, folder);
     }
     if (names.empty())
-        return m_listed;
-    if (m_last && m_lastNames == names)
-        return m_last;
+        return folder;
 
-    m_last.reset();
-    std::shared_ptr<const UniqueFd> folder = m_listed;
     for (const QByteArray& name : names) {
         if (name.isEmpty() || name == "." || name == ".." || name.contains('/')) {
             errnum = EINVAL;
             return nullptr;
         }
-        UniqueFd next(::openat(folder->get(), name.constData(), kFolderFlags | O_NOFOLLOW));
+        UniqueFd next(waitForDescriptor(
+            [&] { return ::openat(folder->get(), name.constData(), kFolderFlags | O_NOFOLLOW); }));
         if (!next.isValid() || !isFolder(next.get())) {
             errnum = errno;
             return nullptr;
         }
         folder = std::make_shared<const UniqueFd>(std::move(next));
     }
-    m_last = folder;
-    m_lastNames = names;
-    return m_last;
+    hold(listedFolder, names, folder);
+    return folder;
 }
 
 } // namespace platform

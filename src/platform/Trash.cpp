@@ -1,5 +1,6 @@
 #include "platform/Trash.h"
 
+#include "platform/DescriptorWait.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderChain.h"
 #include "platform/TrashFolders.h"
@@ -55,20 +56,26 @@ QByteArray absolutePath(const QByteArray& path)
     return result.endsWith('/') ? result + path : result + '/' + path;
 }
 
-// A file whose record is written but not yet flushed, waiting for its move.
+// A file checked and given a name in its trash, waiting for its record and its move.
 struct Pending {
     TrashOutcome outcome;
-    std::shared_ptr<const UniqueFd> parent;
+    /** How its folder was reached (the listed folder and the names below it), and the folder opened then. */
+    QByteArray top;
+    std::vector<QByteArray> folderNames;
+    std::weak_ptr<const UniqueFd> parentSeen;
     QByteArray name;
     /** What the name held when the file was checked; the rename needs the same. */
     FileIdentity identity;
     TrashFolder* trash = nullptr;
-    QByteArray record;
+    QByteArray pathField;
+    QByteArray deletionDate;
     int attempt = 0;
     QByteArray candidate;
     QByteArray infoName;
-    int infoFd = -1;
-    /** True when the record is known to be on the disk already. */
+    /** True while a record of ours stands under infoName for it (not yet moved). */
+    bool recorded = false;
+    /** True once its record is written whole, and once it is known to be on the disk. */
+    bool written = false;
     bool flushed = false;
 };
 
@@ -85,15 +92,34 @@ TrashOutcome failed(TrashOutcome outcome, int errnum)
     return failed(std::move(outcome), errnum, trashReasonFor(errnum));
 }
 
-// Moves files in two halves: prepare() checks a file, picks its trash and
-// writes its record; complete() flushes the record to the disk and only then
-// renames the file. A request prepares a batch before completing it, so that
-// one flush of the journal carries the records of many files.
+QString noFreeNameReason()
+{
+    return QCoreApplication::translate("Trash", "the Trash has no free name for it");
+}
+
+// Moves files in steps: prepare() checks a file, picks its trash and a free
+// name there; the journal is told (begun()) before writeRecord() writes its
+// record; complete() makes sure the record is on the disk and only then
+// renames the file. A request prepares a batch before writing its records and
+// completing it, so that one flush carries the journal lines, or the records,
+// of many files. No descriptor is kept per file: a file's folder is reached
+// again through the chain, and checked to be the folder that was checked.
 class Mover {
 public:
+    explicit Mover(TrashRequest::BatchBegun begun = {})
+        : m_begun(std::move(begun))
+    {
+    }
+
     /** Prepares the move of `item`; false with `failure` set when the file cannot go. */
     bool prepare(const TrashItem& item, Pending& pending, TrashOutcome& failure);
-    /** Flushes the record and moves the file; returns its outcome. */
+    /** What the journal keeps of a prepared file before its record is written. */
+    static TrashBegun begun(const Pending& pending);
+    /** Writes the record, flushed at once when `flushNow`; false with `failure` set when it cannot be written. */
+    bool writeRecord(Pending& pending, bool flushNow, TrashOutcome& failure);
+    /** Flushes the drive of `pending`'s trash once for all the records written there; false when it failed. */
+    bool flushDrive(Pending& pending);
+    /** Makes sure the record is on the disk and moves the file; returns its outcome. */
     TrashOutcome complete(Pending& pending);
     /** Drops a prepared move: the record goes, the file stays. */
     void abandon(Pending& pending);
@@ -103,17 +129,23 @@ public:
     void finish() { m_folders.syncAll(); }
 
 private:
-    int writeRecord(Pending& pending);
-    bool openParent(const TrashItem& item, Pending& pending, QByteArray& parentPath, TrashError& error);
+    bool openParent(const TrashItem& item, Pending& pending, std::shared_ptr<const UniqueFd>& parent,
+                    QByteArray& parentPath, TrashError& error);
+    std::shared_ptr<const UniqueFd> reachParent(Pending& pending, TrashOutcome& failure);
+    int pickName(Pending& pending);
+    bool takeNextName(Pending& pending, TrashOutcome& failure);
+    void removeRecord(Pending& pending);
 
     TrashFolders m_folders;
     FolderChain m_chain;
+    TrashRequest::BatchBegun m_begun;
 };
 
-// Opens the folder that holds the item and sets pending.name and the folder's
-// path as given; false with `error` set when it cannot be reached as it was
-// listed.
-bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& parentPath, TrashError& error)
+// Opens the folder that holds the item and sets pending.name, the way to
+// reach the folder again, and the folder's path as given; false with `error`
+// set when it cannot be reached as it was listed.
+bool Mover::openParent(const TrashItem& item, Pending& pending, std::shared_ptr<const UniqueFd>& parent,
+                       QByteArray& parentPath, TrashError& error)
 {
     QByteArray top;
     std::vector<QByteArray> names;
@@ -157,9 +189,13 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& pare
     for (const QByteArray& name : names)
         parentPath += (parentPath.endsWith('/') ? "" : "/") + name;
     int errnum = 0;
-    pending.parent = m_chain.open(top, names, errnum);
-    if (pending.parent)
+    parent = m_chain.open(top, names, errnum);
+    if (parent) {
+        pending.top = top;
+        pending.folderNames = std::move(names);
+        pending.parentSeen = parent;
         return true;
+    }
     // Below the listed folder, a link or a file where a folder stood means
     // the tree is not the one that was searched.
     const bool changed = !names.empty() && (errnum == ELOOP || errnum == ENOTDIR);
@@ -167,32 +203,79 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, QByteArray& pare
     return false;
 }
 
-// Creates the record under the first free name from pending.attempt on and
-// writes it; 0, or the errno that stopped it.
-int Mover::writeRecord(Pending& pending)
+// The folder of a prepared file, reached again: the very folder that was
+// checked, or nullptr with `failure` set.
+std::shared_ptr<const UniqueFd> Mover::reachParent(Pending& pending, TrashOutcome& failure)
+{
+    int errnum = 0;
+    std::shared_ptr<const UniqueFd> parent = m_chain.open(pending.top, pending.folderNames, errnum);
+    if (!parent) {
+        const bool changed = !pending.folderNames.empty() && (errnum == ELOOP || errnum == ENOTDIR);
+        failure = failed(pending.outcome, errnum, changed ? changedSinceSearchReason() : trashReasonFor(errnum));
+        return nullptr;
+    }
+    if (parent == pending.parentSeen.lock())
+        return parent;
+    // Opened anew since the check: it must be the same folder.
+    struct stat status;
+    if (::fstat(parent->get(), &status) != 0) {
+        failure = failed(pending.outcome, errno);
+        return nullptr;
+    }
+    const FileIdentity& folder = pending.outcome.folderIdentity;
+    if (quint64(status.st_dev) != folder.device || quint64(status.st_ino) != folder.inode) {
+        failure = failed(pending.outcome, 0, changedSinceSearchReason());
+        return nullptr;
+    }
+    pending.parentSeen = parent;
+    return parent;
+}
+
+// Sets pending.candidate to the first name from pending.attempt on that
+// neither a record nor a file holds yet; 0, or the errno that stopped it.
+int Mover::pickName(Pending& pending)
 {
     TrashFolder& trash = *pending.trash;
     for (; pending.attempt < kNameAttempts; ++pending.attempt) {
         pending.candidate = trashCandidateName(pending.name, pending.attempt);
         pending.infoName = pending.candidate + kTrashInfoSuffix;
-        pending.infoFd = ::openat(trash.infoFd(), pending.infoName.constData(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (pending.infoFd >= 0)
-            break;
-        if (errno != EEXIST)
+        struct stat status;
+        const bool recordTaken = ::fstatat(trash.infoFd(), pending.infoName.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!recordTaken && errno != ENOENT)
             return errno;
+        const bool fileTaken
+            = !recordTaken && ::fstatat(trash.filesFd(), pending.candidate.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!recordTaken && !fileTaken && errno != ENOENT)
+            return errno;
+        if (!recordTaken && !fileTaken)
+            return 0;
         trash.rememberTaken(pending.name, pending.attempt + 1);
     }
-    if (pending.infoFd < 0)
-        return EEXIST;
-    if (!writeAll(pending.infoFd, pending.record.constData(), pending.record.size())) {
-        const int errnum = errno;
-        ::close(pending.infoFd);
-        pending.infoFd = -1;
-        ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
-        return errnum;
+    return EEXIST;
+}
+
+// Moves on to the next free name after the one picked was found taken, and
+// tells the journal before anything is written under it; false with
+// `failure` set when there is none.
+bool Mover::takeNextName(Pending& pending, TrashOutcome& failure)
+{
+    pending.trash->rememberTaken(pending.name, ++pending.attempt);
+    if (const int errnum = pickName(pending)) {
+        failure = failed(pending.outcome, errnum, errnum == EEXIST ? noFreeNameReason() : trashReasonFor(errnum));
+        return false;
     }
-    return 0;
+    if (m_begun)
+        m_begun({begun(pending)});
+    return true;
+}
+
+// Removes the record of a file that stays; pending.recorded stays true when
+// that failed (the journal is then told again, see TrashRequest::run()).
+void Mover::removeRecord(Pending& pending)
+{
+    if (pending.recorded && pending.trash->isOpen()
+        && (::unlinkat(pending.trash->infoFd(), pending.infoName.constData(), 0) == 0 || errno == ENOENT))
+        pending.recorded = false;
 }
 
 bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failure)
@@ -200,7 +283,6 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
     failure.path = item.path;
     pending.outcome.path = item.path;
     auto refuse = [&](int errnum, const QString& reason) {
-        pending.parent.reset();
         failure = failed(failure, errnum, reason);
         return false;
     };
@@ -208,9 +290,10 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
         return refuse(ENOENT, QCoreApplication::translate("Trash", "the path is empty"));
     TrashError error;
     QByteArray parentPath;
-    if (!openParent(item, pending, parentPath, error))
+    std::shared_ptr<const UniqueFd> parent;
+    if (!openParent(item, pending, parent, parentPath, error))
         return refuse(error.errnum, error.reason);
-    const int parentFd = pending.parent->get();
+    const int parentFd = parent->get();
 
     struct stat status;
     if (::fstatat(parentFd, pending.name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
@@ -229,10 +312,9 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
     const QByteArray realParent = folderPath(parentFd, parentPath);
     const QByteArray canonicalPath = realParent.endsWith('/') ? realParent + pending.name
                                                               : realParent + '/' + pending.name;
+    pending.outcome.realPath = canonicalPath;
     if (S_ISDIR(status.st_mode)) {
-        struct stat parentStatus;
-        if ((::fstat(parentFd, &parentStatus) == 0 && parentStatus.st_dev != status.st_dev)
-            || m_folders.isMountPoint(canonicalPath))
+        if (folderStatus.st_dev != status.st_dev || m_folders.isMountPoint(canonicalPath))
             return refuse(EBUSY, QCoreApplication::translate("Trash", "it is a mount point"));
         return refuse(EISDIR, QCoreApplication::translate("Trash", "it is a folder"));
     }
@@ -250,86 +332,145 @@ bool Mover::prepare(const TrashItem& item, Pending& pending, TrashOutcome& failu
         const QByteArray& top = pending.trash->topDirectory();
         pathField = canonicalPath.mid(top.endsWith('/') ? top.size() : top.size() + 1);
     }
-    pending.record = trashInfoText(percentEncodePath(pathField), trashDeletionDate(std::time(nullptr)));
+    pending.pathField = percentEncodePath(pathField);
+    pending.deletionDate = trashDeletionDate(std::time(nullptr));
     pending.attempt = pending.trash->firstAttempt(pending.name);
-    if (const int errnum = writeRecord(pending))
-        return refuse(errnum, errnum == EEXIST ? QCoreApplication::translate("Trash", "the Trash has no free name for it")
-                                               : trashReasonFor(errnum));
+    if (const int errnum = pickName(pending))
+        return refuse(errnum, errnum == EEXIST ? noFreeNameReason() : trashReasonFor(errnum));
+    // The name is this file's now: another file of the batch with the same
+    // name picks the next one, before either record exists.
+    pending.trash->rememberTaken(pending.name, pending.attempt + 1);
     return true;
+}
+
+TrashBegun Mover::begun(const Pending& pending)
+{
+    return {pending.outcome.path,   pending.trash->root(),         pending.candidate,   pending.outcome.identity,
+            pending.outcome.folderIdentity, pending.pathField, pending.deletionDate};
+}
+
+bool Mover::writeRecord(Pending& pending, bool flushNow, TrashOutcome& failure)
+{
+    TrashFolder& trash = *pending.trash;
+    pending.written = false;
+    TrashError error;
+    if (!m_folders.use(trash, error)) {
+        failure = failed(pending.outcome, error.errnum, error.reason);
+        return false;
+    }
+    const QByteArray record = trashInfoText(pending.pathField, pending.deletionDate);
+    UniqueFd fd;
+    for (;;) {
+        fd.reset(waitForDescriptor([&] {
+            return ::openat(trash.infoFd(), pending.infoName.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        }));
+        if (fd.isValid())
+            break;
+        if (errno != EEXIST) {
+            failure = failed(pending.outcome, errno);
+            return false;
+        }
+        // Taken since the name was picked.
+        if (!takeNextName(pending, failure))
+            return false;
+    }
+    pending.recorded = true;
+    trash.markWritten();
+    const bool written = writeAll(fd.get(), record.constData(), record.size()) && (!flushNow || ::fsync(fd.get()) == 0);
+    int errnum = errno;
+    if (const int closeErrno = fd.close(); written && closeErrno != 0)
+        errnum = closeErrno;
+    else if (written) {
+        pending.written = true;
+        pending.flushed = flushNow;
+        return true;
+    }
+    removeRecord(pending);
+    failure = failed(pending.outcome, errnum);
+    return false;
+}
+
+bool Mover::flushDrive(Pending& pending)
+{
+    TrashError error;
+    return m_folders.use(*pending.trash, error) && ::syncfs(pending.trash->infoFd()) == 0;
 }
 
 TrashOutcome Mover::complete(Pending& pending)
 {
     TrashFolder& trash = *pending.trash;
-    const int parentFd = pending.parent->get();
     TrashOutcome outcome = pending.outcome;
+    TrashError error;
+    if (!m_folders.use(trash, error))
+        return failed(outcome, error.errnum, error.reason);
     for (;;) {
         // The record must be complete on the disk before the file moves, so
         // that a moved file always has its way back.
-        bool flushed = pending.flushed || ::fsync(pending.infoFd) == 0;
-        int errnum = errno;
-        pending.flushed = false;
-        if (::close(pending.infoFd) != 0 && flushed) {
-            flushed = false;
-            errnum = errno;
+        if (!pending.flushed) {
+            const UniqueFd record(waitForDescriptor([&] {
+                return ::openat(trash.infoFd(), pending.infoName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            }));
+            if (!record.isValid() || ::fsync(record.get()) != 0) {
+                const int errnum = errno;
+                removeRecord(pending);
+                return failed(outcome, errnum);
+            }
+            pending.flushed = true;
         }
-        pending.infoFd = -1;
-        if (!flushed) {
-            ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
-            outcome = failed(outcome, errnum);
-            break;
+        const std::shared_ptr<const UniqueFd> parent = reachParent(pending, outcome);
+        if (!parent) {
+            removeRecord(pending);
+            return outcome;
         }
         // The last look before the move: the name must still hold the file
         // that was checked (records may have waited for the disk meanwhile).
         struct stat status;
-        const bool looked = ::fstatat(parentFd, pending.name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-        errnum = errno;
+        const bool looked = ::fstatat(parent->get(), pending.name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        int errnum = errno;
         if (!looked || identityOf(status) != pending.identity) {
-            ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
-            outcome = looked ? failed(outcome, 0, changedSinceSearchReason()) : failed(outcome, errnum);
-            break;
+            removeRecord(pending);
+            return looked ? failed(outcome, 0, changedSinceSearchReason()) : failed(outcome, errnum);
         }
-        if (renameNoReplace(parentFd, pending.name.constData(), trash.filesFd(), pending.candidate.constData()) == 0) {
+        if (renameNoReplace(parent->get(), pending.name.constData(), trash.filesFd(), pending.candidate.constData()) == 0) {
             trash.rememberTaken(pending.name, pending.attempt + 1);
+            // The record now belongs to the file in the Trash.
+            pending.recorded = false;
             outcome.status = TrashStatus::Moved;
             outcome.trashedPath = pathFromNative(trash.root() + "/files/" + pending.candidate);
             outcome.infoPath = pathFromNative(trash.root() + "/info/" + pending.infoName);
-            break;
+            // What tells this file from a later one that gets its inode
+            // number once the Trash is emptied, for undo to check.
+            outcome.drive = trash.drive();
+            FileIdentity moved;
+            if (statStamp(trash.filesFd(), pending.candidate.constData(), moved, outcome.stamp) != 0
+                || moved.inode != pending.identity.inode)
+                outcome.stamp = {};
+            return outcome;
         }
         errnum = errno;
-        ::unlinkat(trash.infoFd(), pending.infoName.constData(), 0);
-        if (errnum != EEXIST) {
-            outcome = failed(outcome, errnum);
-            break;
-        }
-        // Something without a record holds that name in files/; try the next.
-        trash.rememberTaken(pending.name, ++pending.attempt);
-        if (const int recordErrno = writeRecord(pending)) {
-            outcome = failed(outcome, recordErrno,
-                             recordErrno == EEXIST ? QCoreApplication::translate("Trash", "the Trash has no free name for it")
-                                                   : trashReasonFor(recordErrno));
-            break;
-        }
+        removeRecord(pending);
+        if (errnum != EEXIST)
+            return failed(outcome, errnum);
+        // Something without a record took that name in files/; try the next.
+        TrashOutcome failure = outcome;
+        if (!takeNextName(pending, failure) || !writeRecord(pending, true, failure))
+            return failure;
     }
-    pending.parent.reset();
-    return outcome;
 }
 
 void Mover::abandon(Pending& pending)
 {
-    if (pending.infoFd >= 0) {
-        ::close(pending.infoFd);
-        ::unlinkat(pending.trash->infoFd(), pending.infoName.constData(), 0);
-    }
-    pending.infoFd = -1;
-    pending.parent.reset();
+    TrashError error;
+    if (pending.recorded && m_folders.use(*pending.trash, error))
+        removeRecord(pending);
 }
 
 TrashOutcome Mover::move(const TrashItem& item)
 {
     Pending pending;
     TrashOutcome failure;
-    if (!prepare(item, pending, failure))
+    if (!prepare(item, pending, failure) || !writeRecord(pending, true, failure))
         return failure;
     return complete(pending);
 }
@@ -351,13 +492,14 @@ std::vector<TrashOutcome> TrashRequest::run()
     std::vector<TrashOutcome> outcomes{static_cast<size_t>(total)};
     for (qsizetype i = 0; i < total; ++i)
         outcomes[size_t(i)].path = m_items[size_t(i)].path;
+    if (m_started)
+        m_started();
 
-    Mover mover;
+    Mover mover(m_batchBegun);
     auto lastReport = Clock::now();
     qsizetype done = 0;
     std::vector<std::pair<qsizetype, Pending>> batch;
     while (done < total && !isCancelled()) {
-        // Records of a batch are written first and flushed together below.
         const qsizetype end = std::min(total, done + kBatchSize);
         batch.clear();
         for (qsizetype i = done; i < end; ++i) {
@@ -365,37 +507,57 @@ std::vector<TrashOutcome> TrashRequest::run()
             if (mover.prepare(m_items[size_t(i)], pending, outcomes[size_t(i)]))
                 batch.emplace_back(i, std::move(pending));
         }
+        // The journal learns of the batch before any of its records exist,
+        // so that after a crash each record can be told ours.
+        auto tellJournal = [this, &batch](bool leftOnly) {
+            std::vector<TrashBegun> begun;
+            for (const auto& [index, pending] : batch)
+                if (!leftOnly || pending.recorded)
+                    begun.push_back(Mover::begun(pending));
+            if (m_batchBegun && !begun.empty())
+                m_batchBegun(begun);
+        };
+        tellJournal(false);
+        // A few records are flushed one by one, so that a small request never
+        // waits for what other programs are writing to the same drive; one
+        // flush of each drive carries the records of a big batch.
+        const bool flushEach = batch.size() < kDriveFlushThreshold;
+        const bool journaled = !batch.empty();
+        for (auto& [index, pending] : batch)
+            mover.writeRecord(pending, flushEach, outcomes[size_t(index)]);
         if (m_beforeMoves)
             m_beforeMoves(done, end);
-        if (isCancelled()) {
-            for (auto& [index, pending] : batch) {
-                mover.abandon(pending);
-                outcomes[size_t(index)] = TrashOutcome{m_items[size_t(index)].path, TrashStatus::NotAttempted, {}, {}, 0, {}};
-            }
-            break;
-        }
-        // One flush of each drive carries the records of a big batch; a few
-        // records are flushed one by one, so that a small request never waits
-        // for what other programs are writing to the same drive.
-        std::vector<TrashFolder*> flushedTrashes;
-        for (auto& [index, pending] : batch) {
-            if (batch.size() < kDriveFlushThreshold)
-                break;
-            if (std::find(flushedTrashes.begin(), flushedTrashes.end(), pending.trash) == flushedTrashes.end()) {
-                if (::syncfs(pending.trash->infoFd()) != 0)
-                    continue;
-                flushedTrashes.push_back(pending.trash);
-            }
-            pending.flushed = true;
-        }
+        const bool cancelled = isCancelled();
+        std::vector<TrashFolder*> flushed;
+        std::vector<TrashFolder*> unflushed;
         std::vector<TrashOutcome> moved;
         for (auto& [index, pending] : batch) {
+            if (!pending.written)
+                continue; // its record could not be written: its outcome says why
+            if (cancelled) {
+                mover.abandon(pending);
+                outcomes[size_t(index)] = TrashOutcome();
+                outcomes[size_t(index)].path = m_items[size_t(index)].path;
+                continue;
+            }
+            if (!flushEach && !pending.flushed) {
+                const bool known = std::find(flushed.begin(), flushed.end(), pending.trash) != flushed.end();
+                if (!known && std::find(unflushed.begin(), unflushed.end(), pending.trash) == unflushed.end())
+                    (mover.flushDrive(pending) ? flushed : unflushed).push_back(pending.trash);
+                pending.flushed = std::find(flushed.begin(), flushed.end(), pending.trash) != flushed.end();
+            }
             outcomes[size_t(index)] = mover.complete(pending);
             if (m_batchMoved && outcomes[size_t(index)].moved())
                 moved.push_back(outcomes[size_t(index)]);
         }
-        if (!moved.empty())
+        // Every file of the batch is moved now, or its record gone; a record
+        // that could not be removed is told to the journal again, to be
+        // removed by the next request.
+        if (m_batchMoved && journaled)
             m_batchMoved(moved);
+        tellJournal(true);
+        if (cancelled)
+            break;
         done = end;
         if (m_progress && Clock::now() - lastReport >= std::chrono::milliseconds(m_intervalMs)) {
             lastReport = Clock::now();

@@ -3,7 +3,8 @@
 // `trash-restore` find them and can put them back.
 //
 // Each file is moved by one rename into the trash of its own drive, after its
-// .trashinfo record has been written and flushed; it is never copied, never
+// .trashinfo record has been written and flushed (and, in a request, after
+// the journal learned of it: see setBatchBegun()); it is never copied, never
 // unlinked and never deleted when the move fails. TrashFolders picks and
 // checks the trash folder, TrashInfo writes the record and the names. One
 // file goes through trashFile(); many go through a TrashRequest, which reports
@@ -53,8 +54,34 @@ struct TrashOutcome {
     /** When moved: what the file was, and the folder it was moved from (to put it back only there). */
     FileIdentity identity{};
     FileIdentity folderIdentity{};
+    /** When moved: the real path it was moved from (its folder as the kernel names it, and its name). */
+    QByteArray realPath{};
+    /** When moved: its stamp in the Trash, right after the move (unknown when it could not be taken). */
+    FileStamp stamp{};
+    /** When moved: the trash it went to and what identifies that trash's drive. */
+    TrashDrive drive{};
 
     bool moved() const { return status == TrashStatus::Moved; }
+};
+
+/**
+ * A file whose record is about to be written in its trash and which then
+ * moves there: what the journal keeps of it beforehand, so that after a crash
+ * the move can be finished in the journal, or its record recognised and
+ * removed.
+ */
+struct TrashBegun {
+    /** The path as it was given. */
+    QString path;
+    /** The trash folder (holding files/ and info/) and the file's name in files/. */
+    QByteArray trash;
+    QByteArray trashName;
+    /** What the file is, and the folder it is in. */
+    FileIdentity identity;
+    FileIdentity folderIdentity;
+    /** The record's Path= value (percent-encoded) and DeletionDate=, as they are written. */
+    QByteArray pathField;
+    QByteArray deletionDate;
 };
 
 /** One file of a request, with what the scan recorded of it. */
@@ -108,9 +135,24 @@ public:
      */
     void setBeforeMoves(BatchHook hook) { m_beforeMoves = std::move(hook); }
 
-    /** Gets the outcomes of the files each batch moved, right after their renames; runs on the request's thread. */
+    /**
+     * Gets the outcomes of the files each batch moved, right after their
+     * renames (every begun file is then moved or its record gone; `moved`
+     * may be empty); runs on the request's thread.
+     */
     using BatchMoved = std::function<void(const std::vector<TrashOutcome>& moved)>;
     void setBatchMoved(BatchMoved batchMoved) { m_batchMoved = std::move(batchMoved); }
+
+    /**
+     * Gets the files of a batch before anything of theirs is written in the
+     * Trash (and again for a file that must take another name); runs on the
+     * request's thread, and the records are written only when it returns.
+     */
+    using BatchBegun = std::function<void(const std::vector<TrashBegun>& begun)>;
+    void setBatchBegun(BatchBegun batchBegun) { m_batchBegun = std::move(batchBegun); }
+
+    /** `started` runs on the request's thread before its first file. */
+    void setStarted(std::function<void()> started) { m_started = std::move(started); }
 
     /** Asks a running request to stop before its next file; safe from any thread. */
     void cancel() { m_cancelled.store(true); }
@@ -127,6 +169,8 @@ private:
     Progress m_progress;
     BatchHook m_beforeMoves;
     BatchMoved m_batchMoved;
+    BatchBegun m_batchBegun;
+    std::function<void()> m_started;
     int m_intervalMs = 100;
     std::atomic<bool> m_cancelled{false};
 };

@@ -1,6 +1,8 @@
 #include "platform/TrashFolders.h"
 
+#include "platform/DescriptorWait.h"
 #include "platform/Trash.h"
+#include "platform/TrashDriveIdentity.h"
 #include "platform/TrashInfo.h"
 
 #include <QCoreApplication>
@@ -10,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -69,12 +72,22 @@ bool makeFolders(const QByteArray& path)
     return true;
 }
 
+int openWaiting(const char* path, int flags)
+{
+    return waitForDescriptor([&] { return ::open(path, flags); });
+}
+
+int openAtWaiting(int folder, const char* name, int flags)
+{
+    return waitForDescriptor([&] { return ::openat(folder, name, flags); });
+}
+
 // Opens (creating when missing) the sub-folder `name` of the open folder `parent`.
 int openSubfolder(int parent, const char* name, int extraFlags)
 {
     if (::mkdirat(parent, name, 0700) != 0 && errno != EEXIST)
         return -1;
-    return ::openat(parent, name, kOpenFolder | extraFlags);
+    return openAtWaiting(parent, name, kOpenFolder | extraFlags);
 }
 
 // True when the open folder is a real folder of ours that nobody else may
@@ -100,11 +113,11 @@ bool homeFolderExists()
 // it with mode 0700 when missing; -1 with errno set otherwise.
 int openOrCreatePrivate(int parent, const char* name)
 {
-    int fd = ::openat(parent, name, kOpenFolder | O_NOFOLLOW);
+    int fd = openAtWaiting(parent, name, kOpenFolder | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT) {
         if (::mkdirat(parent, name, 0700) != 0 && errno != EEXIST)
             return -1;
-        fd = ::openat(parent, name, kOpenFolder | O_NOFOLLOW);
+        fd = openAtWaiting(parent, name, kOpenFolder | O_NOFOLLOW);
         // The umask may have taken bits we need; this folder is ours.
         if (fd >= 0)
             ::fchmod(fd, 0700);
@@ -131,18 +144,63 @@ QString noTrashReason()
     return QCoreApplication::translate("Trash", "this drive has no Trash the program may use");
 }
 
-TrashFolder::TrashFolder(QByteArray root, QByteArray topDirectory, int filesFd, int infoFd)
+TrashFolder::TrashFolder(QByteArray root, QByteArray topDirectory, const struct stat& rootStatus, int filesFd,
+                         int infoFd)
     : m_root(std::move(root))
     , m_topDirectory(std::move(topDirectory))
+    , m_rootDevice(rootStatus.st_dev)
+    , m_rootInode(rootStatus.st_ino)
     , m_filesFd(filesFd)
     , m_infoFd(infoFd)
+    , m_drive(trashDriveOf(filesFd, m_topDirectory))
 {
 }
 
 TrashFolder::~TrashFolder()
 {
+    if (isOpen()) {
+        ::close(m_filesFd);
+        ::close(m_infoFd);
+    }
+}
+
+void TrashFolder::close()
+{
+    if (!isOpen())
+        return;
+    sync();
     ::close(m_filesFd);
     ::close(m_infoFd);
+    m_filesFd = m_infoFd = -1;
+}
+
+bool TrashFolder::reopen(TrashError& error)
+{
+    if (isOpen())
+        return true;
+    // The very folder opened first, reached without following a link at its end.
+    const int rootFd = openWaiting(m_root.constData(), kOpenFolder | O_NOFOLLOW);
+    struct stat status;
+    if (rootFd < 0 || ::fstat(rootFd, &status) != 0 || status.st_dev != m_rootDevice || status.st_ino != m_rootInode) {
+        const int errnum = rootFd < 0 ? errno : 0;
+        if (rootFd >= 0)
+            ::close(rootFd);
+        error = {errnum, errnum ? trashReasonFor(errnum) : noTrashReason()};
+        return false;
+    }
+    const int filesFd = openAtWaiting(rootFd, "files", kOpenFolder | O_NOFOLLOW);
+    const int infoFd = filesFd < 0 ? -1 : openAtWaiting(rootFd, "info", kOpenFolder | O_NOFOLLOW);
+    const int errnum = errno;
+    ::close(rootFd);
+    if (infoFd < 0) {
+        if (filesFd >= 0)
+            ::close(filesFd);
+        error = {errnum, trashReasonFor(errnum)};
+        return false;
+    }
+    m_filesFd = filesFd;
+    m_infoFd = infoFd;
+    return true;
 }
 
 int TrashFolder::firstAttempt(const QByteArray& name) const
@@ -160,8 +218,11 @@ void TrashFolder::rememberTaken(const QByteArray& name, int attempt)
 
 bool TrashFolder::sync()
 {
+    if (!isOpen() || !m_written)
+        return true;
     const bool files = ::fsync(m_filesFd) == 0;
     const bool info = ::fsync(m_infoFd) == 0;
+    m_written = !(files && info);
     return files && info;
 }
 
@@ -175,6 +236,70 @@ QByteArray homeTrashPath()
     if (home.startsWith('/'))
         return joined(home, ".local/share/Trash");
     return {};
+}
+
+bool isSingleTrashName(const QByteArray& name)
+{
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0')
+        && name.size() + qsizetype(sizeof kTrashInfoSuffix - 1) <= NAME_MAX;
+}
+
+QByteArray recordedHomeTrash()
+{
+    const QByteArray configured = homeTrashPath();
+    if (configured.isEmpty())
+        return {};
+    const QByteArray real = canonical(configured);
+    return real.isEmpty() ? configured : real;
+}
+
+namespace {
+
+// True when `path` is absolute, short enough, and has no empty, "." or ".." step.
+bool isCleanAbsolutePath(const QByteArray& path)
+{
+    if (!path.startsWith('/') || path.size() >= PATH_MAX || path.contains('\0'))
+        return false;
+    if (path == "/")
+        return true;
+    const QList<QByteArray> steps = path.mid(1).split('/');
+    return std::none_of(steps.begin(), steps.end(),
+                        [](const QByteArray& step) { return step.isEmpty() || step == "." || step == ".."; });
+}
+
+// The top folder of a drive's trash of the right form; empty when `root` has another form.
+QByteArray driveTopOf(const QByteArray& root)
+{
+    const QByteArray uid = uidText();
+    for (const QByteArray& below : {"/.Trash/" + uid, "/.Trash-" + uid}) {
+        if (root.endsWith(below)) {
+            const QByteArray top = root.left(root.size() - below.size());
+            return top.isEmpty() ? QByteArray("/") : top;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+bool hasTrashFolderForm(const QByteArray& root, const QByteArray& homeTrash)
+{
+    if (!isCleanAbsolutePath(root))
+        return false;
+    return (!homeTrash.isEmpty() && root == homeTrash) || !driveTopOf(root).isEmpty();
+}
+
+bool isTrashOfItsDrive(const QByteArray& root)
+{
+    const QByteArray home = recordedHomeTrash();
+    if (!home.isEmpty() && root == home)
+        return true;
+    const QByteArray top = driveTopOf(root);
+    if (top.isEmpty() || !isCleanAbsolutePath(root))
+        return false;
+    // The trash must sit on the top folder of its drive, and on that drive.
+    TrashFolders folders;
+    return folders.isMountPoint(top) && folders.mountRootOf(root) == top;
 }
 
 std::vector<QByteArray> parseMountPoints(const QByteArray& mountinfo)
@@ -231,7 +356,7 @@ void TrashFolders::openHomeTrash()
     if (!makeFolders(m_homePath))
         return failed(errno);
     const QByteArray root = canonical(m_homePath);
-    const int rootFd = root.isEmpty() ? -1 : ::open(root.constData(), kOpenFolder);
+    const int rootFd = root.isEmpty() ? -1 : openWaiting(root.constData(), kOpenFolder);
     if (rootFd < 0)
         return failed(errno);
     struct stat status;
@@ -246,19 +371,23 @@ void TrashFolders::openHomeTrash()
             ::close(filesFd);
         return failed(filesFd < 0 ? filesErrno : infoErrno);
     }
-    m_home = std::make_unique<TrashFolder>(root, QByteArray(), filesFd, infoFd);
+    m_home = std::make_unique<TrashFolder>(root, QByteArray(), status, filesFd, infoFd);
     m_homeDevice = status.st_dev;
     m_homeDeviceKnown = true;
+    opened(m_home.get());
 }
 
 const std::vector<QByteArray>& TrashFolders::mounts()
 {
     if (!m_mountsRead) {
         m_mountsRead = true;
-        QFile file(QStringLiteral("/proc/self/mountinfo"));
         // The file is generated while read, so it has no size to rely on.
-        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        const int fd = openWaiting("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        QFile file;
+        if (fd >= 0 && file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
             m_mounts = parseMountPoints(file.readAll());
+        else if (fd >= 0)
+            ::close(fd);
     }
     return m_mounts;
 }
@@ -311,9 +440,11 @@ TrashFolder* TrashFolders::folderFor(const QByteArray& canonicalPath, const stru
     // Without a home trash of known place no drive can be told apart from
     // the home drive, so nothing is moved at all.
     if (!m_homeDeviceKnown || status.st_dev == m_homeDevice) {
-        if (!m_home)
+        if (!m_home) {
             error = m_homeError;
-        return m_home.get();
+            return nullptr;
+        }
+        return use(*m_home, error) ? m_home.get() : nullptr;
     }
     const QByteArray top = mountRootOf(canonicalPath);
     auto found = m_drives.find(top);
@@ -322,14 +453,46 @@ TrashFolder* TrashFolders::folderFor(const QByteArray& canonicalPath, const stru
         drive.folder = openDriveTrash(top, drive.error);
         found = m_drives.emplace(top, std::move(drive)).first;
     }
-    if (!found->second.folder)
+    if (!found->second.folder) {
         error = found->second.error;
-    return found->second.folder.get();
+        return nullptr;
+    }
+    return use(*found->second.folder, error) ? found->second.folder.get() : nullptr;
+}
+
+bool TrashFolders::use(TrashFolder& trash, TrashError& error)
+{
+    if (trash.isOpen()) {
+        opened(&trash);
+        return true;
+    }
+    makeRoom();
+    if (!trash.reopen(error))
+        return false;
+    opened(&trash);
+    return true;
+}
+
+// Closes the trashes used longest ago, so that one more can be opened
+// without making one too many.
+void TrashFolders::makeRoom()
+{
+    while (m_open.size() >= kOpenTrashes) {
+        m_open.front()->close();
+        m_open.erase(m_open.begin());
+    }
+}
+
+void TrashFolders::opened(TrashFolder* trash)
+{
+    m_open.erase(std::remove(m_open.begin(), m_open.end(), trash), m_open.end());
+    m_open.push_back(trash);
 }
 
 std::unique_ptr<TrashFolder> TrashFolders::openDriveTrash(const QByteArray& top, TrashError& error)
 {
-    const int topFd = ::open(top.constData(), kOpenFolder);
+    makeRoom();
+    const int topFd = openWaiting(top.constData(), kOpenFolder);
     if (topFd < 0) {
         error = {errno, noTrashReason()};
         return nullptr;
@@ -339,7 +502,7 @@ std::unique_ptr<TrashFolder> TrashFolders::openDriveTrash(const QByteArray& top,
     QByteArray root;
 
     // The administrator's shared ".Trash", when it is safe to use.
-    const int sharedFd = ::openat(topFd, ".Trash", kOpenFolder | O_NOFOLLOW);
+    const int sharedFd = openAtWaiting(topFd, ".Trash", kOpenFolder | O_NOFOLLOW);
     if (sharedFd >= 0) {
         struct stat shared;
         if (::fstat(sharedFd, &shared) == 0 && (shared.st_mode & S_ISVTX)) {
@@ -374,6 +537,8 @@ std::unique_ptr<TrashFolder> TrashFolders::openDriveTrash(const QByteArray& top,
         return nullptr;
     }
 
+    struct stat rootStatus;
+    ::fstat(trashFd, &rootStatus);
     const int filesFd = openSubfolder(trashFd, "files", O_NOFOLLOW);
     const int filesErrno = errno;
     const int infoFd = filesFd < 0 ? -1 : openSubfolder(trashFd, "info", O_NOFOLLOW);
@@ -387,7 +552,9 @@ std::unique_ptr<TrashFolder> TrashFolders::openDriveTrash(const QByteArray& top,
                                                                                 : noTrashReason()};
         return nullptr;
     }
-    return std::make_unique<TrashFolder>(root, top, filesFd, infoFd);
+    auto trash = std::make_unique<TrashFolder>(root, top, rootStatus, filesFd, infoFd);
+    opened(trash.get());
+    return trash;
 }
 
 bool TrashFolders::syncAll()

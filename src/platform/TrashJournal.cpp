@@ -1,7 +1,12 @@
 #include "platform/TrashJournal.h"
 
+#include "platform/BoundedLines.h"
+#include "platform/DescriptorWait.h"
 #include "platform/FileSystem.h"
+#include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
+#include "platform/TrashJournalLines.h"
+#include "platform/UniqueFd.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -16,15 +22,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
 namespace {
-
-constexpr char kHeader[] = "chronopurge trash journal 1";
-constexpr char kEnd[] = "end";
 
 QString systemMessage(int errnum)
 {
@@ -69,7 +73,8 @@ int openOrCreateBelow(const QByteArray& anchor, const QByteArray& path)
         if (slash < 0)
             break;
     }
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = waitForDescriptor(
+        [&] { return ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
     if (fd < 0)
         return -1;
     struct stat status;
@@ -97,11 +102,14 @@ QByteArray creationAnchor(const QByteArray& folder)
     return slash <= 0 ? QByteArray("/") : stateHome.left(slash);
 }
 
-// The request ids in the open journal folder, ascending.
+} // namespace
+
+namespace journal {
+
 std::vector<quint64> idsIn(int folderFd)
 {
     std::vector<quint64> ids;
-    const int listing = ::dup(folderFd);
+    const int listing = waitForDescriptor([folderFd] { return ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0); });
     if (listing < 0)
         return ids;
     DIR* folder = ::fdopendir(listing);
@@ -129,12 +137,22 @@ QByteArray fileName(quint64 id)
     return QByteArray::number(id);
 }
 
-std::optional<QByteArray> readWhole(const QByteArray& path)
+// True while the recorder of the request in `path` is alive: it holds a
+// write lock on the file from before its first byte until it goes. An empty
+// file is a request that has not written its first line yet.
+bool requestInProgress(const QByteArray& path)
 {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.readAll();
+    const UniqueFd fd(waitForDescriptor(
+        [&] { return ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
+    struct stat status;
+    if (!fd.isValid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    if (status.st_size == 0)
+        return true;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
 }
 
 bool parseNumber(const QByteArray& text, quint64& value)
@@ -151,21 +169,68 @@ bool parseSigned(const QByteArray& text, qint64& value)
     return ok;
 }
 
-// Reads one request file. With `keepFiles` false only the first file is kept,
-// and `states` still follows every file.
-std::optional<JournalRequest> parseRequest(const QByteArray& text, quint64 id, bool keepFiles,
-                                           std::vector<JournalState>& states)
+// "-" stands for an empty field.
+QByteArray decodedField(const QByteArray& field)
 {
-    QList<QByteArray> lines = text.split('\n');
-    // What follows the last line break is a line torn by a crash.
-    lines.removeLast();
-    if (lines.isEmpty() || lines.first() != kHeader)
+    return field == "-" ? QByteArray() : percentDecodePath(field);
+}
+
+QByteArray encodedField(const QByteArray& value)
+{
+    return value.isEmpty() ? QByteArray("-") : percentEncodePath(value);
+}
+
+// moved-detail <n> <change s> <change ns> <size> <birth s> <birth ns> <real path> end
+void parseDetail(const QList<QByteArray>& fields, JournalFile& file)
+{
+    qint64 values[5] = {};
+    bool ok = true;
+    for (int f = 0; f < 3; ++f)
+        ok = ok && parseSigned(fields[2 + f], values[f]);
+    const bool hasBirthTime = fields[5] != "-";
+    for (int f = 3; f < 5 && hasBirthTime; ++f)
+        ok = ok && parseSigned(fields[2 + f], values[f]);
+    if (ok && values[2] >= 0) {
+        file.stamp = {values[0], values[1], values[2], hasBirthTime, values[3], values[4]};
+    }
+    // A real path that could not be one is not used: the original path is.
+    const QByteArray realPath = decodedField(fields[7]);
+    const qsizetype slash = realPath.lastIndexOf('/');
+    const QByteArray last = realPath.mid(slash + 1);
+    if (slash >= 0 && realPath.startsWith('/') && !realPath.contains('\0') && !last.isEmpty() && last != "."
+        && last != "..")
+        file.realPath = realPath;
+}
+
+// drive <trash> <device> <files/ inode> <type> <fs id> <uuid> <mount root> end
+void parseDrive(const QList<QByteArray>& fields, std::map<QByteArray, TrashDrive>& drives)
+{
+    TrashDrive drive;
+    if (!parseNumber(fields[2], drive.device) || !parseNumber(fields[3], drive.filesInode)
+        || !parseNumber(fields[4], drive.type) || !parseNumber(fields[5], drive.fsid))
+        return;
+    drive.uuid = decodedField(fields[6]);
+    drive.top = decodedField(fields[7]);
+    drives[percentDecodePath(fields[1])] = drive;
+}
+
+std::optional<JournalRequest> parseRequest(BoundedLines& lines, quint64 id, bool keepFiles,
+                                           std::vector<JournalState>& states, QStringList* problems,
+                                           std::vector<BegunFile>* unsettled)
+{
+    QByteArray line;
+    if (!lines.isOpen() || lines.next(line) != BoundedLines::Line::Whole || line != kHeader)
         return std::nullopt;
     JournalRequest request;
     bool begun = false;
     states.clear();
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> fields = lines[i].split(' ');
+    const QByteArray homeTrash = recordedHomeTrash();
+    for (BoundedLines::Line read; (read = lines.next(line)) != BoundedLines::Line::End;) {
+        if (read == BoundedLines::Line::TooLong) {
+            report(problems, id, lines.lineNumber(), JournalTexts::tr("it is longer than any record"));
+            continue;
+        }
+        const QList<QByteArray> fields = line.split(' ');
         if (fields.size() < 2 || fields.last() != kEnd)
             continue;
         const QByteArray& kind = fields.first();
@@ -185,22 +250,42 @@ std::optional<JournalRequest> parseRequest(const QByteArray& text, quint64 id, b
             // Numbers run from 0 without gaps; anything else is not ours.
             if (!ok || values[0] != states.size() || values[3] > quint64(FileType::Other))
                 continue;
-            states.push_back(JournalState::InTrash);
-            if (!keepFiles && states.size() > 1)
-                continue;
             JournalFile file;
-            file.number = qsizetype(values[0]);
-            file.identity = {values[1], values[2], FileType(values[3])};
-            file.folderIdentity = {values[4], values[5], FileType::Directory};
             file.trash = percentDecodePath(fields[7]);
             file.trashName = percentDecodePath(fields[8]);
             file.originalPath = percentDecodePath(fields[9]);
+            // A refused line keeps its number, so that the lines after it
+            // are read, and counts as no file in the Trash.
+            if (const QString reason = refusal(file.trash, file.trashName, file.originalPath, homeTrash);
+                !reason.isEmpty()) {
+                report(problems, id, lines.lineNumber(), reason);
+                states.push_back(JournalState::Gone);
+                continue;
+            }
+            states.push_back(JournalState::InTrash);
+            if (!keepFiles && request.files.size() > 0)
+                continue;
+            file.number = qsizetype(values[0]);
+            file.identity = {values[1], values[2], FileType(values[3])};
+            file.folderIdentity = {values[4], values[5], FileType::Directory};
             request.files.push_back(std::move(file));
+        } else if (kind == "moved-detail" && fields.size() == 9) {
+            // It follows its "moved" line; a refused or missing one has none kept.
+            if (parseNumber(fields[1], number) && !request.files.empty()
+                && request.files.back().number == qsizetype(number))
+                parseDetail(fields, request.files.back());
+        } else if (kind == "drive" && fields.size() == 9 && begun) {
+            parseDrive(fields, request.drives);
         } else if ((kind == "put-back" || kind == "gone") && fields.size() == 3) {
             if (parseNumber(fields[1], number) && number < states.size())
                 states[number] = kind == "gone" ? JournalState::Gone : JournalState::PutBack;
         } else if (kind == "undone" && fields.size() == 3) {
             request.undone = true;
+        } else if (unsettled && kind == "begun" && begun) {
+            if (std::optional<BegunFile> file = parseBegunLine(fields, homeTrash, problems, id, lines.lineNumber()))
+                unsettled->push_back(std::move(*file));
+        } else if (unsettled && line == kSettled) {
+            unsettled->clear();
         }
     }
     if (!begun)
@@ -208,6 +293,42 @@ std::optional<JournalRequest> parseRequest(const QByteArray& text, quint64 id, b
     for (JournalFile& file : request.files)
         file.state = states[size_t(file.number)];
     return request;
+}
+
+} // namespace journal
+
+namespace {
+
+QByteArray currentFolder()
+{
+    char* current = ::getcwd(nullptr, 0);
+    const QByteArray folder = current ? QByteArray(current) : QByteArray();
+    std::free(current);
+    return folder;
+}
+
+QByteArray driveLine(const QByteArray& trash, const TrashDrive& drive)
+{
+    QByteArray line = "drive " + percentEncodePath(trash);
+    for (const quint64 value : {drive.device, drive.filesInode, drive.type, drive.fsid})
+        line += ' ' + QByteArray::number(value);
+    return line + ' ' + journal::encodedField(drive.uuid) + ' ' + journal::encodedField(drive.top);
+}
+
+QByteArray detailLine(qsizetype number, const TrashOutcome& outcome)
+{
+    const FileStamp& stamp = outcome.stamp;
+    QByteArray line = "moved-detail " + QByteArray::number(number);
+    if (stamp.known())
+        line += ' ' + QByteArray::number(stamp.changeSeconds) + ' ' + QByteArray::number(stamp.changeNanoseconds) + ' '
+            + QByteArray::number(stamp.size);
+    else
+        line += " 0 0 -1";
+    if (stamp.known() && stamp.hasBirthTime)
+        line += ' ' + QByteArray::number(stamp.birthSeconds) + ' ' + QByteArray::number(stamp.birthNanoseconds);
+    else
+        line += " - -";
+    return line + ' ' + journal::encodedField(outcome.realPath);
 }
 
 QByteArray movedLine(qsizetype number, const TrashOutcome& outcome, const QByteArray& workingFolder)
@@ -230,6 +351,8 @@ QByteArray movedLine(qsizetype number, const TrashOutcome& outcome, const QByteA
 }
 
 } // namespace
+
+using namespace journal;
 
 qsizetype JournalRequest::inTrashCount() const
 {
@@ -256,30 +379,50 @@ std::vector<quint64> TrashJournal::requestIds() const
 {
     if (m_folder.isEmpty())
         return {};
-    const int fd = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    std::vector<quint64> ids = idsIn(fd);
-    ::close(fd);
-    return ids;
+    const UniqueFd folder = openFolder(m_folder);
+    return folder.isValid() ? idsIn(folder.get()) : std::vector<quint64>();
 }
 
-std::optional<JournalRequest> TrashJournal::read(quint64 id) const
+bool TrashJournal::inProgress(quint64 id) const
 {
-    const std::optional<QByteArray> text = readWhole(m_folder + '/' + fileName(id));
-    if (!text)
-        return std::nullopt;
-    std::vector<JournalState> states;
-    return parseRequest(*text, id, true, states);
+    return requestInProgress(m_folder + '/' + fileName(id));
 }
 
-std::vector<JournalSummary> TrashJournal::summaries() const
+bool TrashJournal::anyRequestRunning() const
+{
+    const UniqueFd fd(::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return fd.isValid() && ::fcntl(fd.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
+std::optional<JournalRequest> TrashJournal::read(quint64 id, QStringList* problems) const
+{
+    const UniqueFd folder = openFolder(m_folder);
+    if (m_folder.isEmpty() || !folder.isValid())
+        return std::nullopt;
+    // Asked before the text is read: a request that was over then is whole in it.
+    const bool running = inProgress(id);
+    std::vector<JournalState> states;
+    std::optional<JournalRequest> request
+        = parseRequest(*openRequest(folder.get(), id, problems), id, true, states, problems);
+    if (request)
+        request->inProgress = running;
+    return request;
+}
+
+std::vector<JournalSummary> TrashJournal::summaries(QStringList* problems) const
 {
     std::vector<JournalSummary> summaries;
     std::vector<JournalState> states;
-    for (const quint64 id : requestIds()) {
-        const std::optional<QByteArray> text = readWhole(m_folder + '/' + fileName(id));
-        const std::optional<JournalRequest> request = text ? parseRequest(*text, id, false, states) : std::nullopt;
+    const UniqueFd folder = openFolder(m_folder);
+    if (m_folder.isEmpty() || !folder.isValid())
+        return summaries;
+    for (const quint64 id : idsIn(folder.get())) {
+        const bool running = inProgress(id);
+        const std::optional<JournalRequest> request
+            = parseRequest(*openRequest(folder.get(), id, problems), id, false, states, problems);
         if (!request || request->files.empty())
             continue;
         JournalSummary summary;
@@ -289,17 +432,19 @@ std::vector<JournalSummary> TrashJournal::summaries() const
         summary.inTrashCount = std::count(states.begin(), states.end(), JournalState::InTrash);
         summary.firstPath = request->files.front().originalPath;
         summary.undone = request->undone;
+        summary.inProgress = running;
         summaries.push_back(summary);
     }
     return summaries;
 }
 
-std::optional<JournalRequest> TrashJournal::lastNotUndone() const
+std::optional<JournalRequest> TrashJournal::lastNotUndone(QStringList* problems) const
 {
+    // The problems of the request chosen are reported once, when it is read whole.
     const std::vector<JournalSummary> all = summaries();
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         if (!it->undone && it->inTrashCount > 0)
-            return read(it->id);
+            return read(it->id, problems);
     }
     return std::nullopt;
 }
@@ -307,14 +452,19 @@ std::optional<JournalRequest> TrashJournal::lastNotUndone() const
 std::optional<QString> TrashJournal::append(quint64 id, const std::vector<QByteArray>& lines) const
 {
     const QByteArray path = m_folder + '/' + fileName(id);
-    const int fd = ::open(path.constData(), O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = waitForDescriptor(
+        [&] { return ::open(path.constData(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
         return systemMessage(errno);
     QByteArray text;
     // A line torn by a crash is closed first, so that it stays one bad line.
     struct stat status;
     char last = '\n';
-    if (::fstat(fd, &status) == 0 && status.st_size > 0 && ::pread(fd, &last, 1, status.st_size - 1) == 1 && last != '\n')
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return JournalTexts::tr("it is not a regular file");
+    }
+    if (status.st_size > 0 && ::pread(fd, &last, 1, status.st_size - 1) == 1 && last != '\n')
         text += '\n';
     for (const QByteArray& line : lines)
         text += line + ' ' + kEnd + '\n';
@@ -344,12 +494,36 @@ QByteArray TrashJournal::undoneLine(qint64 time)
 TrashJournalRecorder::TrashJournalRecorder(QByteArray folder)
     : m_folder(std::move(folder))
 {
+    lockFolder();
+}
+
+void TrashJournalRecorder::lockFolder()
+{
+    // Shared: requests run side by side; an undo tests it without waiting.
+    if (m_folderLock >= 0 || m_finished || m_folder.isEmpty())
+        return;
+    m_folderLock = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct flock lock = {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    if (m_folderLock >= 0)
+        ::fcntl(m_folderLock, F_OFD_SETLK, &lock);
 }
 
 TrashJournalRecorder::~TrashJournalRecorder()
 {
+    finish();
+}
+
+void TrashJournalRecorder::finish()
+{
     if (m_fd >= 0)
         ::close(m_fd);
+    if (m_folderLock >= 0)
+        ::close(m_folderLock);
+    m_fd = -1;
+    m_folderLock = -1;
+    m_finished = true;
 }
 
 bool TrashJournalRecorder::start()
@@ -363,12 +537,16 @@ bool TrashJournalRecorder::start()
         m_error = QStringLiteral("%1: %2").arg(QFile::decodeName(m_folder), systemMessage(errno));
         return false;
     }
+    // A folder made just now could not be locked when the recorder began.
+    lockFolder();
 
     std::vector<quint64> ids = idsIn(folderFd);
     quint64 id = ids.empty() ? 1 : ids.back() + 1;
     for (int attempt = 0; attempt < 1000; ++attempt, ++id) {
-        m_fd = ::openat(folderFd, fileName(id).constData(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+        m_fd = waitForDescriptor([&] {
+            return ::openat(folderFd, fileName(id).constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+        });
         if (m_fd >= 0 || errno != EEXIST)
             break;
     }
@@ -378,10 +556,19 @@ bool TrashJournalRecorder::start()
         return false;
     }
     m_id = id;
+    // Held until the recorder goes: an undo tells a running request by it.
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ::fcntl(m_fd, F_OFD_SETLK, &lock);
     // The oldest requests go, so that the journal keeps the last ones only.
     ids.push_back(id);
     for (size_t i = 0; i + kKeptRequests < ids.size(); ++i)
         ::unlinkat(folderFd, fileName(ids[i]).constData(), 0);
+    // The lock says the request runs: nothing settles it meanwhile. Taken
+    // before the first line, so that a settling that opened the empty file
+    // first is waited for (it finds no request there and leaves it alone).
+    ::flock(m_fd, LOCK_EX);
     const QByteArray begin = QByteArray(kHeader) + "\nrequest " + QByteArray::number(id) + ' '
         + QByteArray::number(qint64(std::time(nullptr))) + ' ' + kEnd + '\n';
     const bool written = writeAll(m_fd, begin.constData(), begin.size());
@@ -395,19 +582,52 @@ bool TrashJournalRecorder::start()
     return true;
 }
 
+void TrashJournalRecorder::settleEarlierRequests()
+{
+    m_problems = TrashJournal(m_folder).settleUnfinished(m_id);
+}
+
+bool TrashJournalRecorder::begin(const std::vector<TrashBegun>& begun)
+{
+    if (!m_error.isEmpty() || m_finished || (m_fd < 0 && !start()))
+        return false;
+    const QByteArray workingFolder = currentFolder();
+    QByteArray text;
+    for (const TrashBegun& file : begun)
+        text += begunLine(file, workingFolder) + ' ' + kEnd + '\n';
+    if (!writeAll(m_fd, text.constData(), text.size()) || ::fdatasync(m_fd) != 0) {
+        m_error = QStringLiteral("%1: %2").arg(QFile::decodeName(m_folder), systemMessage(errno));
+        return false;
+    }
+    return true;
+}
+
 bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
 {
-    if (!m_error.isEmpty())
+    if (!m_error.isEmpty() || m_finished)
         return false;
+    // A batch that began nothing here has nothing to settle.
+    if (moved.empty() && m_fd < 0)
+        return true;
     if (m_fd < 0 && !start())
         return false;
-    char* current = ::getcwd(nullptr, 0);
-    const QByteArray workingFolder = current ? QByteArray(current) : QByteArray();
-    std::free(current);
+    const QByteArray workingFolder = currentFolder();
     QByteArray text;
-    for (const TrashOutcome& outcome : moved)
-        text += movedLine(m_count++, outcome, workingFolder) + ' ' + kEnd + '\n';
-    if (!writeAll(m_fd, text.constData(), text.size()) || ::fdatasync(m_fd) != 0) {
+    for (const TrashOutcome& outcome : moved) {
+        // Each trash is described once, before the first file that went to it.
+        const QByteArray trashed = nativePath(outcome.trashedPath);
+        const QByteArray trash = trashed.left(trashed.lastIndexOf("/files/"));
+        if (outcome.drive.known() && m_describedTrashes.insert(trash).second)
+            text += driveLine(trash, outcome.drive) + ' ' + kEnd + '\n';
+        text += movedLine(m_count, outcome, workingFolder) + ' ' + kEnd + '\n';
+        text += detailLine(m_count++, outcome) + ' ' + kEnd + '\n';
+    }
+    text += QByteArray(kSettled) + '\n';
+    // Not flushed here: the next batch's "begun" lines flush these with them.
+    // Should the system go down before these reach the disk, the files keep
+    // their "begun" lines, from which the next request or undo journals them
+    // again (settleUnfinished()).
+    if (!writeAll(m_fd, text.constData(), text.size())) {
         m_error = QStringLiteral("%1: %2").arg(QFile::decodeName(m_folder), systemMessage(errno));
         return false;
     }
@@ -417,6 +637,8 @@ bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
 std::shared_ptr<TrashJournalRecorder> recordInTrashJournal(TrashRequest& request, QByteArray folder)
 {
     auto recorder = std::make_shared<TrashJournalRecorder>(std::move(folder));
+    request.setStarted([recorder] { recorder->settleEarlierRequests(); });
+    request.setBatchBegun([recorder](const std::vector<TrashBegun>& begun) { recorder->begin(begun); });
     request.setBatchMoved([recorder](const std::vector<TrashOutcome>& moved) { recorder->record(moved); });
     return recorder;
 }

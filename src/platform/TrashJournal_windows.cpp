@@ -31,17 +31,27 @@ std::vector<quint64> TrashJournal::requestIds() const
     return {};
 }
 
-std::optional<JournalRequest> TrashJournal::read(quint64) const
+std::optional<JournalRequest> TrashJournal::read(quint64, QStringList*) const
 {
     return std::nullopt;
 }
 
-std::vector<JournalSummary> TrashJournal::summaries() const
+bool TrashJournal::inProgress(quint64) const
+{
+    return false;
+}
+
+bool TrashJournal::anyRequestRunning() const
+{
+    return false;
+}
+
+std::vector<JournalSummary> TrashJournal::summaries(QStringList*) const
 {
     return {};
 }
 
-std::optional<JournalRequest> TrashJournal::lastNotUndone() const
+std::optional<JournalRequest> TrashJournal::lastNotUndone(QStringList*) const
 {
     return std::nullopt;
 }
@@ -51,6 +61,11 @@ std::optional<QString> TrashJournal::append(quint64, const std::vector<QByteArra
     return std::nullopt;
 }
 
+QStringList TrashJournal::settleUnfinished(quint64) const
+{
+    return {};
+}
+
 TrashJournalRecorder::TrashJournalRecorder(QByteArray folder)
     : m_folder(std::move(folder))
 {
@@ -58,9 +73,22 @@ TrashJournalRecorder::TrashJournalRecorder(QByteArray folder)
 
 TrashJournalRecorder::~TrashJournalRecorder() = default;
 
+void TrashJournalRecorder::settleEarlierRequests()
+{
+}
+
+bool TrashJournalRecorder::begin(const std::vector<TrashBegun>&)
+{
+    return true;
+}
+
 bool TrashJournalRecorder::record(const std::vector<TrashOutcome>&)
 {
     return true;
+}
+
+void TrashJournalRecorder::finish()
+{
 }
 
 std::shared_ptr<TrashJournalRecorder> recordInTrashJournal(TrashRequest&, QByteArray folder)

@@ -1,6 +1,8 @@
 #include "platform/TrashRestore.h"
 
+#include "platform/DescriptorWait.h"
 #include "platform/FileSystem.h"
+#include "platform/TrashDriveIdentity.h"
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
 #include "platform/UniqueFd.h"
@@ -35,48 +37,193 @@ class RestoreTexts {
     Q_DECLARE_TR_FUNCTIONS(TrashRestore)
 };
 
-/** One trash folder with its files/ and info/ open, or why it cannot be used. */
+// True for the failures that may pass by themselves or once the user acts:
+// resources running short, a drive that is busy, away or read-only for now.
+bool mayPassFor(int errnum)
+{
+    switch (errnum) {
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+    case ENOBUFS:
+    case EAGAIN:
+    case EINTR:
+    case EIO:
+    case EBUSY:
+    case ETIMEDOUT:
+    case ESTALE:
+    case ENOTCONN:
+    case EROFS:
+    case ENOSPC:
+    case EDQUOT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isBelow(const QByteArray& path, const QByteArray& folder)
+{
+    return path.size() > folder.size() && path.startsWith(folder) && path[folder.size()] == '/';
+}
+
+/** One trash folder with its files/ and info/ open, or why its files cannot be tried now. */
 struct OpenTrash {
     UniqueFd files;
     UniqueFd info;
     int errnum = 0;
+    /** Why none of its files can be tried now; empty when they can. */
+    QString problem;
+    /** True when the journal describes the trash's drive (journals before that do not). */
+    bool driveKnown = false;
+    /** The device number the drive had and has now; they differ when it came back renumbered. */
+    quint64 recordedDevice = 0;
+    quint64 currentDevice = 0;
+    /** The mount root the drive had and has now, when it is mounted elsewhere. */
+    QByteArray recordedTop;
+    QByteArray currentTop;
 
-    OpenTrash(int filesFd, int infoFd, int error)
-        : files(filesFd)
-        , info(infoFd)
-        , errnum(error)
+    /** A recorded device number as it is now. */
+    quint64 device(quint64 recorded) const
     {
+        return driveKnown && recorded == recordedDevice ? currentDevice : recorded;
+    }
+    /** A recorded path on the drive as it is now. */
+    QByteArray path(const QByteArray& recorded) const
+    {
+        return currentTop.isEmpty() || !isBelow(recorded, recordedTop) ? recorded
+                                                                        : currentTop + recorded.mid(recordedTop.size());
     }
 };
 
-std::unique_ptr<OpenTrash> openTrash(const QByteArray& root)
+// A folder of the journal's choosing that is no trash on its drive's top folder.
+constexpr int kNotATrash = -1;
+
+// Opens the trash folder at `root` (ours, not through a link, on its drive's
+// top folder) with its files/ and info/; 0, or the errno that stopped it
+// (kNotATrash for a folder that is no trash of its drive).
+int openTrashAt(const QByteArray& root, OpenTrash& trash)
 {
-    const UniqueFd rootFd(::open(root.constData(), kOpenFolder));
+    if (!isTrashOfItsDrive(root))
+        return std::make_unique<OpenTrash>(-1, -1, kNotATrash);
+    const UniqueFd rootFd(waitForDescriptor([&] { return ::open(root.constData(), kOpenFolder); }));
     if (!rootFd.isValid())
-        return std::make_unique<OpenTrash>(-1, -1, errno);
+        return errno;
     struct stat status;
     if (::fstat(rootFd.get(), &status) != 0 || status.st_uid != ::getuid())
-        return std::make_unique<OpenTrash>(-1, -1, EPERM);
-    const int files = ::openat(rootFd.get(), "files", kOpenFolder);
-    const int filesError = errno;
-    const int info = ::openat(rootFd.get(), "info", kOpenFolder);
-    const int infoError = errno;
-    return std::make_unique<OpenTrash>(files, info, files < 0 ? filesError : info < 0 ? infoError : 0);
+        return EPERM;
+    trash.files.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "files", kOpenFolder); }));
+    if (!trash.files.isValid())
+        return errno;
+    trash.info.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "info", kOpenFolder); }));
+    if (!trash.info.isValid()) {
+        const int errnum = errno;
+        trash.files.reset();
+        return errnum;
+    }
+    return 0;
 }
 
-bool sameFile(const struct stat& status, const FileIdentity& identity)
+// The nearest folder at or above `path` that exists, opened.
+UniqueFd nearestFolder(QByteArray path)
 {
-    return identityOf(status) == identity;
+    for (;;) {
+        UniqueFd fd(waitForDescriptor([&] { return ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+        if (fd.isValid() || path == "/" || path.isEmpty())
+            return fd;
+        const qsizetype slash = path.lastIndexOf('/');
+        path = slash <= 0 ? QByteArray("/") : path.left(slash);
+    }
+}
+
+// Finds the trash at `root` that the journal describes by `recorded`: at its
+// place, on the same drive under another device number, or where that drive
+// is mounted now. Without a description (older journals) the trash at `root`
+// is taken as it is.
+std::unique_ptr<OpenTrash> openTrash(const QByteArray& root, const TrashDrive* recorded)
+{
+    auto trash = std::make_unique<OpenTrash>();
+    int errnum = openTrashAt(root, *trash);
+    if (!recorded) {
+        trash->errnum = errnum;
+        return trash;
+    }
+    trash->driveKnown = true;
+    trash->recordedDevice = recorded->device;
+    if (errnum == 0) {
+        const TrashDrive now = trashDriveOf(trash->files.get(), recorded->top);
+        if (sameDrive(*recorded, now)) {
+            trash->currentDevice = now.device;
+            return trash;
+        }
+        // Another drive stands where the files' drive was.
+        trash->files.reset();
+        trash->info.reset();
+        errnum = ENOENT;
+    }
+    // A trash that is not on its drive's top folder now may be on a drive
+    // mounted elsewhere: it is looked for below.
+    if (errnum != ENOENT && errnum != ENOTDIR && errnum != kNotATrash) {
+        trash->errnum = errnum;
+        return trash;
+    }
+    // The drive is mounted elsewhere, or not at all: looked for by what
+    // identifies it, and its trash must be the very folder that took the files.
+    if (!recorded->top.isEmpty() && recorded->top != "/" && isBelow(root, recorded->top)) {
+        for (const QByteArray& point : mountPointsOfDrive(*recorded)) {
+            OpenTrash found;
+            if (point == recorded->top || openTrashAt(point + root.mid(recorded->top.size()), found) != 0)
+                continue;
+            const TrashDrive now = trashDriveOf(found.files.get(), point);
+            if (!sameDrive(*recorded, now) || now.filesInode != recorded->filesInode)
+                continue;
+            trash->files = std::move(found.files);
+            trash->info = std::move(found.info);
+            trash->currentDevice = now.device;
+            trash->recordedTop = recorded->top;
+            trash->currentTop = point;
+            return trash;
+        }
+    }
+    // The drive is here, and only its trash folder is missing.
+    const UniqueFd above = nearestFolder(root);
+    if (above.isValid() && sameDrive(*recorded, trashDriveOf(above.get(), recorded->top)))
+        trash->problem = RestoreTexts::tr("its Trash folder is missing");
+    else
+        trash->problem = RestoreTexts::tr("the drive of these files is not attached");
+    return trash;
+}
+
+FileIdentity asNow(FileIdentity identity, const OpenTrash& trash)
+{
+    identity.device = trash.device(identity.device);
+    return identity;
+}
+
+// True when the stamp taken now is the one taken right after the move.
+bool sameStamp(const FileStamp& now, const FileStamp& recorded)
+{
+    if (!recorded.known())
+        return true;
+    if (now.changeSeconds != recorded.changeSeconds || now.changeNanoseconds != recorded.changeNanoseconds
+        || now.size != recorded.size)
+        return false;
+    return !now.hasBirthTime || !recorded.hasBirthTime
+        || (now.birthSeconds == recorded.birthSeconds && now.birthNanoseconds == recorded.birthNanoseconds);
 }
 
 // The Path= field of the record `name` in info/, decoded; std::nullopt when
 // there is no readable record.
 std::optional<QByteArray> recordedPath(int infoFd, const QByteArray& name)
 {
-    const UniqueFd fd(::openat(infoFd, (name + kTrashInfoSuffix).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // Without O_NONBLOCK a FIFO under the record's name would hang the open.
+    const QByteArray record = name + kTrashInfoSuffix;
+    const UniqueFd fd(waitForDescriptor(
+        [&] { return ::openat(infoFd, record.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
     struct stat status;
     if (!fd.isValid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kLargestRecord)
         return std::nullopt;
+    // The file may have grown since; what is read stays within the bound.
     QByteArray text(qsizetype(status.st_size), '\0');
     const ssize_t length = ::read(fd.get(), text.data(), size_t(text.size()));
     if (length < 0)
@@ -98,12 +245,20 @@ bool recordNames(const QByteArray& recorded, const QByteArray& canonicalPath)
     return !recorded.isEmpty() && canonicalPath.endsWith('/' + recorded);
 }
 
-RestoreOutcome stays(RestoreOutcome outcome, const QString& reason, bool gone = false)
+enum class Keep { ForLater, MayPass, Gone };
+
+RestoreOutcome stays(RestoreOutcome outcome, const QString& reason, Keep keep = Keep::ForLater)
 {
     outcome.status = RestoreStatus::Failed;
     outcome.reason = reason;
-    outcome.gone = gone;
+    outcome.gone = keep == Keep::Gone;
+    outcome.mayPass = keep == Keep::MayPass;
     return outcome;
+}
+
+Keep keepFor(int errnum)
+{
+    return mayPassFor(errnum) ? Keep::MayPass : Keep::ForLater;
 }
 
 QString noLongerInTrash()
@@ -116,77 +271,158 @@ QString nameTakenInTrash()
     return RestoreTexts::tr("it is no longer in the Trash (another file has its name there)");
 }
 
+QByteArray folderOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
+QByteArray nameOf(const QByteArray& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+/** The very folder a file came from, open, and the path that led to it; or why there is none. */
+struct Destination {
+    UniqueFd folder;
+    QByteArray path;
+    QString reason;
+    Keep keep = Keep::ForLater;
+};
+
+// Reaches the folder `file` was moved from: by the path as given, through
+// the links on it as the kernel follows them for the user (a listed folder
+// may be a link the user chose), else by the real path it had. Whatever is
+// reached must be that very folder (device and inode).
+Destination destinationOf(const JournalFile& file, const OpenTrash& trash)
+{
+    const FileIdentity expected = asNow(file.folderIdentity, trash);
+    std::vector<QByteArray> paths{trash.path(file.originalPath)};
+    if (!file.realPath.isEmpty() && trash.path(file.realPath) != paths.front())
+        paths.push_back(trash.path(file.realPath));
+
+    Destination destination;
+    int firstError = 0;
+    bool firstIsAnother = false;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const QByteArray folder = folderOf(paths[i]);
+        UniqueFd fd(waitForDescriptor([&] { return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+        const int errnum = errno;
+        struct stat status;
+        if (fd.isValid() && ::fstat(fd.get(), &status) == 0 && identityOf(status) == expected) {
+            destination.folder = std::move(fd);
+            destination.path = paths[i];
+            return destination;
+        }
+        if (i == 0) {
+            firstError = fd.isValid() ? 0 : errnum;
+            firstIsAnother = fd.isValid();
+        }
+    }
+
+    // Why not, as the path the user gave shows it.
+    const QByteArray folder = folderOf(paths.front());
+    // A folder the user named through a link is theirs to point elsewhere.
+    const bool chosenLink = !file.realPath.isEmpty() && folderOf(file.realPath) != folderOf(file.originalPath);
+    struct stat standing;
+    const bool stands = ::lstat(folder.constData(), &standing) == 0;
+    if (!firstIsAnother && firstError != ENOENT && firstError != ENOTDIR && firstError != ELOOP) {
+        destination.reason = RestoreTexts::tr("its folder cannot be opened: %1").arg(trashReasonFor(firstError));
+        destination.keep = keepFor(firstError);
+    } else if (stands && S_ISLNK(standing.st_mode) && !chosenLink) {
+        destination.reason = RestoreTexts::tr("its folder was replaced by a link");
+    } else if (firstIsAnother) {
+        destination.reason = RestoreTexts::tr("its folder was replaced by another one");
+    } else if (stands && !S_ISDIR(standing.st_mode) && !S_ISLNK(standing.st_mode)) {
+        destination.reason = RestoreTexts::tr("its folder was replaced by a file");
+    } else {
+        destination.reason = RestoreTexts::tr("its folder is gone");
+    }
+    return destination;
+}
+
 // Puts back one file through the checked descriptors; the outcome says how it went.
 RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
 {
     RestoreOutcome outcome;
     outcome.path = pathFromNative(file.originalPath);
-    // A drive's Trash is missing while its drive is not connected; its files
-    // are not gone for good, so they are tried again by a later undo.
+    // A drive that is away, or a trash that cannot be opened now, keeps its
+    // files for a later undo: nothing says they are gone.
+    if (!trash.problem.isEmpty())
+        return stays(outcome, trash.problem, Keep::MayPass);
     if (trash.errnum == ENOENT || trash.errnum == ENOTDIR)
-        return stays(outcome, RestoreTexts::tr("its Trash folder is missing (is its drive connected?)"));
+        return stays(outcome, RestoreTexts::tr("its Trash folder is missing (is its drive connected?)"), Keep::MayPass);
+    if (trash.errnum == kNotATrash)
+        return stays(outcome, RestoreTexts::tr("its Trash folder is not the Trash of a drive"));
     if (trash.errnum != 0)
-        return stays(outcome,
-                     RestoreTexts::tr("its Trash cannot be opened: %1").arg(trashReasonFor(trash.errnum)));
+        return stays(outcome, RestoreTexts::tr("its Trash cannot be opened: %1").arg(trashReasonFor(trash.errnum)),
+                     keepFor(trash.errnum));
 
-    const qsizetype slash = file.originalPath.lastIndexOf('/');
-    const QByteArray folder = slash <= 0 ? QByteArray("/") : file.originalPath.left(slash);
-    const QByteArray name = file.originalPath.mid(slash + 1);
-    const UniqueFd folderFd(::open(folder.constData(), kOpenFolder));
-    const int folderError = errno;
-    struct stat folderStatus;
-    const bool sameFolder = folderFd.isValid() && ::fstat(folderFd.get(), &folderStatus) == 0
-        && sameFile(folderStatus, file.folderIdentity);
-
-    struct stat status;
-    if (::fstatat(trash.files.get(), file.trashName.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno != ENOENT)
-            return stays(outcome, trashReasonFor(errno));
+    // The name in files/ must hold the very file that moved there.
+    FileIdentity standing;
+    FileStamp stamp;
+    const FileIdentity expected = asNow(file.identity, trash);
+    if (statStamp(trash.files.get(), file.trashName.constData(), standing, stamp) != 0) {
+        const int errnum = errno;
+        if (errnum != ENOENT)
+            return stays(outcome, trashReasonFor(errnum), keepFor(errnum));
         // Put back by another tool, or emptied: say which when it is plain.
+        const Destination destination = destinationOf(file, trash);
         struct stat placed;
-        if (sameFolder && ::fstatat(folderFd.get(), name.constData(), &placed, AT_SYMLINK_NOFOLLOW) == 0
-            && sameFile(placed, file.identity))
+        if (destination.folder.isValid()
+            && ::fstatat(destination.folder.get(), nameOf(destination.path).constData(), &placed, AT_SYMLINK_NOFOLLOW) == 0
+            && identityOf(placed) == expected)
             return stays(outcome, RestoreTexts::tr("it is no longer in the Trash (it is back in its place already)"),
-                         true);
-        return stays(outcome, noLongerInTrash(), true);
+                         Keep::Gone);
+        return stays(outcome, noLongerInTrash(), Keep::Gone);
     }
-    if (!sameFile(status, file.identity))
-        return stays(outcome, nameTakenInTrash(), true);
+    // A journal that does not describe the drive cannot tell a drive that came
+    // back under another number from another drive: neither says the file is gone.
+    if (!trash.driveKnown && standing.device != expected.device)
+        return stays(outcome, RestoreTexts::tr("the drive of these files is not attached"), Keep::MayPass);
+    // Another file, or a later one that was given the inode number of ours.
+    if (standing != expected || !sameStamp(stamp, file.stamp))
+        return stays(outcome, nameTakenInTrash(), Keep::Gone);
 
-    if (!folderFd.isValid()) {
-        struct stat standing;
-        if (folderError == ENOENT || ::lstat(folder.constData(), &standing) != 0)
-            return stays(outcome, RestoreTexts::tr("its folder is gone"));
-        if (S_ISLNK(standing.st_mode))
-            return stays(outcome, RestoreTexts::tr("its folder was replaced by a link"));
-        if (!S_ISDIR(standing.st_mode))
-            return stays(outcome, RestoreTexts::tr("its folder was replaced by a file"));
-        return stays(outcome,
-                     RestoreTexts::tr("its folder cannot be opened: %1").arg(trashReasonFor(folderError)));
-    }
-    if (!sameFolder)
-        return stays(outcome, RestoreTexts::tr("its folder was replaced by another one"));
+    Destination destination = destinationOf(file, trash);
+    if (!destination.folder.isValid())
+        return stays(outcome, destination.reason, destination.keep);
+    outcome.path = pathFromNative(destination.path);
+    const QByteArray name = nameOf(destination.path);
 
-    // The record must lead to this very place; a record that names another
-    // belongs to a later file that happens to have the same inode number.
+    // The record must lead to this very place. One that names another was
+    // edited, or belongs to another file: the file stays for a later try.
     const std::optional<QByteArray> recorded = recordedPath(trash.info.get(), file.trashName);
-    if (!recorded)
-        return stays(outcome, RestoreTexts::tr("its record in the Trash is missing"));
-    const QByteArray realFolder = pathOfOpenFolder(folderFd.get());
+    if (!recorded) {
+        const int errnum = errno;
+        struct stat record;
+        if (::fstatat(trash.info.get(), (file.trashName + kTrashInfoSuffix).constData(), &record, AT_SYMLINK_NOFOLLOW) != 0
+            && errno == ENOENT)
+            return stays(outcome, RestoreTexts::tr("its record in the Trash is missing"));
+        return stays(outcome, RestoreTexts::tr("its record in the Trash cannot be read: %1").arg(trashReasonFor(errnum)),
+                     Keep::MayPass);
+    }
+    const QByteArray realFolder = pathOfOpenFolder(destination.folder.get());
     const QByteArray canonicalPath = realFolder == "/" ? '/' + name : realFolder + '/' + name;
-    if (!recordNames(*recorded, file.originalPath) && !recordNames(*recorded, canonicalPath))
-        return stays(outcome, nameTakenInTrash(), true);
+    if (!recordNames(*recorded, destination.path) && !recordNames(*recorded, canonicalPath)
+        && !recordNames(*recorded, file.originalPath))
+        return stays(outcome, RestoreTexts::tr("its record in the Trash names another place"), Keep::MayPass);
 
-    if (::renameat2(trash.files.get(), file.trashName.constData(), folderFd.get(), name.constData(), RENAME_NOREPLACE)
-        != 0) {
+    if (renameNoReplace(trash.files.get(), file.trashName.constData(), destination.folder.get(), name.constData()) != 0) {
         const int errnum = errno;
         if (errnum == EEXIST)
             return stays(outcome, RestoreTexts::tr("its place is taken"));
-        if (errnum == ENOENT)
-            return stays(outcome, noLongerInTrash(), true);
+        if (errnum == ENOENT) {
+            // Either the file left files/ meanwhile, or its folder was removed.
+            struct stat status;
+            if (::fstatat(trash.files.get(), file.trashName.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0
+                && errno == ENOENT)
+                return stays(outcome, noLongerInTrash(), Keep::Gone);
+            return stays(outcome, RestoreTexts::tr("its folder is gone"));
+        }
         if (errnum == EXDEV)
             return stays(outcome, RestoreTexts::tr("it is on another drive than its folder"));
-        return stays(outcome, trashReasonFor(errnum));
+        return stays(outcome, trashReasonFor(errnum), keepFor(errnum));
     }
     outcome.status = RestoreStatus::PutBack;
     if (::unlinkat(trash.info.get(), (file.trashName + kTrashInfoSuffix).constData(), 0) != 0 && errno != ENOENT)
@@ -195,10 +431,24 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
     return outcome;
 }
 
+// Closes open trashes until at most `kept` are left, each flushed first; a
+// trash closed is opened again when a later file needs it.
+void closeTrashesBeyond(std::map<QByteArray, std::unique_ptr<OpenTrash>>& trashes, size_t kept)
+{
+    while (trashes.size() > kept) {
+        const auto oldest = trashes.begin();
+        if (oldest->second->files.isValid())
+            ::syncfs(oldest->second->files.get());
+        trashes.erase(oldest);
+    }
+}
+
 } // namespace
 
 TrashRestore::TrashRestore(const JournalRequest& request, TrashJournal journal)
     : m_id(request.id)
+    , m_drives(request.drives)
+    , m_inProgress(request.inProgress)
     , m_journal(std::move(journal))
 {
     for (const JournalFile& file : request.files)
@@ -220,13 +470,21 @@ std::vector<RestoreOutcome> TrashRestore::run()
     for (size_t i = 0; i < m_files.size(); ++i)
         outcomes[i].path = pathFromNative(m_files[i].originalPath);
 
+    // Its files are still moving: what it moves next would be left behind.
+    if (m_inProgress) {
+        for (RestoreOutcome& outcome : outcomes)
+            outcome = stays(outcome, RestoreTexts::tr("its move to the Trash is still running"), Keep::MayPass);
+        return outcomes;
+    }
+
     // Two undos of one request at once would only report each other's files
     // as gone; the second one waits for nothing and says so.
-    const UniqueFd lock(::open((m_journal.folder() + '/' + QByteArray::number(m_id)).constData(),
-                                 O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const QByteArray journalPath = m_journal.folder() + '/' + QByteArray::number(m_id);
+    const UniqueFd lock(waitForDescriptor(
+        [&] { return ::open(journalPath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
     if (lock.isValid() && ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         for (RestoreOutcome& outcome : outcomes)
-            outcome = stays(outcome, RestoreTexts::tr("another program is putting this request back"));
+            outcome = stays(outcome, RestoreTexts::tr("another program is putting this request back"), Keep::MayPass);
         return outcomes;
     }
 
@@ -234,13 +492,19 @@ std::vector<RestoreOutcome> TrashRestore::run()
     std::vector<QByteArray> lines;
     auto lastReport = Clock::now();
     qsizetype done = 0;
+    bool mayPass = false;
     for (; done < total && !isCancelled(); ++done) {
         const JournalFile& file = m_files[size_t(done)];
+        if (!trashes.count(file.trash))
+            closeTrashesBeyond(trashes, kOpenTrashes - 1);
         std::unique_ptr<OpenTrash>& trash = trashes[file.trash];
-        if (!trash)
-            trash = openTrash(file.trash);
+        if (!trash) {
+            const auto drive = m_drives.find(file.trash);
+            trash = openTrash(file.trash, drive == m_drives.end() ? nullptr : &drive->second);
+        }
         RestoreOutcome& outcome = outcomes[size_t(done)];
         outcome = restore(file, *trash);
+        mayPass = mayPass || outcome.mayPass;
         if (outcome.putBack())
             lines.push_back(TrashJournal::putBackLine(file.number));
         else if (outcome.gone)
@@ -258,7 +522,8 @@ std::vector<RestoreOutcome> TrashRestore::run()
     for (const auto& [root, trash] : trashes)
         if (trash->files.isValid())
             ::syncfs(trash->files.get());
-    if (done == total)
+    // A file kept for a reason that may pass is tried again by a plain undo.
+    if (done == total && !mayPass)
         lines.push_back(TrashJournal::undoneLine(qint64(std::time(nullptr))));
     if (!lines.empty())
         m_journal.append(m_id, lines);

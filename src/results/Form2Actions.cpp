@@ -113,6 +113,7 @@ std::vector<platform::TrashOutcome> Form2::runTrashRequest(platform::TrashReques
         throw;
     }
     m_trashProgress = nullptr;
+    journal->finish();
     rememberTrashRequest(*journal);
     return outcomes;
 }

@@ -47,10 +47,14 @@ void Form2::undoLastTrash()
 
     // The newest request of this window that still has files in the Trash.
     std::optional<platform::JournalRequest> request;
+    QStringList problems;
     guard.step(100, [&] {
         const platform::TrashJournal journal;
+        // What a request cut short left is settled first (see TrashJournal.h).
+        journal.settleUnfinished();
         for (auto id = m_trashRequestIds.rbegin(); id != m_trashRequestIds.rend() && !request; ++id) {
-            std::optional<platform::JournalRequest> candidate = journal.read(*id);
+            problems.clear();
+            std::optional<platform::JournalRequest> candidate = journal.read(*id, &problems);
             if (candidate && !candidate->undone && candidate->inTrashCount() > 0)
                 request = std::move(candidate);
         }
@@ -88,7 +92,11 @@ void Form2::undoLastTrash()
     });
     guard.step(108, [&] { m_pointer->setState(PointerState::Default); });
     guard.step(110, [&] {
-        const QString summary = restoreFailureSummary(outcomes);
+        QString summary = restoreFailureSummary(outcomes);
+        // Lines of the journal that were skipped name files that stay in the Trash.
+        if (!problems.isEmpty())
+            summary += (summary.isEmpty() ? QString() : QStringLiteral("\n\n"))
+                + tr("Some lines of the Trash journal were skipped:") + '\n' + problems.join('\n');
         if (!summary.isEmpty())
             m_services.dialogs.message(summary);
     });

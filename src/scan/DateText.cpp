@@ -3,7 +3,11 @@
 #include <QSet>
 #include <QStringList>
 
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <new>
 
 namespace {
 
@@ -260,9 +264,131 @@ QString DateTextCache::text(qint64 localSeconds)
     return second == 0 ? *found : *found + QLatin1Char(' ') + time;
 }
 
-DateTextUtf8::DateTextUtf8(const QLocale& locale)
-    : m_cache(locale)
+struct SharedTimeTexts::Text {
+    quint16 size;
+    quint16 length;
+    char bytes[1];
+};
+
+SharedTimeTexts::SharedTimeTexts()
+    : m_texts(new std::atomic<Text*>[kSecondsPerDay])
 {
+    for (int second = 0; second < kSecondsPerDay; ++second)
+        m_texts[second].store(nullptr, std::memory_order_relaxed);
+}
+
+SharedTimeTexts::~SharedTimeTexts()
+{
+    for (int second = 0; second < kSecondsPerDay; ++second)
+        std::free(m_texts[second].load(std::memory_order_relaxed));
+}
+
+QByteArrayView SharedTimeTexts::find(int second, quint16& length) const
+{
+    const Text* text = m_texts[second].load(std::memory_order_acquire);
+    if (!text)
+        return {};
+    length = text->length;
+    return QByteArrayView(text->bytes, text->size);
+}
+
+void SharedTimeTexts::publish(int second, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    auto* made = static_cast<Text*>(std::malloc(offsetof(Text, bytes) + size_t(utf8.size()) + 1));
+    if (!made)
+        throw std::bad_alloc();
+    made->size = quint16(utf8.size());
+    made->length = quint16(text.size());
+    std::memcpy(made->bytes, utf8.constData(), size_t(utf8.size()) + 1);
+    Text* expected = nullptr;
+    if (!m_texts[second].compare_exchange_strong(expected, made, std::memory_order_acq_rel))
+        std::free(made); // another thread published the same text first
+}
+
+DateTextUtf8::DateTextUtf8(const QLocale& locale, std::shared_ptr<SharedTimeTexts> times)
+    : m_locale(locale)
+    , m_dateFormat(generalDateFormat(locale))
+    , m_timeFormat(generalTimeFormat(locale))
+    , m_shared(std::move(times))
+{
+}
+
+QString DateTextUtf8::formattedTime(int second) const
+{
+    // On day 0 the general date text is the time alone, so the time of
+    // second s is the text of local seconds s.
+    return m_locale.toString(QTime::fromMSecsSinceStartOfDay(second * 1000), m_timeFormat);
+}
+
+QString DateTextUtf8::timeText(int second)
+{
+    // Formatting a time with the locale costs microseconds, and a big tree
+    // has files at every second of the day. Within a minute only the
+    // seconds' two digits change; where the locale's text is made that way
+    // (checked on three seconds of each minute), a second's text is its
+    // minute's text with its own digits.
+    if (m_minutes.empty()) {
+        m_minutes.resize(size_t(kSecondsPerDay / 60));
+        const QString zero = m_locale.zeroDigit();
+        m_zeroDigit = zero.size() == 1 ? zero : QString();
+    }
+    Minute& minute = m_minutes[size_t(second / 60)];
+    if (minute.seconds == -1) {
+        const int first = second - second % 60;
+        minute.text = formattedTime(first);
+        minute.seconds = -2;
+        const QString last = formattedTime(first + 59);
+        qsizetype at = 0;
+        while (at < last.size() && at < minute.text.size() && last.at(at) == minute.text.at(at))
+            ++at;
+        const QChar zero = m_zeroDigit.isEmpty() ? QChar() : m_zeroDigit.at(0);
+        const auto digitsAt = [&](const QString& text, qsizetype place, int value) {
+            return place + 2 <= text.size() && text.at(place).unicode() == zero.unicode() + value / 10
+                && text.at(place + 1).unicode() == zero.unicode() + value % 10;
+        };
+        if (!zero.isNull() && last.size() == minute.text.size() && digitsAt(minute.text, at, 0) && digitsAt(last, at, 59)
+            && QStringView(last).mid(at + 2) == QStringView(minute.text).mid(at + 2)) {
+            minute.seconds = at;
+            QString check = minute.text;
+            check[at] = QChar(zero.unicode() + 3);
+            check[at + 1] = QChar(zero.unicode() + 7);
+            if (check != formattedTime(first + 37))
+                minute.seconds = -2;
+        }
+    }
+    if (minute.seconds < 0)
+        return formattedTime(second);
+    QString text = minute.text;
+    const ushort zero = m_zeroDigit.at(0).unicode();
+    text[minute.seconds] = QChar(ushort(zero + second % 60 / 10));
+    text[minute.seconds + 1] = QChar(ushort(zero + second % 10));
+    return text;
+}
+
+qsizetype DateTextUtf8::appendTime(int second, QByteArray& out)
+{
+    if (!m_shared) {
+        const Piece& time = timePiece(second);
+        appendPiece(time, out);
+        return time.length;
+    }
+    quint16 length = 0;
+    QByteArrayView text = m_shared->find(second, length);
+    if (text.isNull()) {
+        m_shared->publish(second, timeText(second));
+        text = m_shared->find(second, length);
+    }
+    out.append(text.data(), text.size());
+    return length;
+}
+
+qsizetype DateTextUtf8::timeLength(int second)
+{
+    if (!m_shared)
+        return timePiece(second).length;
+    QByteArray unused;
+    return appendTime(second, unused);
 }
 
 DateTextUtf8::Piece DateTextUtf8::store(const QString& text)
@@ -278,10 +404,8 @@ const DateTextUtf8::Piece& DateTextUtf8::timePiece(int second)
     if (m_times.empty())
         m_times.resize(size_t(kSecondsPerDay));
     Piece& piece = m_times[size_t(second)];
-    // On day 0 the general date text is the time alone, so the time of
-    // second s is the text of local seconds s.
     if (piece.size == 0)
-        piece = store(m_cache.text(second));
+        piece = store(timeText(second));
     return piece;
 }
 
@@ -290,7 +414,7 @@ const DateTextUtf8::Piece& DateTextUtf8::dayPiece(qint64 day)
     auto found = m_days.find(day);
     // At midnight the general date text is the date alone.
     if (found == m_days.end())
-        found = m_days.insert(day, store(m_cache.text(day * kSecondsPerDay)));
+        found = m_days.insert(day, store(m_locale.toString(dateTimeOf(day * kSecondsPerDay).date(), m_dateFormat)));
     return *found;
 }
 
@@ -300,19 +424,14 @@ qsizetype DateTextUtf8::append(qint64 localSeconds, QByteArray& out)
         return 0;
     const qint64 day = dayNumberOf(localSeconds);
     const int second = int(localSeconds - day * kSecondsPerDay);
-    if (day == 0) {
-        const Piece& time = timePiece(second);
-        appendPiece(time, out);
-        return time.length;
-    }
+    if (day == 0)
+        return appendTime(second, out);
     const Piece date = dayPiece(day);
     appendPiece(date, out);
     if (second == 0)
         return date.length;
-    const Piece& time = timePiece(second);
     out.append(' ');
-    appendPiece(time, out);
-    return date.length + 1 + time.length;
+    return date.length + 1 + appendTime(second, out);
 }
 
 qsizetype DateTextUtf8::length(qint64 localSeconds)
@@ -322,7 +441,7 @@ qsizetype DateTextUtf8::length(qint64 localSeconds)
     const qint64 day = dayNumberOf(localSeconds);
     const int second = int(localSeconds - day * kSecondsPerDay);
     if (day == 0)
-        return timePiece(second).length;
+        return timeLength(second);
     const qsizetype date = dayPiece(day).length;
-    return second == 0 ? date : date + 1 + timePiece(second).length;
+    return second == 0 ? date : date + 1 + timeLength(second);
 }

@@ -15,6 +15,9 @@
 #include <QLocale>
 #include <QString>
 
+#include <atomic>
+#include <memory>
+
 #include <limits>
 #include <optional>
 #include <vector>
@@ -98,14 +101,39 @@ private:
 };
 
 /**
+ * The time-of-day texts of the general date form as UTF-8, one per second of
+ * the day, shared by the threads that make rows at once (DateTextUtf8): a
+ * thread that needs a text no thread has published yet makes it and
+ * publishes it; the first text published for a second stays. Each thread
+ * keeping its own 86,400 texts cost megabytes per thread.
+ */
+class SharedTimeTexts {
+public:
+    SharedTimeTexts();
+    ~SharedTimeTexts();
+    SharedTimeTexts(const SharedTimeTexts&) = delete;
+    SharedTimeTexts& operator=(const SharedTimeTexts&) = delete;
+
+    /** The UTF-8 text of `second` with its length in UTF-16 code units; an empty view when none was published. */
+    QByteArrayView find(int second, quint16& length) const;
+    /** Publishes `text` as the text of `second`, unless one was published before. */
+    void publish(int second, const QString& text);
+
+private:
+    struct Text;
+    std::unique_ptr<std::atomic<Text*>[]> m_texts;
+};
+
+/**
  * The general date text of many dates as UTF-8, appended straight to an
  * output buffer: the same texts as DateTextCache, each day's date and each
  * second's time encoded once and then only copied. A million rows printed
- * or laid out cost no text object each.
+ * or laid out cost no text object each. One per thread; threads may share
+ * the time texts (SharedTimeTexts), made under the same locale.
  */
 class DateTextUtf8 {
 public:
-    explicit DateTextUtf8(const QLocale& locale = QLocale::system());
+    explicit DateTextUtf8(const QLocale& locale = QLocale::system(), std::shared_ptr<SharedTimeTexts> times = {});
     /** Appends the text of `localSeconds` (nothing for kNoDate); returns its length in UTF-16 code units. */
     qsizetype append(qint64 localSeconds, QByteArray& out);
     /** The length of that text in UTF-16 code units, as a column width counts it. */
@@ -125,8 +153,28 @@ private:
     {
         out.append(m_texts.constData() + piece.offset, piece.size);
     }
+    QString timeText(int second);
+    QString formattedTime(int second) const;
+    /** Appends the time of `second`, from the shared texts when there are some; returns its length in UTF-16 code units. */
+    qsizetype appendTime(int second, QByteArray& out);
+    qsizetype timeLength(int second);
 
-    DateTextCache m_cache;
+    QLocale m_locale;
+    QString m_dateFormat;
+    QString m_timeFormat;
+    std::shared_ptr<SharedTimeTexts> m_shared;
+    /**
+     * Each minute's time text with the place of its seconds' two digits:
+     * the seconds of a minute differ only there, so a minute is formatted
+     * twice instead of sixty times. -1: not known yet; -2: the locale's
+     * text does not work that way, each second is formatted.
+     */
+    struct Minute {
+        QString text;
+        qsizetype seconds = -1;
+    };
+    std::vector<Minute> m_minutes;
+    QString m_zeroDigit;
     QByteArray m_texts;
     /** One per second of the day; a size of 0 marks a text not made yet. */
     std::vector<Piece> m_times;

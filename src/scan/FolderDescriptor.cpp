@@ -1,5 +1,7 @@
 #include "scan/FolderDescriptor.h"
 
+#include "platform/DescriptorWait.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -58,9 +60,11 @@ int openWithOpenat2(int listed, const char* relative, size_t length)
     how.flags = kFolderFlags;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const long fd = ::syscall(SYS_openat2, listed, path, &how, sizeof how);
+        // A lack of descriptors is waited out: other threads give theirs back.
+        const int fd = platform::waitForDescriptor(
+            [&] { return int(::syscall(SYS_openat2, listed, path, &how, sizeof how)); });
         if (fd >= 0)
-            return int(fd);
+            return fd;
         if (errno == EINTR || errno == EAGAIN)
             continue;
         // ENOSYS: an old kernel; E2BIG or EPERM: a filter that does not know the call.
@@ -92,7 +96,8 @@ int openNameByName(int listed, const char* relative, size_t length)
             errno = ENOENT;
             return -1;
         }
-        const int next = ::openat(current.isOpen() ? current.get() : listed, name.c_str(), kFolderFlags);
+        const int next = platform::waitForDescriptor(
+            [&] { return ::openat(current.isOpen() ? current.get() : listed, name.c_str(), kFolderFlags); });
         if (next < 0)
             return -1;
         current = FolderDescriptor(next);
@@ -159,13 +164,16 @@ bool ListingInodeTrust::trusted(int fd, quint64 device)
 OpenedFolder openListedFolder(const QByteArray& path)
 {
     struct statx status;
-    return describedFolder(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), status);
+    return describedFolder(
+        platform::waitForDescriptor([&] { return ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }),
+        status);
 }
 
 OpenedFolder reopenFolder(int folder, quint64 device)
 {
     OpenedFolder reopened;
-    reopened.descriptor = FolderDescriptor(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    reopened.descriptor = FolderDescriptor(
+        platform::waitForDescriptor([&] { return ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
     if (!reopened.descriptor.isOpen())
         reopened.error = errno;
     reopened.device = device;

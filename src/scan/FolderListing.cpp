@@ -25,27 +25,37 @@ namespace {
 // The most room a thread's own listing keeps from one folder to the next.
 constexpr size_t kKeptScratchBytes = 256 << 10;
 
-void copyOutListing(FolderListing& read, FolderListing& listing)
+void copyOutcome(const FolderListing& read, FolderListing& listing)
 {
-    // Copied at its exact size, reusing the memory `listing` has: a listing
-    // may wait a long time for the coordinator, and most folders fit in far
-    // less than a listing grown entry by entry reserves.
     listing.error = read.error;
     listing.failedCall = read.failedCall;
     listing.device = read.device;
     listing.skippedNames = read.skippedNames;
     listing.tildeNames = read.tildeNames;
+}
+
+// A thread that met one large folder should not hold its room to the end.
+void letGoIfLarge(FolderListing& read)
+{
+    const size_t held = size_t(read.names.capacity()) + read.files.capacity() * sizeof(ListedFile)
+        + read.subfolders.capacity() * sizeof(ListedSubfolder);
+    if (held > kKeptScratchBytes)
+        read = FolderListing();
+}
+
+void copyOutListing(FolderListing& read, FolderListing& listing)
+{
+    // Copied at its exact size, reusing the memory `listing` has: a listing
+    // may wait a long time for the coordinator, and most folders fit in far
+    // less than a listing grown entry by entry reserves.
+    copyOutcome(read, listing);
     listing.names.resize(0);
     listing.names.reserve(read.names.size());
     listing.names.append(read.names.constData(), read.names.size());
     listing.files.assign(read.files.begin(), read.files.end());
     listing.subfolders.assign(read.subfolders.begin(), read.subfolders.end());
     listing.otherDevices.assign(read.otherDevices.begin(), read.otherDevices.end());
-    // A thread that met one large folder should not hold its room to the end.
-    const size_t held = size_t(read.names.capacity()) + read.files.capacity() * sizeof(ListedFile)
-        + read.subfolders.capacity() * sizeof(ListedSubfolder);
-    if (held > kKeptScratchBytes)
-        read = FolderListing();
+    letGoIfLarge(read);
 }
 
 } // namespace
@@ -127,12 +137,24 @@ void appendListedFiles(FoundFileTable& table, QByteArrayView folderPath, const F
     }
 }
 
+void readListing(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, ListingScratch& scratch,
+                 LocalTimeCache& times)
+{
+    readFolder(folder, kind, tildeNames, scratch.listing, scratch, times);
+    dropRepeatedNames(scratch.listing, scratch.nameBuckets);
+}
+
+void keepListingOutcome(ListingScratch& scratch, FolderListing& listing)
+{
+    copyOutcome(scratch.listing, listing);
+    letGoIfLarge(scratch.listing);
+}
+
 void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times)
 {
     // Read into the thread's own listing, which keeps its memory from folder
     // to folder, then copied out at its size.
-    readFolder(folder, kind, tildeNames, scratch.listing, scratch, times);
-    dropRepeatedNames(scratch.listing, scratch.nameBuckets);
+    readListing(folder, kind, tildeNames, scratch, times);
     copyOutListing(scratch.listing, listing);
 }

@@ -18,6 +18,7 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <vector>
 
 struct ListedName {
@@ -52,9 +53,12 @@ struct ListedSubfolder {
 };
 
 struct FolderListing {
-    /** errno of opening or reading the folder, or kFolderChanged; 0 when it was read to the end. */
+    /**
+     * errno of opening or reading the folder, or of looking at one of its
+     * files, or kFolderChanged; 0 when it was read to the end.
+     */
     int error = 0;
-    /** Which call failed ("open" or "read"), for the report. */
+    /** Which call failed ("open", "read", or "stat" for a file), for the report. */
     const char* failedCall = nullptr;
     /** The device of the folder read. */
     quint64 device = 0;
@@ -89,6 +93,16 @@ static_assert(sizeof(ListedFile) == 32);
 
 enum class TildeNames { Keep, Drop };
 
+/**
+ * Runs work(begin, end, times) over the pieces of [0, count), on the calling
+ * thread and on threads that help it, each with a LocalTimeCache of its own,
+ * and returns when every piece is done. The scan gives the listing one while
+ * its reads wait (a share that answers slowly), so that the look-ups of one
+ * folder's entries wait side by side instead of one after another.
+ */
+using SpreadWork
+    = std::function<void(size_t count, const std::function<void(size_t begin, size_t end, LocalTimeCache& times)>& work)>;
+
 /** Reusable memory for listFolder, one per thread. */
 struct ListingScratch {
     std::vector<char> buffer = std::vector<char>(64 * 1024);
@@ -97,6 +111,31 @@ struct ListingScratch {
     ListingInodeTrust trust;
     /** The hash table of dropRepeatedNames. */
     std::vector<quint32> nameBuckets;
+    /** When set, where the look-ups of a piece of the listing may be spread over threads. */
+    SpreadWork spread;
+
+    /** One entry of a piece of the listing, its name in `buffer`. */
+    struct Entry {
+        const char* name;
+        quint32 length;
+        unsigned char type;
+        quint64 inode;
+        /** Its place in `looked`, or -1 when it needs no look-up (a folder, a device). */
+        qint32 lookUp;
+    };
+    /** What the look-up (statx, and through a link) of an entry found. */
+    struct LookedAt {
+        int error;
+        unsigned char type;
+        bool linkToFile;
+        quint64 inode;
+        quint64 device;
+        qint64 size;
+        qint64 localSeconds;
+    };
+    std::vector<Entry> entries;
+    std::vector<quint32> toLookAt;
+    std::vector<LookedAt> looked;
 };
 
 /**
@@ -106,6 +145,20 @@ struct ListingScratch {
  */
 void listFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, FolderListing& listing,
                 ListingScratch& scratch, LocalTimeCache& times);
+
+/**
+ * What listFolder does before it copies the listing out: lists `folder` into
+ * the thread's own listing, `scratch.listing`, names handed out twice dropped.
+ */
+void readListing(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames, ListingScratch& scratch,
+                 LocalTimeCache& times);
+
+/**
+ * Copies what came of the thread's own listing (error, failed call, device,
+ * names skipped) to `listing`, without its entries, and lets the thread's
+ * listing go when it grew large.
+ */
+void keepListingOutcome(ListingScratch& scratch, FolderListing& listing);
 
 /**
  * Empties `listing` for a listing of `folder`, on its device. False, with the

@@ -9,8 +9,9 @@
 // calling thread, the coordinator, takes their results in walk order and
 // appends them to the table. More folder reads are kept in flight than there
 // are cores, since a cold disk answers many requests at once faster than one
-// after another. Folders below a listed folder are opened from the listed
-// folder's descriptor without following links (FolderDescriptor.h).
+// after another, and more still while the reads keep their threads waiting
+// (a network share; ReadCost.h). Folders below a listed folder are opened
+// from the listed folder's descriptor without following links (FolderDescriptor.h).
 //
 // run() blocks: call it off the window thread. Progress comes at most every
 // ~100 ms and failures in walk order, both on the calling thread. Setting the
@@ -21,11 +22,13 @@
 #include "scan/FoundFileTable.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class ScanFilter;
 
@@ -47,9 +50,40 @@ struct ScanFeedback {
     std::function<void(const QByteArray& folder, int error)> unreadableFolder;
 };
 
+struct FolderListing;
+
+/** Makes the rows of the files of one folder listed; each reading thread has its own. */
+class FolderRowMaker {
+public:
+    virtual ~FolderRowMaker() = default;
+    /**
+     * Appends to `out` the rows of the files `listing` holds (listing order),
+     * the folder `folderPath` (bytes, ending in "/"); returns how many rows.
+     */
+    virtual qint64 appendRows(QByteArrayView folderPath, const FolderListing& listing, QByteArray& out) = 0;
+};
+
+/**
+ * Where a scan that keeps no table puts its rows: each folder's rows are
+ * made on the thread that listed it, and only the finished bytes reach
+ * write(), in walk order, on the calling thread. Memory stays within the
+ * read-ahead bound however many files the walk finds.
+ */
+class RowOutput {
+public:
+    virtual ~RowOutput() = default;
+    /** A maker of rows for one reading thread. */
+    virtual std::unique_ptr<FolderRowMaker> rowMaker() = 0;
+    /** The rows of the next folder in walk order, `count` of them. */
+    virtual void write(QByteArrayView rows, qint64 count) = 0;
+};
+
 struct ScanOptions {
     DateKind kind = DateKind::Modified;
-    /** Folder-reading threads; 0 picks a number for this machine. */
+    /**
+     * Folder-reading threads; 0 starts with a number for this machine and
+     * adds threads while the reads wait (up to 64).
+     */
     int threads = 0;
     /** How many bytes of listings may wait to be merged before the readers pause; 0 picks the default. */
     size_t readAheadBytes = 0;
@@ -87,9 +121,21 @@ public:
     ScanCounts run(const QStringList& folders, FoundFileTable& table, const ScanFeedback& feedback,
                    const std::atomic<bool>& cancel);
 
-    /** The number of threads run() uses. */
+    /**
+     * The same walk, each folder's files made into rows by `output`'s
+     * makers on the reading threads and written in walk order; no table is
+     * kept. For folders none of which lies inside another, as a table of
+     * them holds no path twice and needs no repeated-path pass.
+     */
+    ScanCounts run(const QStringList& folders, RowOutput& output, const ScanFeedback& feedback,
+                   const std::atomic<bool>& cancel);
+
+    /** The number of threads run() starts with. */
     int threadCount() const;
 
 private:
+    ScanCounts run(const QStringList& folders, FoundFileTable& table, RowOutput* output, const ScanFeedback& feedback,
+                   const std::atomic<bool>& cancel);
+
     ScanOptions m_options;
 };

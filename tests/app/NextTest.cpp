@@ -7,15 +7,19 @@
 #include "results/Form2.h"
 #include "results/ResultTableModel.h"
 
+#include "SlowFsMount.h"
 #include "TempTree.h"
 #include "TestServices.h"
 
+#include <QElapsedTimer>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -257,4 +261,48 @@ TEST(NextWithTheEngine, FindsTheFilesOfEveryListedFolderAndStartFindingListsThem
     ASSERT_EQ(second->resultStore().rowCount(), 2);
     EXPECT_EQ(second->resultStore().path(0), tree.path("a/sub/recent.txt"));
     EXPECT_EQ(second->resultStore().path(1), tree.path("b/recent.log"));
+}
+
+TEST(NextOnASlowShare, Issue20WhileAFolderReadIsBlockedTheWindowKeepsHandlingEventsAndClosingEndsTheProgramAtOnce)
+{
+    TempTree tree;
+    tree.file("data/a/old.txt", QDateTime(QDate(2019, 4, 1), QTime(10, 0), Qt::UTC));
+    tree.file("data/b/stuck.txt", QDateTime(QDate(2019, 4, 1), QTime(10, 0), Qt::UTC));
+    tree.dir("mnt");
+    // Long enough that a close waiting for the read would show, short enough for the suite.
+    SlowFsMount mount(tree.path("data"), tree.path("mnt"), {"--block", "/b:4"});
+    if (!mount.skipReason().isEmpty())
+        GTEST_SKIP() << mount.skipReason().toStdString();
+
+    TestServices test;
+    QElapsedTimer sinceClose;
+    std::optional<qint64> endedAfter;
+    test.services.endProgram = [&] {
+        if (!endedAfter)
+            endedAfter = sinceClose.elapsed();
+    };
+    Form1 form(test.services);
+    form.Form_Load();
+    form.appendRow(tree.path("mnt/"));
+    form.show();
+    // A timer of the window thread counts on while the walk waits on b/;
+    // after a second of them the window is closed.
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (++ticks == 100) {
+            sinceClose.start();
+            form.close();
+        }
+    });
+    ticker.start();
+    QElapsedTimer walk;
+    walk.start();
+    form.PushButton6_Click();
+    ticker.stop();
+    EXPECT_GE(ticks, 100);
+    EXPECT_GE(walk.elapsed(), 3000) << "the read of b/ did not block";
+    ASSERT_TRUE(endedAfter.has_value());
+    EXPECT_LT(*endedAfter, 1000);
 }

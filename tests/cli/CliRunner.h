@@ -17,6 +17,7 @@
 #include <optional>
 
 #include <grp.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 struct CliResult {
@@ -43,16 +44,35 @@ public:
     QString trash() const { return m_tree.path("home/.local/share/Trash"); }
     QString journalFolder() const { return m_tree.path("home/.local/state/chronopurge/trash-journal"); }
 
-    /** Runs the program with `arguments`; `input` goes to its standard input. */
-    CliResult run(const QStringList& arguments, const QByteArray& input = {}) const
+    /** Runs the program with `arguments`; `input` goes to its standard input; a run longer than `timeoutMs` fails. */
+    CliResult run(const QStringList& arguments, const QByteArray& input = {}, int timeoutMs = 60000) const
     {
-        return runThrough({}, arguments, input);
+        return runThrough({}, arguments, input, timeoutMs);
     }
 
     /** The same, started by `wrapper` (a command and its arguments, such as setpriv and its options). */
-    CliResult runThrough(const QStringList& wrapper, const QStringList& arguments, const QByteArray& input = {}) const
+    CliResult runThrough(const QStringList& wrapper, const QStringList& arguments, const QByteArray& input = {},
+                         int timeoutMs = 60000) const
     {
         QProcess cli;
+        start(cli, arguments, wrapper);
+        cli.write(input);
+        cli.closeWriteChannel();
+        EXPECT_TRUE(cli.waitForFinished(timeoutMs)) << "chronopurge-cli did not finish";
+        CliResult result;
+        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+        result.out = cli.readAllStandardOutput();
+        result.errors = QString::fromUtf8(cli.readAllStandardError());
+        return result;
+    }
+
+    /**
+     * Starts the program with `arguments` in `cli` without waiting for it, in
+     * the environment of run(); a `wrapper` (a command and its arguments, such
+     * as prlimit) starts it.
+     */
+    void start(QProcess& cli, const QStringList& arguments, const QStringList& wrapper = {}) const
+    {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home());
         environment.remove("XDG_DATA_HOME");
@@ -63,11 +83,16 @@ public:
         for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
             environment.insert(it.key(), it.value());
         cli.setProcessEnvironment(environment);
-        if (m_user) {
-            // As another user: no supplementary groups, then the group, then the user.
-            const uid_t user = *m_user;
-            cli.setChildProcessModifier([user] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)
+        if (m_user || m_descriptorLimit > 0) {
+            // A lower limit of descriptors; as another user: no supplementary
+            // groups, then the group, then the user.
+            const std::optional<uid_t> user = m_user;
+            const rlim_t limit = rlim_t(m_descriptorLimit);
+            cli.setChildProcessModifier([user, limit] {
+                const struct rlimit nofile = {limit, limit};
+                if (limit > 0)
+                    ::setrlimit(RLIMIT_NOFILE, &nofile);
+                if (user && (::setgroups(0, nullptr) != 0 || ::setgid(*user) != 0 || ::setuid(*user) != 0))
                     ::_exit(kCouldNotChangeUser);
             });
         }
@@ -75,14 +100,6 @@ public:
             cli.start(program(), arguments);
         else
             cli.start(wrapper.first(), wrapper.mid(1) + QStringList{program()} + arguments);
-        cli.write(input);
-        cli.closeWriteChannel();
-        EXPECT_TRUE(cli.waitForFinished(60000)) << "chronopurge-cli did not finish";
-        CliResult result;
-        result.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-        result.out = cli.readAllStandardOutput();
-        result.errors = QString::fromUtf8(cli.readAllStandardError());
-        return result;
     }
 
     /**
@@ -120,11 +137,15 @@ public:
     /** Sets an environment variable for every later run. */
     void setEnvironment(const QString& name, const QString& value) { m_environment.insert(name, value); }
 
+    /** Lets every later run open at most `descriptors` files at once (RLIMIT_NOFILE), as `prlimit --nofile` does. */
+    void setDescriptorLimit(int descriptors) { m_descriptorLimit = descriptors; }
+
     static QString program() { return qEnvironmentVariable("CHRONOPURGE_PROGRAM_DIR") + "/chronopurge-cli"; }
 
 private:
     const TempTree& m_tree;
     QHash<QString, QString> m_environment;
+    int m_descriptorLimit = 0;
     std::optional<uid_t> m_user;
 };
 

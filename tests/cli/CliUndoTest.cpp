@@ -4,11 +4,18 @@
 #include "ByteNames.h"
 #include "CliRunner.h"
 
+#include "platform/TrashJournal.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <csignal>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -33,6 +40,13 @@ protected:
         struct stat status {};
         ::lstat(QFile::encodeName(path).constData(), &status);
         return status.st_mtim.tv_sec;
+    }
+
+    static quint64 inodeOf(const QString& path)
+    {
+        struct stat status {};
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        return status.st_ino;
     }
 
     static QByteArray bytesOf(const QString& path)
@@ -186,7 +200,9 @@ TEST_F(CliUndo, WhatCannotGoBackIsReportedLeftInTheTrashAndTriedAgainByItsId)
     tree.file("r/taken.txt", "a new file in its place");
     ASSERT_TRUE(QFile::remove(cli.trash() + "/files/emptied.txt"));
     ASSERT_TRUE(QFile::remove(cli.trash() + "/info/emptied.txt.trashinfo"));
-    ASSERT_TRUE(QDir().rmdir(tree.path("r/gone")));
+    // Renamed away rather than removed (issue 17): while it exists, the
+    // folder made later in its place cannot get its inode number.
+    ASSERT_TRUE(QDir().rename(tree.path("r/gone"), tree.path("gone away")));
 
     const CliResult undone = cli.run({"--undo"});
     EXPECT_EQ(undone.exitCode, 1);
@@ -198,6 +214,7 @@ TEST_F(CliUndo, WhatCannotGoBackIsReportedLeftInTheTrashAndTriedAgainByItsId)
                                    "chronopurge-cli: " + taken + " was not put back: its place is taken"}));
     EXPECT_EQ(bytesOf(taken), "a new file in its place");
     EXPECT_FALSE(QFile::exists(tree.path("r/gone")));
+    EXPECT_TRUE(QDir(tree.path("gone away")).isEmpty());
     ASSERT_EQ(undoList().size(), 1);
     EXPECT_TRUE(undoList()[0].startsWith("1\tTIME\t4\tundone, 2 still in the Trash\t" + tree.path("r/")));
 
@@ -220,25 +237,227 @@ TEST_F(CliUndo, AJournalWithATornLastLineStillUndoes)
     const QString b = file("r/b.txt", "b");
     ASSERT_EQ(cli.run({"--all", "--trash", "--threads", "1", tree.path("r")}).exitCode, 0);
 
-    // A crash while the last file's line was written: that line is lost, its
-    // file stays in the Trash with its record, and the rest goes back.
+    // A crash while the last file's line was written: that line is torn. The
+    // file had moved, and the line written before its move ("begun") leads
+    // undo to it: both go back.
     QFile journal(cli.journalFolder() + "/1");
     ASSERT_TRUE(journal.open(QIODevice::ReadWrite));
     const QByteArray text = journal.readAll();
-    ASSERT_TRUE(journal.resize(text.size() - 9));
+    ASSERT_TRUE(journal.resize(text.lastIndexOf("\nmoved ") + 20));
     journal.close();
-    const bool aFirst = text.indexOf("/a.txt ") < text.indexOf("/b.txt ");
+    const bool aFirst = text.indexOf("/a.txt end") < text.indexOf("/b.txt end");
     const QString back = aFirst ? a : b;
-    const QString lost = aFirst ? b : a;
-    const QString lostName = aFirst ? "b.txt" : "a.txt";
+    const QString torn = aFirst ? b : a;
 
     EXPECT_EQ(undoList(), QStringList{"1\tTIME\t1\tin the Trash\t" + back});
     const CliResult undone = cli.run({"--undo"});
     EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
-    EXPECT_EQ(undone.lines(), QStringList{back});
+    EXPECT_EQ(undone.lines(), (QStringList{back, torn}));
     EXPECT_EQ(bytesOf(back), QFileInfo(back).fileName().left(1).toUtf8());
-    EXPECT_FALSE(QFile::exists(lost));
-    EXPECT_EQ(bytesOf(cli.trash() + "/files/" + lostName), lostName.left(1).toUtf8());
-    EXPECT_TRUE(QFile::exists(cli.trash() + "/info/" + lostName + ".trashinfo"));
-    EXPECT_EQ(undoList(), QStringList{"1\tTIME\t1\tundone\t" + back});
+    EXPECT_EQ(bytesOf(torn), QFileInfo(torn).fileName().left(1).toUtf8());
+    EXPECT_TRUE(QDir(cli.trash() + "/files").isEmpty());
+    EXPECT_TRUE(QDir(cli.trash() + "/info").isEmpty());
+    EXPECT_EQ(undoList(), QStringList{"1\tTIME\t2\tundone\t" + back});
+}
+
+TEST_F(CliUndo, AListedFolderThatIsALinkGetsItsFilesBack)
+{
+    // Issue 17: "its folder was replaced by a link", exit 1, the request
+    // marked undone, and the next --undo took the request before it.
+    const QString older = file("older/o.txt", "older");
+    ASSERT_EQ(cli.run({"--all", "--trash", tree.path("older")}).exitCode, 0);
+    tree.dir("data/Downloads");
+    tree.symlink("home/Downloads", tree.path("data/Downloads"));
+    const QString a = file("home/Downloads/a.txt", "a");
+    const QString b = file("home/Downloads/sub/b.txt", "b");
+    const CliResult trashed = cli.run({"--all", "--trash", tree.path("home/Downloads")});
+    ASSERT_EQ(trashed.exitCode, 0) << trashed.errors.toStdString();
+    ASSERT_FALSE(QFile::exists(tree.path("data/Downloads/a.txt")));
+
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    EXPECT_TRUE(undone.errors.isEmpty());
+    QStringList lines = undone.lines();
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{a, b}));
+    EXPECT_EQ(bytesOf(tree.path("data/Downloads/a.txt")), "a");
+    EXPECT_EQ(bytesOf(tree.path("data/Downloads/sub/b.txt")), "b");
+    EXPECT_FALSE(QFile::exists(older));
+    EXPECT_EQ(undoList()[0], "2\tTIME\t2\tundone\t" + a);
+}
+
+TEST_F(CliUndo, AFileThatGotTheInodeNumberOfOursIsNotPutBack)
+{
+    // Issue 17: the Trash emptied, a new file of the same name moved there by
+    // another program, given the freed inode number: --undo put it back.
+    const QString path = file("r/f", "ours");
+    ASSERT_EQ(cli.run({"--all", "--trash", tree.path("r")}).exitCode, 0);
+    const quint64 ours = inodeOf(cli.trash() + "/files/f");
+    ASSERT_TRUE(QFile::remove(cli.trash() + "/files/f"));
+    ASSERT_TRUE(QFile::remove(cli.trash() + "/info/f.trashinfo"));
+
+    // Ext4 hands the freed number out again to a file made in the same
+    // folder; where it does not, the journal is made to name the new one.
+    file("r/f", "theirs");
+    const quint64 theirs = inodeOf(path);
+    if (theirs != ours) {
+        QFile journal(cli.journalFolder() + "/1");
+        ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+        QByteArray text = journal.readAll();
+        journal.close();
+        text.replace(' ' + QByteArray::number(ours) + ' ', ' ' + QByteArray::number(theirs) + ' ');
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        journal.write(text);
+    }
+    QFile record(cli.trash() + "/info/f.trashinfo");
+    ASSERT_TRUE(record.open(QIODevice::WriteOnly));
+    record.write("[Trash Info]\nPath=" + QFile::encodeName(path) + "\nDeletionDate=2024-05-01T10:00:00\n");
+    record.close();
+    ASSERT_TRUE(QFile::rename(path, cli.trash() + "/files/f"));
+
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 1);
+    EXPECT_TRUE(undone.out.isEmpty());
+    EXPECT_EQ(undone.errorLines(),
+              QStringList{"chronopurge-cli: " + path
+                          + " was not put back: it is no longer in the Trash (another file has its name there)"});
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(bytesOf(cli.trash() + "/files/f"), "theirs");
+    EXPECT_TRUE(QFile::exists(cli.trash() + "/info/f.trashinfo"));
+}
+
+TEST_F(CliUndo, AnUndoShortOfDescriptorsLeavesTheFilesForTheNextTry)
+{
+    // Issue 17: under prlimit --nofile=6 the files were marked gone for good.
+    const QString prlimit = QStandardPaths::findExecutable("prlimit");
+    if (prlimit.isEmpty())
+        GTEST_SKIP() << "needs prlimit (util-linux) to lower the limit of open files";
+    const QString a = file("r/a.txt", "a");
+    const QString b = file("r/b.txt", "b");
+    ASSERT_EQ(cli.run({"--all", "--trash", tree.path("r")}).exitCode, 0);
+
+    // The lowest limit under which the program starts and reads the journal
+    // (sanitizers and Qt take a few descriptors of their own).
+    CliResult starved;
+    for (int limit = 4; limit < 64; ++limit) {
+        QProcess undo;
+        cli.start(undo, {"--undo"}, {prlimit, QStringLiteral("--nofile=%1").arg(limit)});
+        ASSERT_TRUE(undo.waitForFinished(60000));
+        starved.exitCode = undo.exitStatus() == QProcess::NormalExit ? undo.exitCode() : -1;
+        starved.errors = QString::fromUtf8(undo.readAllStandardError());
+        if (starved.errors.contains("was not put back") || starved.exitCode == 0)
+            break;
+    }
+    ASSERT_EQ(starved.exitCode, 1) << starved.errors.toStdString();
+    ASSERT_TRUE(starved.errors.contains("too many open files")) << starved.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(a));
+    ASSERT_EQ(undoList().size(), 1);
+    EXPECT_TRUE(undoList()[0].startsWith("1\tTIME\t2\tin the Trash\t")) << undoList()[0].toStdString();
+
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    QStringList lines = undone.lines();
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{a, b}));
+    EXPECT_EQ(bytesOf(a), "a");
+    EXPECT_EQ(bytesOf(b), "b");
+}
+
+TEST_F(CliUndo, AnUndoDuringAMoveToTheTrashTakesNothingOfItAndPutsItAllBackAfterwards)
+{
+    // Issue 17: --undo took the 192 files a running request had moved so far,
+    // marked it undone, and the 1,808 it moved afterwards were lost to --undo.
+    const QString older = file("older/o.txt", "older");
+    ASSERT_EQ(cli.run({"--all", "--trash", tree.path("older")}).exitCode, 0);
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i)
+        tree.file(QStringLiteral("r/%1.txt").arg(i), QByteArray::number(i));
+
+    QProcess trash;
+    cli.start(trash, {"--all", "--trash", "--threads", "1", tree.path("r")});
+    ASSERT_TRUE(trash.waitForStarted());
+    const QString journal = cli.journalFolder() + "/2";
+    QElapsedTimer clock;
+    clock.start();
+    while (!bytesOf(journal).contains("\nmoved ") && trash.state() == QProcess::Running && clock.elapsed() < 60000)
+        QThread::msleep(1);
+
+    // Held still in the middle of its request: refused, with or without its id.
+    ASSERT_EQ(trash.state(), QProcess::Running) << "the request ended before an undo could meet it";
+    ASSERT_EQ(::kill(pid_t(trash.processId()), SIGSTOP), 0);
+    for (const QStringList& arguments : {QStringList{"--undo"}, QStringList{"--undo", "2"}}) {
+        const CliResult refused = cli.run(arguments);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(refused.out.isEmpty());
+        EXPECT_EQ(refused.errorLines(), QStringList{"chronopurge-cli: request 2 is still moving files to the Trash; "
+                                                    "undo it when it has ended"});
+    }
+    EXPECT_TRUE(undoList()[0].startsWith("2\tTIME\t")) << undoList()[0].toStdString();
+    EXPECT_TRUE(undoList()[0].contains("\tmoving to the Trash\t")) << undoList()[0].toStdString();
+    ASSERT_EQ(::kill(pid_t(trash.processId()), SIGCONT), 0);
+
+    // Running freely for a few seconds at most: an undo either refuses or
+    // takes the whole request once it has ended, never a part of it.
+    qsizetype putBack = 0;
+    clock.restart();
+    while (putBack == 0 && trash.state() == QProcess::Running && clock.elapsed() < 3000) {
+        const CliResult undo = cli.run({"--undo"});
+        putBack = undo.lines().size();
+        if (putBack == 0) {
+            EXPECT_EQ(undo.exitCode, 1) << undo.errors.toStdString();
+        }
+    }
+    ASSERT_TRUE(trash.waitForFinished(120000));
+    EXPECT_EQ(trash.exitCode(), 0);
+    if (putBack == 0)
+        putBack = cli.run({"--undo"}).lines().size();
+    EXPECT_EQ(putBack, kFiles);
+    for (int i = 0; i < kFiles; ++i)
+        ASSERT_EQ(bytesOf(tree.path(QStringLiteral("r/%1.txt").arg(i))), QByteArray::number(i)) << i;
+    EXPECT_FALSE(QFile::exists(older)) << "the request before it is left alone";
+}
+
+TEST_F(CliUndo, AnUndoWhileAMoveToTheTrashIsStartingTakesNoOtherRequest)
+{
+    // Until its first batch is recorded a request has no file in the
+    // journal: --undo took the request before it.
+    const QString older = file("older/o.txt", "older");
+    ASSERT_EQ(cli.run({"--all", "--trash", tree.path("older")}).exitCode, 0);
+    {
+        const platform::TrashJournalRecorder starting(QFile::encodeName(cli.journalFolder()));
+        const CliResult refused = cli.run({"--undo"});
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_EQ(refused.errorLines(),
+                  QStringList{"chronopurge-cli: a move to the Trash is still running; undo it when it has ended"});
+        EXPECT_FALSE(QFile::exists(older));
+        EXPECT_EQ(undoList(), QStringList{"1\tTIME\t1\tin the Trash\t" + older});
+    }
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    EXPECT_EQ(undone.lines(), QStringList{older});
+}
+
+TEST_F(CliUndo, ARequestKilledHalfWayCanBeUndone)
+{
+    // A crashed request holds no lock: what its journal holds goes back.
+    constexpr int kFiles = 1000;
+    for (int i = 0; i < kFiles; ++i)
+        tree.file(QStringLiteral("r/%1.txt").arg(i), QByteArray::number(i));
+    QProcess trash;
+    cli.start(trash, {"--all", "--trash", "--threads", "1", tree.path("r")});
+    ASSERT_TRUE(trash.waitForStarted());
+    const QString journal = cli.journalFolder() + "/1";
+    QElapsedTimer clock;
+    clock.start();
+    while (!bytesOf(journal).contains("\nmoved ") && trash.state() == QProcess::Running && clock.elapsed() < 60000)
+        QThread::msleep(1);
+    trash.kill();
+    ASSERT_TRUE(trash.waitForFinished());
+
+    const qsizetype journaled = bytesOf(journal).count("\nmoved ");
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    EXPECT_EQ(undone.lines().size(), journaled);
+    for (const QString& path : undone.lines())
+        EXPECT_EQ(bytesOf(path), QFileInfo(path).completeBaseName().toUtf8());
 }

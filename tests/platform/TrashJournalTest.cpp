@@ -4,6 +4,7 @@
 #include "JournalTestSupport.h"
 
 #include "platform/TrashInfo.h"
+#include "platform/TrashRestore.h"
 
 #include <QDir>
 
@@ -61,7 +62,21 @@ TEST_F(JournalTest, EachMovedBatchIsOnTheDiskBeforeTheNextBatchMoves)
         EXPECT_EQ(file.identity, (FileIdentity{quint64(moved.st_dev), quint64(moved.st_ino), FileType::Regular}));
         EXPECT_EQ(file.folderIdentity, (FileIdentity{quint64(folder.st_dev), quint64(folder.st_ino), FileType::Directory}));
         EXPECT_EQ(file.state, JournalState::InTrash);
+        // What tells it from a later file with its inode number, taken in the Trash.
+        EXPECT_EQ(file.realPath, QFile::encodeName(paths[qsizetype(i)]));
+        EXPECT_EQ(file.stamp.size, moved.st_size);
+        EXPECT_EQ(file.stamp.changeSeconds, moved.st_ctim.tv_sec);
+        EXPECT_EQ(file.stamp.changeNanoseconds, moved.st_ctim.tv_nsec);
     }
+    // The trash and its drive, described once.
+    ASSERT_EQ(read->drives.size(), 1u);
+    const TrashDrive& drive = read->drives.begin()->second;
+    EXPECT_EQ(read->drives.begin()->first, QFile::encodeName(trash()));
+    EXPECT_EQ(drive.device, quint64(lstatOf(trash() + "/files").st_dev));
+    EXPECT_EQ(drive.filesInode, quint64(lstatOf(trash() + "/files").st_ino));
+    EXPECT_NE(drive.type, 0u);
+    EXPECT_TRUE(drive.top.isEmpty()) << "the home trash";
+    EXPECT_EQ(bytesOf(journalFile(1)).count("\ndrive "), 1);
     EXPECT_FALSE(read->undone);
     EXPECT_LE(std::abs(read->time - QDateTime::currentSecsSinceEpoch()), 60);
 }
@@ -92,7 +107,7 @@ TEST_F(JournalTest, ATornLineIsIgnoredAndWhatFollowsItIsStillRead)
     // A crash in the middle of the last line, then a stray line of some later
     // version and a line without its end.
     QByteArray text = bytesOf(path);
-    text.chop(20);
+    text.truncate(text.indexOf("\nmoved 2 ") + 20);
     text.insert(text.lastIndexOf("moved 2"), "sideways 1 end\nput-back 0\n");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -194,4 +209,96 @@ TEST_F(JournalTest, LivesInTheStateFolderAndNeverBuildsAHomeThatIsNotThere)
     EXPECT_EQ(lost.id(), 0u);
     EXPECT_TRUE(lost.error().contains("nowhere/home")) << lost.error().toStdString();
     EXPECT_FALSE(QFile::exists(tree.path("nowhere")));
+}
+
+TEST_F(JournalTest, AJournalWrittenBeforeTheDetailLinesIsReadAndUndoneAsBefore)
+{
+    // Version 1 journals as the program wrote them before "drive" and
+    // "moved-detail" lines existed: the "moved" lines are all there is.
+    const QString a = tree.file("r/a.txt", "a");
+    const QString b = tree.file("r/b.txt", "b");
+    std::vector<TrashOutcome> moved;
+    const quint64 id = trashJournaled({a, b}, &moved);
+    QByteArray old;
+    for (const QByteArray& line : bytesOf(journalFile(id)).split('\n'))
+        if (!line.startsWith("drive ") && !line.startsWith("moved-detail ") && !line.isEmpty())
+            old += line + '\n';
+    ASSERT_EQ(old.count('\n'), 4);
+    QFile file(journalFile(id));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(old);
+    file.close();
+
+    const std::optional<JournalRequest> read = journal.read(id);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->files.size(), 2u);
+    EXPECT_TRUE(read->drives.empty());
+    EXPECT_TRUE(read->files[0].realPath.isEmpty());
+    EXPECT_FALSE(read->files[0].stamp.known());
+    TrashRestore restore(*read, journal);
+    for (const RestoreOutcome& outcome : restore.run())
+        EXPECT_TRUE(outcome.putBack()) << outcome.reason.toStdString();
+    EXPECT_EQ(bytesOf(a), "a");
+    EXPECT_EQ(bytesOf(b), "b");
+    EXPECT_TRUE(journal.read(id)->undone);
+}
+
+TEST_F(JournalTest, ARequestIsInProgressWhileItsRecorderLivesAndIsNotUndoneThen)
+{
+    // Issue 17: an undo took the files of a request still moving files.
+    const QString a = tree.file("r/a.txt", "a");
+    TrashRequest request(QStringList{a});
+    auto recorder = recordInTrashJournal(request, journalFolder);
+    ASSERT_TRUE(request.run().front().moved());
+    const quint64 id = recorder->id();
+    EXPECT_TRUE(journal.inProgress(id));
+    ASSERT_EQ(journal.summaries().size(), 1u);
+    EXPECT_TRUE(journal.summaries().front().inProgress);
+    std::optional<JournalRequest> read = journal.read(id);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->inProgress);
+
+    std::vector<RestoreOutcome> outcomes = TrashRestore(*read, journal).run();
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].reason, "its move to the Trash is still running");
+    EXPECT_FALSE(outcomes[0].gone);
+    EXPECT_FALSE(existsNoFollow(a));
+    EXPECT_FALSE(journal.read(id)->undone);
+
+    // The request has ended (a crash ends it too: the kernel drops the lock
+    // with the process).
+    recorder->finish();
+    EXPECT_FALSE(journal.inProgress(id));
+    read = journal.read(id);
+    ASSERT_TRUE(read);
+    EXPECT_FALSE(read->inProgress);
+    outcomes = TrashRestore(*read, journal).run();
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(outcomes[0].putBack()) << outcomes[0].reason.toStdString();
+    EXPECT_EQ(bytesOf(a), "a");
+}
+
+TEST_F(JournalTest, ARecorderShowsARequestRunningFromItsStartEvenBeforeItHasAFile)
+{
+    // Before its first batch a request has no file, and a plain undo took the
+    // request before it.
+    {
+        const QString a = tree.file("r/a.txt", "a");
+        TrashRequest request(QStringList{a});
+        auto recorder = recordInTrashJournal(request, journalFolder);
+        EXPECT_FALSE(journal.anyRequestRunning()) << "no journal folder yet, so nothing older to take either";
+        ASSERT_TRUE(request.run().front().moved());
+        EXPECT_TRUE(journal.anyRequestRunning()) << "the folder made by the first batch is locked then";
+        recorder->finish();
+        EXPECT_FALSE(journal.anyRequestRunning());
+    }
+
+    TrashJournalRecorder starting(journalFolder);
+    EXPECT_TRUE(journal.anyRequestRunning());
+    EXPECT_EQ(journal.requestIds().size(), 1u) << "and it has left no trace yet";
+    TrashJournalRecorder another(journalFolder);
+    another.finish();
+    EXPECT_TRUE(journal.anyRequestRunning()) << "requests run side by side";
+    starting.finish();
+    EXPECT_FALSE(journal.anyRequestRunning());
 }

@@ -232,3 +232,68 @@ TEST_F(Form2Undo, Issue18NamesThatAreNotUtf8AreShownAsTextMovedAndPutBackAsThems
     }
     EXPECT_TRUE(entryBytes(platform::nativePath(trash()) + "/files").empty());
 }
+
+TEST_F(Form2Undo, Issue17_AJournalLineThatLeadsOutOfTheTrashIsSkippedAndNamedInTheSummary)
+{
+    const QStringList paths = trashFromTheWindow(2);
+    QFile journal(files.path("state/chronopurge/trash-journal/1"));
+    ASSERT_TRUE(journal.open(QIODevice::Append));
+    journal.write("moved 2 1 2 1 1 2 " + QFile::encodeName(trash()) + " ../../victim /r/victim end\n");
+    journal.close();
+    const qsizetype line = bytesOf(files.path("state/chronopurge/trash-journal/1")).count('\n');
+
+    dialogs.answers << true;
+    form->undoLastTrash();
+    EXPECT_EQ(dialogs.questions().last(), "Put back the 2 files of the last move to the Trash?");
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{QStringLiteral("Some lines of the Trash journal were skipped:\n"
+                                         "request 1, line %1: its name in the Trash is not a single name")
+                              .arg(line)});
+    EXPECT_EQ(bytesOf(paths[0]), "content 0");
+    EXPECT_EQ(bytesOf(paths[1]), "content 1");
+}
+
+TEST_F(Form2Undo, CtrlZKeepsTheRulesOfTheCommandLine)
+{
+    // Issue 17: the same checks as --undo. A listed folder that is a link
+    // leads the files home, and a file whose record was edited meanwhile
+    // stays, not given up, and comes back with the next Ctrl+Z once mended.
+    files.dir("data drive/Downloads");
+    files.symlink("Downloads", files.path("data drive/Downloads"));
+    QStringList paths;
+    for (int i = 0; i < 2; ++i) {
+        paths << files.file(QStringLiteral("Downloads/f%1.txt").arg(i), QByteArray("content ") + QByteArray::number(i));
+        appendListedFile(table, files.path("Downloads/"), paths.last(), at(2024, 5, 1, 10));
+    }
+    Form2& window = arrive();
+    window.chooseOption(2);
+    window.setPickerSeconds(2, at(2030, 1, 1));
+    window.PushButton1_Click();
+    form->PushButton4_Click();
+    dialogs.answers << true;
+    form->PushButton3_Click();
+    ASSERT_FALSE(QFile::exists(files.path("data drive/Downloads/f0.txt")));
+    dialogs.asked.clear();
+
+    const QString record = trash() + "/info/f1.txt.trashinfo";
+    const QByteArray original = bytesOf(record);
+    QFile edited(record);
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    edited.write("[Trash Info]\nPath=/elsewhere/f1.txt\nDeletionDate=2024-05-01T10:00:00\n");
+    edited.close();
+    dialogs.answers << true;
+    form->undoLastTrash();
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{"This file could not be put back:\n\n" + paths[1] + ": its record in the Trash names another place"});
+    EXPECT_EQ(bytesOf(files.path("data drive/Downloads/f0.txt")), "content 0");
+
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    edited.write(original);
+    edited.close();
+    dialogs.asked.clear();
+    dialogs.answers << true;
+    form->undoLastTrash();
+    EXPECT_EQ(dialogs.questions(), QStringList{"Put back the 1 file of the last move to the Trash?"});
+    EXPECT_TRUE(dialogs.messages().isEmpty());
+    EXPECT_EQ(bytesOf(files.path("data drive/Downloads/f1.txt")), "content 1");
+}

@@ -44,6 +44,38 @@ TEST(DateText, RoundTripToTheSecondAcrossLocales)
     }
 }
 
+TEST(DateText, EverySecondOfTheDayHasTheLocalesOwnTimeTextAlsoWhenThreadsShareThem)
+{
+    // A second's time text is made from its minute's (issue 20): the texts
+    // must be those the locale formats, in scripts with other digits and
+    // with the day period before or after the time, from one thread or from
+    // threads sharing the texts.
+    for (const char* name : {"en_US", "de_DE", "ar_EG", "fa_IR", "bn_BD", "my_MM", "ko_KR", "zh_CN", "C"}) {
+        const QLocale locale(name);
+        auto shared = std::make_shared<SharedTimeTexts>();
+        DateTextUtf8 own(locale);
+        DateTextUtf8 first(locale, shared);
+        DateTextUtf8 second(locale, shared);
+        for (int at = 0; at < 86400; at += 7) {
+            // Whole minutes around noon and midnight, and every seventh second elsewhere.
+            for (int s = at; s < at + 7 && s < 86400; ++s) {
+                if (s % 7 != 0 && !(s < 120 || (s >= 43140 && s < 43260) || s >= 86340))
+                    continue;
+                const QString expected = generalDateText(s, locale);
+                const qint64 dated = localSecondsOf(QDate(2021, 8, 31)) + s;
+                const QString expectedDated = generalDateText(dated, locale);
+                QByteArray out;
+                ASSERT_EQ(own.append(s, out), expected.size()) << name << " " << s;
+                ASSERT_EQ(out, expected.toUtf8()) << name << " " << s;
+                out.clear();
+                (s % 2 ? first : second).append(dated, out);
+                ASSERT_EQ(out, expectedDated.toUtf8()) << name << " " << s;
+                ASSERT_EQ((s % 2 ? second : first).length(dated), expectedDated.size()) << name << " " << s;
+            }
+        }
+    }
+}
+
 TEST(DateText, LocalTimeUsesTheRulesInForceAtTheFilesDate)
 {
     TimeZoneGuard zone("Europe/Berlin");

@@ -32,6 +32,42 @@
 
 namespace {
 
+// Rows of "path<TAB>local seconds", made on the threads that list the folders.
+class TextRows final : public RowOutput {
+public:
+    QByteArray text;
+    qint64 count = 0;
+
+    std::unique_ptr<FolderRowMaker> rowMaker() override
+    {
+        class Maker final : public FolderRowMaker {
+        public:
+            qint64 appendRows(QByteArrayView folder, const FolderListing& listing, QByteArray& out) override
+            {
+                for (const ListedFile& file : listing.files) {
+                    out.append(folder).append(listing.nameData(file.name()), file.nameLength);
+                    out.append('\t').append(QByteArray::number(file.localSeconds)).append('\n');
+                }
+                return qint64(listing.files.size());
+            }
+        };
+        return std::make_unique<Maker>();
+    }
+    void write(QByteArrayView rows, qint64 rowCount) override
+    {
+        text.append(rows);
+        count += rowCount;
+    }
+};
+
+QByteArray textOf(const FoundFileTable& table)
+{
+    QByteArray text;
+    for (qsizetype i = 0; i < table.size(); ++i)
+        text.append(table.path(i).toUtf8()).append('\t').append(QByteArray::number(table.localSeconds(i))).append('\n');
+    return text;
+}
+
 QStringList scan(const QString& folder, int threads = 0, DateKind kind = DateKind::Modified)
 {
     FoundFileTable table;
@@ -518,6 +554,16 @@ TEST(ScanEngine, ParallelRunsGiveTheOneThreadWalksTableExactly)
         EXPECT_EQ(counts.folders, referenceCounts.folders);
         EXPECT_EQ(counts.unreadableFolders, 1);
         EXPECT_EQ(referenceCounts.unreadableFolders, 1);
+
+        // Rows made on the readers and written in walk order: the table's rows, byte for byte.
+        TextRows rows;
+        const ScanCounts rowCounts
+            = ScanEngine(ScanOptions{DateKind::Modified, threads, size_t(readAhead)}).run(listed, rows, {}, cancel);
+        ASSERT_EQ(rows.text, textOf(reference)) << threads << " " << readAhead;
+        EXPECT_EQ(rows.count, reference.size());
+        EXPECT_EQ(rowCounts.files, referenceCounts.files);
+        EXPECT_EQ(rowCounts.folders, referenceCounts.folders);
+        EXPECT_EQ(rowCounts.unreadableFolders, 1);
     }
     EXPECT_EQ(reference.path(reference.size() - 1), tree.path("t/extra/inner/e.txt"));
 }
