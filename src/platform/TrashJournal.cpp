@@ -299,7 +299,7 @@ std::optional<JournalRequest> parseRequest(BoundedLines& lines, quint64 id, bool
 
 namespace {
 
-QByteArray currentFolder()
+QByteArray workingFolderBytes()
 {
     char* current = ::getcwd(nullptr, 0);
     const QByteArray folder = current ? QByteArray(current) : QByteArray();
@@ -591,7 +591,7 @@ bool TrashJournalRecorder::begin(const std::vector<TrashBegun>& begun)
 {
     if (!m_error.isEmpty() || m_finished || (m_fd < 0 && !start()))
         return false;
-    const QByteArray workingFolder = currentFolder();
+    const QByteArray workingFolder = workingFolderBytes();
     QByteArray text;
     for (const TrashBegun& file : begun)
         text += begunLine(file, workingFolder) + ' ' + kEnd + '\n';
@@ -611,7 +611,7 @@ bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
         return true;
     if (m_fd < 0 && !start())
         return false;
-    const QByteArray workingFolder = currentFolder();
+    const QByteArray workingFolder = workingFolderBytes();
     QByteArray text;
     for (const TrashOutcome& outcome : moved) {
         // Each trash is described once, before the first file that went to it.
