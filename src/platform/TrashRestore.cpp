@@ -105,7 +105,7 @@ constexpr int kNotATrash = -1;
 int openTrashAt(const QByteArray& root, OpenTrash& trash)
 {
     if (!isTrashOfItsDrive(root))
-        return std::make_unique<OpenTrash>(-1, -1, kNotATrash);
+        return kNotATrash;
     const UniqueFd rootFd(waitForDescriptor([&] { return ::open(root.constData(), kOpenFolder); }));
     if (!rootFd.isValid())
         return errno;
