@@ -29,6 +29,12 @@ set_tests_properties(Smoke.ProgramShowsItsWindowUnderXvfb PROPERTIES
 add_dependencies(test_cli chronopurge-cli)
 target_sources(test_cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/RecordPrinter.cpp ${CMAKE_SOURCE_DIR}/src/cli/TrashList.cpp
     ${CMAKE_SOURCE_DIR}/src/cli/RuleFile.cpp)
+# The records' printer and the list reader use the console text and the system calls of their platform.
+if(WIN32)
+  target_sources(test_cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/ConsoleText_windows.cpp ${CMAKE_SOURCE_DIR}/src/cli/CliSystem_windows.cpp)
+else()
+  target_sources(test_cli PRIVATE ${CMAKE_SOURCE_DIR}/src/cli/ConsoleText_posix.cpp ${CMAKE_SOURCE_DIR}/src/cli/CliSystem_posix.cpp)
+endif()
 
 # The shell completions of chronopurge-cli: bash runs them, zsh checks their syntax where installed.
 add_test(NAME Cli.ShellCompletion
