@@ -213,15 +213,17 @@ TEST_F(JournalTest, LivesInTheStateFolderAndNeverBuildsAHomeThatIsNotThere)
 
 TEST_F(JournalTest, AJournalWrittenBeforeTheDetailLinesIsReadAndUndoneAsBefore)
 {
-    // Version 1 journals as the program wrote them before "drive" and
-    // "moved-detail" lines existed: the "moved" lines are all there is.
+    // Version 1 journals as the program wrote them before "begun", "drive",
+    // "moved-detail" and "settled" lines existed: the "moved" lines are all
+    // there is.
     const QString a = tree.file("r/a.txt", "a");
     const QString b = tree.file("r/b.txt", "b");
     std::vector<TrashOutcome> moved;
     const quint64 id = trashJournaled({a, b}, &moved);
     QByteArray old;
     for (const QByteArray& line : bytesOf(journalFile(id)).split('\n'))
-        if (!line.startsWith("drive ") && !line.startsWith("moved-detail ") && !line.isEmpty())
+        if (!line.startsWith("begun ") && !line.startsWith("drive ") && !line.startsWith("moved-detail ")
+            && line != "settled end" && !line.isEmpty())
             old += line + '\n';
     ASSERT_EQ(old.count('\n'), 4);
     QFile file(journalFile(id));
