@@ -118,7 +118,7 @@ void RowPrinter::printRows(QByteArrayView rows)
     if (m_buffer.size() + rows.size() > kBlockSize) {
         flush();
         if (rows.size() >= kBlockSize) {
-            if (std::fwrite(rows.data(), 1, size_t(rows.size()), stdout) != size_t(rows.size()))
+            if (!writeText(Stream::Output, rows))
                 m_failed = true;
             return;
         }
