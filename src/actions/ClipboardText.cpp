@@ -1,6 +1,5 @@
 #include "actions/ClipboardText.h"
 
-#include "scan/VisibleText.h"
 #include <QCoreApplication>
 
 namespace {
@@ -71,12 +70,11 @@ QByteArray clipboardTextUtf8(const ResultRows& rows)
             continue;
         for (int column = 0; column < columns; ++column) {
             // Widths and padding count UTF-16 code units, as the list's texts
-            // do. A control character in a name is laid out as its visible
-            // sign (one character for one, so the widths hold), so a TAB or a
-            // line feed in a name cannot add a column or a line.
-            const qsizetype start = text.size();
+            // do. A cell comes as the list shows it: a control character in a
+            // name is its visible sign and a byte that is not UTF-8 is U+FFFD
+            // (one character for one, so the widths hold), so a TAB or a line
+            // feed in a name cannot add a column or a line.
             const qsizetype length = rows.appendUtf8(row, column, text);
-            showControlCharactersFrom(text, start);
             if (widths[size_t(column)] > length)
                 text.append(widths[size_t(column)] - length, ' ');
             text += '\t';

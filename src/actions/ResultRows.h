@@ -4,6 +4,8 @@
 // check mark. The window adapts its own store to this interface; the command
 // line and the tests use ResultRowList.
 
+#include "scan/VisibleText.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -22,12 +24,18 @@ public:
     /** True when the row's check box is set. */
     virtual bool isChecked(qsizetype row) const = 0;
 
-    /** The length of text(row, column) in UTF-16 code units, the unit the clipboard's columns are measured in. */
+    /**
+     * The length of text(row, column) in UTF-16 code units, the unit the
+     * clipboard's columns are measured in; visibleText() keeps it.
+     */
     virtual qsizetype textLength(qsizetype row, int column) const { return text(row, column).size(); }
-    /** Appends text(row, column) to `out` as UTF-8; returns its length as textLength() does. */
+    /**
+     * Appends text(row, column) as the list shows it (visibleText()) to
+     * `out` as UTF-8; returns its length as textLength() does.
+     */
     virtual qsizetype appendUtf8(qsizetype row, int column, QByteArray& out) const
     {
-        const QString cell = text(row, column);
+        const QString cell = visibleText(text(row, column));
         out += cell.toUtf8();
         return cell.size();
     }

@@ -32,7 +32,9 @@ QString errorReportText(const QString& description, const QString& location, int
     // translations know are shown in the user's language. The description and
     // the extra lines may name a file; a control character in a name shows as
     // its sign, so each stays one line.
-    const QByteArray source = description.toUtf8();
+    // A name's bytes that are not UTF-8 are shown (as U+FFFD) before the
+    // description is looked up: its UTF-8 would turn them into "?".
+    const QByteArray source = visibleText(description).toUtf8();
     QString text = visibleText(QCoreApplication::translate("Failure", source.constData())) + QStringLiteral("\r\n")
         + QCoreApplication::translate("ErrorReport", "in %1 at line %2").arg(location, QString::number(step))
         + QStringLiteral("\r\r")

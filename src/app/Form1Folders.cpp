@@ -5,11 +5,11 @@
 #include "app/Form1.h"
 
 #include "folders/FolderPath.h"
+#include "platform/FileSystem.h"
 #include "scan/VisibleText.h"
 
 #include <QDir>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -29,19 +29,30 @@ std::optional<Qt::DropAction> dropActionFor(Qt::DropActions possible)
     return std::nullopt;
 }
 
+// A local file's path from its address. The address carries the name's bytes
+// percent-encoded; QUrl::toLocalFile would turn bytes that are not UTF-8 into
+// another name, so they are decoded here.
+QString localPath(const QUrl& url)
+{
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (!url.host().isEmpty() || bytes.isValidUtf8())
+        return url.toLocalFile();
+    return platform::pathFromNative(bytes);
+}
+
 // The dropped items as paths: a local file's path, any other address as text.
 QStringList droppedItems(const QMimeData* data)
 {
     QStringList items;
     for (const QUrl& url : data->urls())
-        items << (url.isLocalFile() ? url.toLocalFile() : url.toDisplayString());
+        items << (url.isLocalFile() ? localPath(url) : url.toDisplayString());
     return items;
 }
 
 bool holdsAFolder(const QMimeData* data)
 {
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isDir())
+        if (url.isLocalFile() && platform::isFolder(localPath(url)))
             return true;
     return false;
 }
@@ -53,15 +64,14 @@ void Form1::addFolders(const QStringList& paths)
     QStringList refused;
     bool added = false;
     for (const QString& path : paths) {
-        const QFileInfo folder(path);
-        if (path.isEmpty() || !folder.isDir()) {
+        if (!platform::isFolder(path)) {
             // Named one a line: a line feed in a name shows as its sign.
             refused << visibleText(path);
             continue;
         }
         // The folder dialog gives a full path without a trailing "/"; the same
         // steps as "Add Folder" follow.
-        appendRow(NormalizeFolderPath(withNativeSeparators(QDir::cleanPath(folder.absoluteFilePath())) + kPathSeparator));
+        appendRow(NormalizeFolderPath(withNativeSeparators(QDir::cleanPath(platform::absolutePath(path))) + kPathSeparator));
         added = true;
     }
     if (added)

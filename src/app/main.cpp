@@ -27,6 +27,7 @@
 #include "platform/ProgressWindow.h"
 #include "platform/QtDialogs.h"
 #include "platform/SettingsStore.h"
+#include "scan/VisibleText.h"
 
 #include <QApplication>
 
@@ -47,7 +48,7 @@ std::optional<int> answerOnTerminal(const CommandLine& commandLine)
         std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
         return 0;
     case CommandLine::Action::Refuse:
-        std::fputs(commandLine.text.toLocal8Bit().constData(), stderr);
+        std::fputs(visibleText(commandLine.text).toLocal8Bit().constData(), stderr);
         return 2;
     }
     return 2;
@@ -62,7 +63,7 @@ int main(int argc, char* argv[])
     if (asksForTextOnly(argc, argv)) {
         QCoreApplication application(argc, argv);
         const Translations translations(QLocale::system(), platform::programFolder());
-        return answerOnTerminal(parseCommandLine(QCoreApplication::arguments())).value_or(0);
+        return answerOnTerminal(parseCommandLine(platform::programArguments(argc, argv))).value_or(0);
     }
 
     // Without a window system Qt would abort; one line on the terminal says why instead.
@@ -73,8 +74,10 @@ int main(int argc, char* argv[])
     const QString programFolder = platform::programFolder();
     const Translations translations(QLocale::system(), programFolder);
 
-    // QApplication has taken its own options (-platform, -style, ...) out.
-    const CommandLine commandLine = parseCommandLine(QCoreApplication::arguments());
+    // QApplication has taken its own options (-platform, -style, ...) out of
+    // argv. A folder's name is bytes, kept as they are (Qt's own list of the
+    // arguments turns a name that is not UTF-8 into another one).
+    const CommandLine commandLine = parseCommandLine(platform::programArguments(argc, argv));
     if (const std::optional<int> status = answerOnTerminal(commandLine))
         return *status;
 

@@ -1,7 +1,7 @@
 #pragma once
-// What the command line asks of the system it runs on: its arguments as
-// text, whether a folder can be walked, and the memory it used. Linux in
-// CliSystem_posix.cpp, Windows in CliSystem_windows.cpp.
+// What the command line asks of the system it runs on: whether a folder can
+// be walked, and the memory it used. Linux in CliSystem_posix.cpp, Windows in
+// CliSystem_windows.cpp. (Its arguments come from platform::programArguments.)
 
 #include <QByteArrayView>
 #include <QFile>
@@ -9,13 +9,6 @@
 #include <QStringList>
 
 #include <optional>
-
-/**
- * The program's arguments as text, the program's name first. Returns 0, or
- * the number of the first argument that cannot be turned into text and back
- * unchanged (not valid UTF-8 on Linux).
- */
-int programArguments(int argc, char* argv[], QStringList& arguments);
 
 /** Why `folder` cannot be walked, or std::nullopt when it is a folder we may open. */
 std::optional<QString> folderProblem(const QString& folder);

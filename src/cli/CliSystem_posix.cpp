@@ -2,9 +2,10 @@
 
 #include "cli/CliSystem.h"
 
+#include "platform/FileSystem.h"
+
 #include <QDir>
 #include <QFile>
-#include <QUtf8StringView>
 
 #include <cerrno>
 #include <cstring>
@@ -14,17 +15,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+/** Environment variable `name` as a path, its bytes kept (see platform::pathFromNative). */
+QString pathVariable(const char* name)
+{
+    return platform::pathFromNative(qgetenv(name));
+}
+
+} // namespace
+
 QString homeFolder()
 {
-    return qEnvironmentVariable("HOME");
+    return pathVariable("HOME");
 }
 
 QString defaultRulesFile()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QString base = pathVariable("XDG_CONFIG_HOME");
     // A relative value is invalid and ignored, as the standard says.
     if (base.isEmpty() || QDir::isRelativePath(base)) {
-        const QString home = qEnvironmentVariable("HOME");
+        const QString home = homeFolder();
         if (home.isEmpty() || QDir::isRelativePath(home))
             return {};
         base = home + QStringLiteral("/.config");
@@ -37,22 +48,10 @@ bool isAbsoluteFilePath(QByteArrayView path)
     return path.startsWith('/') && !path.endsWith('/');
 }
 
-int programArguments(int argc, char* argv[], QStringList& arguments)
-{
-    // Names that are not UTF-8 cannot be turned into text and back unchanged.
-    for (int i = 1; i < argc; ++i) {
-        if (!QUtf8StringView(argv[i], qsizetype(std::strlen(argv[i]))).isValidUtf8())
-            return i;
-    }
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromUtf8(argv[i]);
-    return 0;
-}
-
 std::optional<QString> folderProblem(const QString& folder)
 {
     // Without the "/" this program added, so that a file is "not a folder".
-    QByteArray path = QFile::encodeName(folder);
+    QByteArray path = platform::nativePath(folder);
     if (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
     struct stat status;
@@ -72,7 +71,7 @@ std::optional<QString> folderProblem(const QString& folder)
 
 std::optional<QString> openInputFile(const QString& path, FileWriters writers, QFile& file)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(platform::nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT ? QStringLiteral("no such file") : QString::fromLocal8Bit(std::strerror(errno));
     struct stat status;

@@ -49,13 +49,6 @@ bool isAbsoluteFilePath(QByteArrayView path)
     return (drive || network) && !separator(path.size() - 1);
 }
 
-int programArguments(int, char*[], QStringList& arguments)
-{
-    // Qt reads the wide command line, so every name arrives as it is.
-    arguments = QCoreApplication::arguments();
-    return 0;
-}
-
 std::optional<QString> folderProblem(const QString& folder)
 {
     QString path = folder;

@@ -522,7 +522,8 @@ QString helpText()
         "the last day of February. GLOB and PATTERN know * ? [a-z] [!a-z], and \\\n"
         "before a character that stands for itself; in a PATTERN ** stands for any\n"
         "number of folders. Names are printed with control characters shown as\n"
-        "visible signs (a TAB as U+2409), unless -0 prints them as they are.\n"
+        "visible signs (a TAB as U+2409) and each byte that is not UTF-8 as U+FFFD,\n"
+        "unless -0 prints them as they are.\n"
         "\n")
         + QLatin1String(kPlatformNotes)
         + QStringLiteral(

@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleText.h"
 
+#include "platform/FileSystem.h"
 #include "scan/VisibleText.h"
 
 #include <cstdio>
@@ -99,7 +100,7 @@ void RowPrinter::printRow(const FoundFileTable& table, qsizetype index)
 {
     if (table.folderIndex(index) != m_folder) {
         m_folder = table.folderIndex(index);
-        m_folderBytes = m_text.shownFolder(table.folderPath(m_folder).toUtf8());
+        m_folderBytes = m_text.shownFolder(table.folderPathUtf8(m_folder));
     }
     m_text.appendRow(m_buffer, m_folderBytes, table.nameUtf8(index), table.nameLength(index), table.localSeconds(index));
     flushWhenFull();
@@ -107,7 +108,7 @@ void RowPrinter::printRow(const FoundFileTable& table, qsizetype index)
 
 void RowPrinter::printPath(const QString& path)
 {
-    m_text.appendPath(m_buffer, path.toUtf8());
+    m_text.appendPath(m_buffer, platform::nativePath(path));
     flushWhenFull();
 }
 
@@ -117,7 +118,7 @@ void RowPrinter::printRows(QByteArrayView rows)
     if (m_buffer.size() + rows.size() > kBlockSize) {
         flush();
         if (rows.size() >= kBlockSize) {
-            if (std::fwrite(rows.data(), 1, size_t(rows.size()), stdout) != size_t(rows.size()))
+            if (!writeText(Stream::Output, rows))
                 m_failed = true;
             return;
         }

@@ -1,7 +1,8 @@
 #pragma once
 // What chronopurge-cli prints on standard output: one row a line, "path<TAB>
-// date", with each control character of a name shown as a visible sign; or,
-// with -0, each path's raw bytes followed by a NUL and nothing else. Output
+// date", with each control character of a name shown as a visible sign and
+// each byte that is not UTF-8 as U+FFFD; or, with -0, each path's raw bytes
+// followed by a NUL and nothing else. Output
 // is gathered in large blocks, since a million rows are usual.
 //
 //   RowText      the bytes of one row; one per thread that makes rows

@@ -7,6 +7,7 @@
 #include "cli/RecordPrinter.h"
 #include "cli/RowPrinter.h"
 #include "cli/TrashList.h"
+#include "platform/FileSystem.h"
 #include "platform/TrashJournal.h"
 #include "scan/VisibleText.h"
 
@@ -73,16 +74,12 @@ int trashFromList(const CommandLine& line)
     std::vector<size_t> itemRecords;
     for (size_t i = 0; i < records.size(); ++i) {
         const ListedRecord& record = records[i];
-        if (!isUtf8(record.path)) {
-            // FIXME: move such names once the Trash takes a path's bytes.
-            refusals[i] = QStringLiteral("its name is not valid UTF-8, which the Trash does not take yet");
-            continue;
-        }
         platform::FileIdentity identity;
         refusals[i] = differenceFromList(record, looker, identity);
         if (!refusals[i].isEmpty())
             continue;
-        items.push_back({QString::fromUtf8(record.path), QString(), identity, record.size});
+        // A name that is not UTF-8 travels as its bytes' text (platform::pathFromNative).
+        items.push_back({platform::pathFromNative(record.path), QString(), identity, record.size});
         itemRecords.push_back(i);
     }
 
@@ -100,7 +97,7 @@ int trashFromList(const CommandLine& line)
     RowPrinter printer(DateFormat::Locale, line.print0);
     size_t next = 0;
     for (size_t i = 0; i < records.size(); ++i) {
-        const QString shown = visibleText(QString::fromUtf8(records[i].path));
+        const QString shown = visibleText(platform::pathFromNative(records[i].path));
         QString reason = refusals[i];
         if (reason.isEmpty() && next < itemRecords.size() && itemRecords[next] == i) {
             const platform::TrashOutcome& outcome = outcomes[next++];

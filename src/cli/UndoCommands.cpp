@@ -3,12 +3,12 @@
 #include "cli/ConsoleText.h"
 #include "cli/Messages.h"
 #include "cli/RowPrinter.h"
+#include "platform/FileSystem.h"
 #include "platform/TrashJournal.h"
 #include "platform/TrashRestore.h"
 #include "scan/VisibleText.h"
 
 #include <QDateTime>
-#include <QFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -115,7 +115,7 @@ int listTrashRequests()
                     .arg(request->id)
                     .arg(time)
                     .arg(request->fileCount)
-                    .arg(stateText(*request), visibleText(QFile::decodeName(request->firstPath)))
+                    .arg(stateText(*request), visibleText(platform::pathFromNative(request->firstPath)))
                     .toUtf8();
     }
     const bool written = writeText(Stream::Output, text);

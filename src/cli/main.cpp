@@ -35,6 +35,7 @@
 #include "cli/TrashFrom.h"
 #include "cli/UndoCommands.h"
 #include "folders/FolderPath.h"
+#include "platform/FileSystem.h"
 #include "platform/TrashJournal.h"
 #include "filter/RangeFilter.h"
 #include "scan/ScanEngine.h"
@@ -95,12 +96,12 @@ QString shownFolder(QString folder)
  */
 void reportUnreadableFolder(const QByteArray& folder, int error)
 {
-    complain(QStringLiteral("%1: %2").arg(shownFolder(QString::fromUtf8(folder)), QString::fromLocal8Bit(std::strerror(error))));
+    complain(QStringLiteral("%1: %2").arg(shownFolder(platform::pathFromNative(folder)), QString::fromLocal8Bit(std::strerror(error))));
 }
 
 int usageError(const QString& message)
 {
-    complain(message + QLatin1Char('\n') + usageHint());
+    complain(visibleText(message) + QLatin1Char('\n') + usageHint());
     return 2;
 }
 
@@ -209,7 +210,7 @@ void printStats(const ScanCounts& counts, size_t rows, const QElapsedTimer& elap
     char text[640];
     const int length = std::snprintf(
         text, sizeof text,
-        "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped (not valid UTF-8): %lld\n"
+        "folders walked: %lld\nfiles listed: %lld\nrows: %zu\nnames skipped: %lld\n"
         "files left out (names beginning with \"~\"): %lld\n"
         "folders that could not be read: %lld\ntime: %.3f s\npeak memory: %lld KiB\n",
         static_cast<long long>(counts.folders), static_cast<long long>(counts.files), rows,
@@ -308,7 +309,7 @@ int listSaveOrTrash(const CommandLine& line)
             }
         }
         for (const QString& problem : journal->problems())
-            std::fprintf(stderr, "chronopurge-cli: the Trash journal: %s; skipped\n", qPrintable(visibleText(problem)));
+            complain(QStringLiteral("the Trash journal: %1; skipped").arg(visibleText(problem)));
         if (!journal->error().isEmpty())
             complain(QStringLiteral("the Trash journal could not be written, so --undo cannot put these files back: %1")
                          .arg(visibleText(journal->error())));
@@ -400,11 +401,9 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
 
-    QStringList arguments;
-    if (const int invalid = programArguments(argc, argv, arguments); invalid > 0)
-        return usageError(QStringLiteral("argument %1 is not valid UTF-8").arg(invalid));
-
-    const auto parsed = parseCommandLine(arguments, QDir::currentPath(), QDate::currentDate());
+    // A folder's name is bytes: one that is not UTF-8 is taken like any other.
+    const auto parsed = parseCommandLine(platform::programArguments(argc, argv), platform::currentFolder(),
+                                         QDate::currentDate());
     if (const UsageError* error = std::get_if<UsageError>(&parsed))
         return usageError(error->message);
     const CommandLine& line = std::get<CommandLine>(parsed);

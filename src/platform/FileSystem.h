@@ -3,12 +3,41 @@
 #include "platform/FileIdentity.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
-/** The path as the walk and the Linux calls take it: UTF-8 (Windows calls get it as a wide string). */
+/**
+ * The path as the walk and the Linux calls take it: its bytes. Each character
+ * is UTF-8, except the stand-ins pathFromNative() made for bytes that are not
+ * UTF-8 (U+DC80 to U+DCFF, each alone), which become those very bytes again.
+ * (Windows calls get it as a wide string.)
+ */
 QByteArray nativePath(const QString& path);
+
+/**
+ * The path whose bytes the system gave, as text that nativePath() turns back
+ * into the same bytes: UTF-8 decoded (a leading byte order mark kept), and
+ * each byte that does not belong to a valid UTF-8 character kept as the lone
+ * surrogate U+DC00 + byte, which no UTF-8 decodes to. A Linux name may hold
+ * any bytes; text shown to a person shows each such byte as U+FFFD
+ * (visibleText).
+ */
+QString pathFromNative(QByteArrayView bytes);
+
+/** The program's arguments, its name first, each as pathFromNative() gives it (the wide command line on Windows). */
+QStringList programArguments(int argc, char* argv[]);
+
+/** The working folder, as pathFromNative() gives it; empty when it cannot be read. */
+QString currentFolder();
+
+/** `path` made absolute against the working folder, its text otherwise unchanged. */
+QString absolutePath(const QString& path);
+
+/** True when `path` is a folder, following links (a link to a folder is one). */
+bool isFolder(const QString& path);
 
 /** True when the date and time of the file or folder at `path` can be read; false on any failure. */
 bool fileExists(const QString& path);

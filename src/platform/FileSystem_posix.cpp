@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +27,36 @@ bool fileExists(const QString& path)
         return false;
     struct stat status;
     return ::stat(nativePath(path).constData(), &status) == 0;
+}
+
+bool isFolder(const QString& path)
+{
+    struct stat status;
+    return !path.isEmpty() && ::stat(nativePath(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+QStringList programArguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    arguments.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        arguments << pathFromNative(QByteArrayView(argv[i], qsizetype(std::strlen(argv[i]))));
+    return arguments;
+}
+
+QString currentFolder()
+{
+    char* folder = ::getcwd(nullptr, 0);
+    if (!folder)
+        return QString();
+    const QString text = pathFromNative(QByteArrayView(folder, qsizetype(std::strlen(folder))));
+    std::free(folder);
+    return text;
+}
+
+QString absolutePath(const QString& path)
+{
+    return path.startsWith(QLatin1Char('/')) ? path : currentFolder() + QLatin1Char('/') + path;
 }
 
 bool writeAll(int fd, const char* data, qsizetype size)

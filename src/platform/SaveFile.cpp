@@ -347,7 +347,7 @@ std::optional<QString> saveFile(const QString& fileName, const QByteArray& conte
     if (fileName.isEmpty())
         return describe(fileName, {ENOENT, {}});
     Target target;
-    if (!resolve(QFile::encodeName(fileName), target, failure))
+    if (!resolve(nativePath(fileName), target, failure))
         return describe(fileName, failure);
     if (target.exists) {
         if (S_ISDIR(target.status.st_mode))

@@ -7,7 +7,6 @@
 #include "platform/TrashInfo.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLocale>
 
 #include <cerrno>
@@ -154,8 +153,8 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, std::shared_ptr<
     if (listedLength > 0 && item.path.size() > listedLength && item.path.startsWith(item.listedFolder)
         && (item.listedFolder.endsWith(QLatin1Char('/')) || item.path[listedLength] == QLatin1Char('/'))) {
         // Below the listed folder, every step is a bare name.
-        top = QFile::encodeName(item.listedFolder);
-        const QList<QByteArray> steps = QFile::encodeName(item.path.mid(listedLength)).split('/');
+        top = nativePath(item.listedFolder);
+        const QList<QByteArray> steps = nativePath(item.path.mid(listedLength)).split('/');
         for (const QByteArray& step : steps)
             if (!step.isEmpty())
                 names.push_back(step);
@@ -167,7 +166,7 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, std::shared_ptr<
         names.pop_back();
     } else {
         // A bare path: its folder is opened as the path names it.
-        QByteArray path = absolutePath(QFile::encodeName(item.path));
+        QByteArray path = absolutePath(nativePath(item.path));
         if (path.isEmpty()) {
             error = {errno, trashReasonFor(errno)};
             return false;
@@ -438,8 +437,8 @@ TrashOutcome Mover::complete(Pending& pending)
             // The record now belongs to the file in the Trash.
             pending.recorded = false;
             outcome.status = TrashStatus::Moved;
-            outcome.trashedPath = QFile::decodeName(trash.root() + "/files/" + pending.candidate);
-            outcome.infoPath = QFile::decodeName(trash.root() + "/info/" + pending.infoName);
+            outcome.trashedPath = pathFromNative(trash.root() + "/files/" + pending.candidate);
+            outcome.infoPath = pathFromNative(trash.root() + "/info/" + pending.infoName);
             // What tells this file from a later one that gets its inode
             // number once the Trash is emptied, for undo to check.
             outcome.drive = trash.drive();

@@ -283,7 +283,7 @@ std::optional<JournalRequest> parseRequest(BoundedLines& lines, quint64 id, bool
 
 namespace {
 
-QByteArray currentFolder()
+QByteArray workingFolderBytes()
 {
     char* current = ::getcwd(nullptr, 0);
     const QByteArray folder = current ? QByteArray(current) : QByteArray();
@@ -317,12 +317,12 @@ QByteArray detailLine(qsizetype number, const TrashOutcome& outcome)
 
 QByteArray movedLine(qsizetype number, const TrashOutcome& outcome, const QByteArray& workingFolder)
 {
-    QByteArray original = QFile::encodeName(outcome.path);
+    QByteArray original = nativePath(outcome.path);
     if (!original.startsWith('/'))
         original = workingFolder + '/' + original;
     while (original.size() > 1 && original.endsWith('/'))
         original.chop(1);
-    const QByteArray trashed = QFile::encodeName(outcome.trashedPath);
+    const QByteArray trashed = nativePath(outcome.trashedPath);
     const qsizetype files = trashed.lastIndexOf("/files/");
     const QByteArray trash = trashed.left(files);
     const QByteArray name = trashed.mid(files + 7);
@@ -576,7 +576,7 @@ bool TrashJournalRecorder::begin(const std::vector<TrashBegun>& begun)
 {
     if (!m_error.isEmpty() || m_finished || (m_fd < 0 && !start()))
         return false;
-    const QByteArray workingFolder = currentFolder();
+    const QByteArray workingFolder = workingFolderBytes();
     QByteArray text;
     for (const TrashBegun& file : begun)
         text += begunLine(file, workingFolder) + ' ' + kEnd + '\n';
@@ -596,11 +596,11 @@ bool TrashJournalRecorder::record(const std::vector<TrashOutcome>& moved)
         return true;
     if (m_fd < 0 && !start())
         return false;
-    const QByteArray workingFolder = currentFolder();
+    const QByteArray workingFolder = workingFolderBytes();
     QByteArray text;
     for (const TrashOutcome& outcome : moved) {
         // Each trash is described once, before the first file that went to it.
-        const QByteArray trashed = QFile::encodeName(outcome.trashedPath);
+        const QByteArray trashed = nativePath(outcome.trashedPath);
         const QByteArray trash = trashed.left(trashed.lastIndexOf("/files/"));
         if (outcome.drive.known() && m_describedTrashes.insert(trash).second)
             text += driveLine(trash, outcome.drive) + ' ' + kEnd + '\n';

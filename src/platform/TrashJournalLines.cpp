@@ -1,6 +1,7 @@
 #include "platform/TrashJournalLines.h"
 
 #include "platform/DescriptorWait.h"
+#include "platform/FileSystem.h"
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
 
@@ -78,7 +79,7 @@ QString refusal(const QByteArray& trash, const QByteArray& name, const QByteArra
 
 QByteArray begunLine(const TrashBegun& begun, const QByteArray& workingFolder)
 {
-    QByteArray original = QFile::encodeName(begun.path);
+    QByteArray original = nativePath(begun.path);
     if (!original.startsWith('/'))
         original = workingFolder + '/' + original;
     while (original.size() > 1 && original.endsWith('/'))

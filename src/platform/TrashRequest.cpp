@@ -1,7 +1,8 @@
 #include "platform/Trash.h"
 
+#include "platform/FileSystem.h"
+
 #include <QCoreApplication>
-#include <QFile>
 #include <QLocale>
 
 #include <cerrno>
@@ -57,7 +58,7 @@ QStringList pathsFromPathList(const QByteArray& pathList)
             end = pathList.size();
         if (end == start)
             break; // the empty entry that ends the list
-        paths << QFile::decodeName(pathList.mid(start, end - start));
+        paths << pathFromNative(QByteArrayView(pathList).sliced(start, end - start));
         start = end + 1;
     }
     return paths;

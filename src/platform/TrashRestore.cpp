@@ -8,7 +8,6 @@
 #include "platform/UniqueFd.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cerrno>
 #include <chrono>
@@ -346,7 +345,7 @@ Destination destinationOf(const JournalFile& file, const OpenTrash& trash)
 RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
 {
     RestoreOutcome outcome;
-    outcome.path = QFile::decodeName(file.originalPath);
+    outcome.path = pathFromNative(file.originalPath);
     // A drive that is away, or a trash that cannot be opened now, keeps its
     // files for a later undo: nothing says they are gone.
     if (!trash.problem.isEmpty())
@@ -388,7 +387,7 @@ RestoreOutcome restore(const JournalFile& file, const OpenTrash& trash)
     Destination destination = destinationOf(file, trash);
     if (!destination.folder.isValid())
         return stays(outcome, destination.reason, destination.keep);
-    outcome.path = QFile::decodeName(destination.path);
+    outcome.path = pathFromNative(destination.path);
     const QByteArray name = nameOf(destination.path);
 
     // The record must lead to this very place. One that names another was
@@ -469,7 +468,7 @@ std::vector<RestoreOutcome> TrashRestore::run()
     const qsizetype total = size();
     std::vector<RestoreOutcome> outcomes(m_files.size());
     for (size_t i = 0; i < m_files.size(); ++i)
-        outcomes[i].path = QFile::decodeName(m_files[i].originalPath);
+        outcomes[i].path = pathFromNative(m_files[i].originalPath);
 
     // Its files are still moving: what it moves next would be left behind.
     if (m_inProgress) {

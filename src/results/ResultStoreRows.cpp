@@ -1,5 +1,8 @@
 #include "results/ResultStoreRows.h"
 
+#include "platform/Utf8.h"
+#include "scan/VisibleText.h"
+
 namespace {
 
 constexpr int kPathColumn = 0;
@@ -22,21 +25,28 @@ QString ResultStoreRows::text(qsizetype row, int column) const
     return QString();
 }
 
-qsizetype ResultStoreRows::nameLength(const char* utf8, size_t size)
+qsizetype ResultStoreRows::nameLength(const char* bytes, size_t size)
 {
     qsizetype length = 0;
     bool ascii = true;
     for (size_t i = 0; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const auto byte = static_cast<unsigned char>(bytes[i]);
         ascii = ascii && byte < 0x80;
         // Every byte but a continuation byte starts a character; four-byte
         // characters take two UTF-16 code units.
         length += (byte & 0xC0) != 0x80 ? 1 : 0;
         length += byte >= 0xF0 ? 1 : 0;
     }
-    if (ascii || QByteArrayView(utf8, qsizetype(size)).isValidUtf8())
+    if (ascii || platform::isValidUtf8(bytes, size))
         return length;
-    return -1;
+    // Each byte that begins no valid character stands for one code unit.
+    length = 0;
+    for (size_t i = 0; i < size;) {
+        const int character = platform::utf8CharacterLength(bytes + i, size - i);
+        length += character == 4 ? 2 : 1;
+        i += character == 0 ? 1 : size_t(character);
+    }
+    return length;
 }
 
 const ResultStoreRows::Piece& ResultStoreRows::folderPiece(quint32 folder) const
@@ -45,8 +55,8 @@ const ResultStoreRows::Piece& ResultStoreRows::folderPiece(quint32 folder) const
         m_folders.resize(size_t(folder) + 1);
     Piece& piece = m_folders[folder];
     if (piece.utf8.isEmpty()) {
-        const QString& path = m_store.table().folderPath(folder);
-        piece = {path.toUtf8(), path.size()};
+        const QString path = m_store.table().folderPath(folder);
+        piece = {visibleText(path).toUtf8(), path.size()};
     }
     return piece;
 }
@@ -80,8 +90,7 @@ qsizetype ResultStoreRows::textLength(qsizetype row, int column) const
     const FoundFileTable& table = m_store.table();
     const qsizetype index = m_store.tableIndex(int(row));
     if (column == kPathColumn) {
-        const qsizetype name = nameLength(table.nameUtf8(index), table.nameLength(index));
-        return name < 0 ? text(row, column).size() : folderPiece(table.folderIndex(index)).length + name;
+        return folderPiece(table.folderIndex(index)).length + nameLength(table.nameUtf8(index), table.nameLength(index));
     }
     const qint64 seconds = table.localSeconds(index);
     if (seconds == kNoDate)
@@ -104,13 +113,10 @@ qsizetype ResultStoreRows::appendUtf8(qsizetype row, int column, QByteArray& out
     if (column == kPathColumn) {
         const char* name = table.nameUtf8(index);
         const size_t size = table.nameLength(index);
-        const qsizetype length = nameLength(name, size);
-        if (length < 0)
-            return ResultRows::appendUtf8(row, column, out);
         const Piece& folder = folderPiece(table.folderIndex(index));
         out += folder.utf8;
-        out.append(name, qsizetype(size));
-        return folder.length + length;
+        appendVisibleUtf8(out, name, size);
+        return folder.length + nameLength(name, size);
     }
     const qint64 seconds = table.localSeconds(index);
     if (seconds == kNoDate)

@@ -4,11 +4,13 @@
 //
 // The clipboard lays out every row twice (once to measure, once to write), a
 // million rows in well under a second, so the lengths and the UTF-8 text of
-// a row come straight from the found-file table: a folder's path is encoded
-// once, a name is copied as the UTF-8 the table holds, and a date is put
-// together from one text per day and one per second of the day, each made
-// once. They agree with text(), which builds the row's texts as the list
-// shows them. Use one instance per thread.
+// a row come straight from the found-file table: a folder's path is made
+// into shown text once, a name is copied from the bytes the table holds
+// (with control characters and bytes that are not UTF-8 shown as signs on
+// the way), and a date is put together from one text per day and one per
+// second of the day, each made once. They agree with text(), which builds
+// the row's texts, as the list shows them (visibleText()). Use one instance
+// per thread.
 
 #include "actions/ResultRows.h"
 #include "results/ResultStore.h"
@@ -37,8 +39,8 @@ private:
     const Piece& folderPiece(quint32 folder) const;
     const Piece& timePiece(int second) const;
     const Piece& dayPiece(qint64 day) const;
-    /** The name's length, or -1 when its bytes are not valid UTF-8 and text() must decide. */
-    static qsizetype nameLength(const char* utf8, size_t size);
+    /** The length of the name's text in UTF-16 code units, each byte that is not UTF-8 counting one. */
+    static qsizetype nameLength(const char* bytes, size_t size);
 
     const ResultStore& m_store;
     mutable DateTextCache m_dates;

@@ -1,11 +1,11 @@
 #pragma once
 // Which folders and files take part in a scan.
 //
-// Names are judged by Unicode code points on UTF-8 bytes: a name that is not
-// valid UTF-8 cannot be represented and is skipped. HasUnsafeChars tells the
-// names a Windows code page could not have produced (a code point below 32,
-// "?" (63) or one from 127 to 159); on Linux those are real characters, so
-// the walk takes such names like any other.
+// Every name takes part: on Linux a name is bytes, and one that is not UTF-8
+// (a Latin-1 name) is walked and listed like any other. HasUnsafeChars tells
+// the names a Windows code page could not have produced (a code point below
+// 32, "?" (63) or one from 127 to 159); on Linux those are real characters,
+// so the walk takes such names like any other.
 // Folder attributes are those a walk compares: directory 16, hidden 2 for a
 // name beginning with ".", and hidden + system + directory (22) for the mount
 // points of the kernel's pseudo-file systems, which a walk does not enter.
@@ -30,8 +30,6 @@ inline constexpr int kAttributesNotExpandedLink = 1046;
 
 /** True when `name` holds a code point below 32, "?", or from 127 to 159; false for an empty name. */
 bool HasUnsafeChars(QStringView name);
-/** True when the bytes are valid UTF-8 (every name the program can show). */
-bool isValidUtf8(const char* bytes, size_t length);
 
 /**
  * Whether `path` is a folder: true when it carries the directory attribute,

@@ -62,13 +62,13 @@ struct FolderListing {
     const char* failedCall = nullptr;
     /** The device of the folder read. */
     quint64 device = 0;
-    /** The UTF-8 names of the entries below, back to back. */
+    /** The names of the entries below, back to back: their bytes on Linux, UTF-8 on Windows. */
     QByteArray names;
     std::vector<ListedFile> files;
     std::vector<ListedSubfolder> subfolders;
     /** The files not on `device`, in listing order; empty on an ordinary tree. */
     std::vector<ListedDevice> otherDevices;
-    /** Entries left out because their names are not valid UTF-8. */
+    /** Entries left out because their names cannot be kept (on Windows, a lone surrogate); none on Linux. */
     qint64 skippedNames = 0;
     /** Files left out because their names begin with "~" (TildeNames::Drop). */
     qint64 tildeNames = 0;

@@ -134,12 +134,7 @@ void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
             const size_t length = std::strlen(name);
             if (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')))
                 continue;
-            // A name that is not UTF-8 cannot be shown or typed: it is skipped
-            // with everything below it, and counted.
-            if (!isValidUtf8(name, length)) {
-                ++listing.skippedNames;
-                continue;
-            }
+            // A name is any bytes (Latin-1, cut UTF-8): it is listed as it is.
             const unsigned char type = entry->d_type;
             const bool mayBeFile = type == DT_UNKNOWN || type == DT_REG || type == DT_LNK;
             if (mayBeFile)

@@ -139,7 +139,8 @@ void extend(std::vector<WalkFolder>& collection, bool recurse, WalkContext& cont
             WalkFolder child;
             child.nativePath = folder.nativePath;
             child.nativePath.append(listing.nameData(subfolder.name), qsizetype(subfolder.name.length)).append(kPathSeparator.toLatin1());
-            child.path = folder.path + QString::fromUtf8(listing.nameData(subfolder.name), subfolder.name.length)
+            child.path = folder.path
+                + platform::pathFromNative(QByteArrayView(listing.nameData(subfolder.name), subfolder.name.length))
                 + kPathSeparator;
             child.start = folder.start;
             child.seen = subfolder.seen;
@@ -231,7 +232,7 @@ ScanCounts scanSequentially(const QStringList& folders, DateKind kind, FoundFile
                 continue;
             }
             ++counts.folders;
-            appendListedFiles(table, folder.path.toUtf8(), listing);
+            appendListedFiles(table, folder.nativePath, listing);
             counts.files += qint64(listing.files.size());
         }
     }

@@ -1,6 +1,7 @@
 #include "scan/FoundFileTable.h"
 
 #include "folders/FolderPath.h"
+#include "platform/FileSystem.h"
 
 #include <QVarLengthArray>
 
@@ -23,7 +24,12 @@ QString FoundFileTable::path(qsizetype i) const
     QVarLengthArray<char, 1024> bytes(folder.size() + qsizetype(length));
     std::memcpy(bytes.data(), folder.data(), size_t(folder.size()));
     std::memcpy(bytes.data() + folder.size(), nameUtf8(i), length);
-    return QString::fromUtf8(bytes.constData(), bytes.size());
+    return platform::pathFromNative(QByteArrayView(bytes.constData(), bytes.size()));
+}
+
+QString FoundFileTable::folderPath(quint32 folder) const
+{
+    return platform::pathFromNative(folderPathUtf8(folder));
 }
 
 size_t FoundFileTable::nameLength(qsizetype i) const
@@ -72,10 +78,10 @@ void FoundFileTable::append(const QString& path, qint64 localSeconds, const Foun
 {
     m_mayRepeatPaths = true;
     const qsizetype slash = path.lastIndexOf(kPathSeparator);
-    const QByteArray folder = path.left(slash + 1).toUtf8();
+    const QByteArray folder = platform::nativePath(path.left(slash + 1));
     if (m_folderFacts.empty() || folderPathUtf8(folderCount() - 1) != folder)
         beginFolderUtf8(folder, 0);
-    const QByteArray name = path.mid(slash + 1).toUtf8();
+    const QByteArray name = platform::nativePath(path.mid(slash + 1));
     appendFile(name.constData(), size_t(name.size()), localSeconds, facts);
 }
 
@@ -91,12 +97,12 @@ void FoundFileTable::beginListedFolder(const QString& listedPath, PathsBelow pat
             m_mayRepeatPaths = true;
     }
     m_listedFolders.push_back(listedPath);
-    m_listedFolderUtf8 = listedPath.toUtf8();
+    m_listedFolderUtf8 = platform::nativePath(listedPath);
 }
 
 void FoundFileTable::beginFolder(const QString& folderPath, quint64 device)
 {
-    beginFolderUtf8(folderPath.toUtf8(), device);
+    beginFolderUtf8(platform::nativePath(folderPath), device);
 }
 
 const char* FoundFileTable::storeFolderPath(QByteArrayView path)

@@ -5,8 +5,11 @@
 // into text only when read, so every reader sees the same text.
 //
 // A million files must fit in little memory: each file keeps the index of its
-// folder, its name as UTF-8 bytes, its date and what identifies it (20 bytes
-// plus the name); each folder's path is kept once, as UTF-8.
+// folder, its name's bytes, its date and what identifies it (20 bytes plus
+// the name); each folder's path is kept once, as bytes. On Linux these are
+// the bytes the system gave, UTF-8 or not; as text (path()) each byte that is
+// not UTF-8 is the stand-in platform::pathFromNative() makes for it, which
+// platform::nativePath() turns back into that byte. On Windows they are UTF-8.
 //
 // Each file also keeps what identifies it (inode, type, size as listed) and
 // each folder its device and the listed folder it lies below, so that a later
@@ -68,14 +71,14 @@ public:
 
     /** The index of the folder of file i, and that folder's path (ending in the path separator). */
     quint32 folderIndex(qsizetype i) const { return entry(i).folder; }
-    QString folderPath(quint32 folder) const { return QString::fromUtf8(folderPathUtf8(folder)); }
-    /** The folder's path as UTF-8 bytes (ending in the path separator). */
+    QString folderPath(quint32 folder) const;
+    /** The folder's path as bytes (ending in the path separator). */
     QByteArrayView folderPathUtf8(quint32 folder) const
     {
         const FolderFacts& facts = m_folderFacts[folder];
         return QByteArrayView(facts.path, qsizetype(facts.pathLength));
     }
-    /** The name of file i as UTF-8 bytes (not NUL-terminated) and its length. */
+    /** The name of file i as bytes (not NUL-terminated), UTF-8 unless the system gave other bytes, and its length. */
     const char* nameUtf8(qsizetype i) const { return block(i).names.data() + entry(i).nameOffset; }
     size_t nameLength(qsizetype i) const;
 
@@ -109,9 +112,9 @@ public:
     void beginListedFolder(const QString& listedPath, PathsBelow paths = PathsBelow::MayRepeat);
     /** Starts a run of files of the folder `folderPath` (ending in the path separator) on device `device`. */
     void beginFolder(const QString& folderPath, quint64 device = 0);
-    /** The same with the folder's path as UTF-8 bytes. */
+    /** The same with the folder's path as bytes. */
     void beginFolderUtf8(QByteArrayView folderPath, quint64 device);
-    /** Appends a file of the current folder by its UTF-8 name. */
+    /** Appends a file of the current folder by its name's bytes. */
     void appendFile(const char* utf8Name, size_t length, qint64 localSeconds, const FoundFileFacts& facts = {});
 
     /** The bytes the table holds, for benchmarks. */

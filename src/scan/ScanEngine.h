@@ -97,7 +97,10 @@ struct ScanOptions {
 struct ScanCounts {
     qint64 folders = 0;
     qint64 files = 0;
-    /** Names left out because they are not valid UTF-8 (they cannot be shown or typed). */
+    /**
+     * Names left out because they cannot be kept: on Windows a name holding a
+     * lone UTF-16 surrogate. None on Linux, where every name is listed as its bytes.
+     */
     qint64 skippedNames = 0;
     /** Files left out because their names begin with "~". */
     qint64 tildeNames = 0;

@@ -1,6 +1,10 @@
 #include "scan/VisibleText.h"
 
+#include "platform/Utf8.h"
+
 namespace {
+
+constexpr char16_t kReplacement = u'\uFFFD';
 
 bool isControl(char32_t c)
 {
@@ -13,15 +17,53 @@ char16_t signOf(char32_t c)
         return char16_t(0x2400 + c);
     if (c == 127)
         return u'\u2421';
-    return u'\uFFFD';
+    return kReplacement;
+}
+
+// The sign that replaces the UTF-16 unit at `i`, or 0 when it stays: a
+// control character, or a surrogate that is not half of a pair (a path's
+// stand-in for a byte that is not UTF-8, or a Windows name's lone half).
+char16_t signAt(QStringView text, qsizetype i)
+{
+    const char16_t c = text[i].unicode();
+    if (isControl(c))
+        return signOf(c);
+    if (QChar::isHighSurrogate(c))
+        return i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 0 : kReplacement;
+    if (QChar::isLowSurrogate(c))
+        return i > 0 && text[i - 1].isHighSurrogate() ? 0 : kReplacement;
+    return 0;
+}
+
+// What appendVisibleUtf8 does with the character at `i`: its sign and the
+// bytes it replaces, or no sign and the length of a character that stays.
+struct Step {
+    char16_t sign;
+    size_t width;
+};
+
+Step stepAt(const unsigned char* data, size_t i, size_t length)
+{
+    const unsigned char byte = data[i];
+    if (byte < 32 || byte == 127)
+        return {signOf(byte), 1};
+    if (byte < 0x80)
+        return {0, 1};
+    const int character = platform::utf8CharacterLength(reinterpret_cast<const char*>(data) + i, length - i);
+    if (character == 0)
+        return {kReplacement, 1};
+    // U+0080 to U+009F are 0xC2 0x80 to 0xC2 0x9F in UTF-8.
+    if (byte == 0xC2 && data[i + 1] <= 0x9F)
+        return {kReplacement, 2};
+    return {0, size_t(character)};
 }
 
 } // namespace
 
 bool hasControlCharacters(QStringView text)
 {
-    for (const QChar c : text) {
-        if (isControl(c.unicode()))
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (signAt(text, i) != 0)
             return true;
     }
     return false;
@@ -32,9 +74,9 @@ QString visibleText(const QString& text)
     if (!hasControlCharacters(text))
         return text;
     QString shown = text;
-    for (QChar& c : shown) {
-        if (isControl(c.unicode()))
-            c = QChar(signOf(c.unicode()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (const char16_t sign = signAt(text, i))
+            shown[i] = QChar(sign);
     }
     return shown;
 }
@@ -43,44 +85,23 @@ void appendVisibleUtf8(QByteArray& out, const char* bytes, size_t length)
 {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes);
     size_t start = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char byte = data[i];
-        // U+0080 to U+009F are 0xC2 0x80 to 0xC2 0x9F in UTF-8; every other
-        // control character is a single byte.
-        size_t width = 0;
-        char32_t c = 0;
-        if (byte < 32 || byte == 127) {
-            width = 1;
-            c = byte;
-        } else if (byte == 0xC2 && i + 1 < length && data[i + 1] >= 0x80 && data[i + 1] <= 0x9F) {
-            width = 2;
-            c = data[i + 1];
-        } else {
+    for (size_t i = 0; i < length;) {
+        if (data[i] >= 32 && data[i] < 127) {
+            ++i;
+            continue;
+        }
+        const Step step = stepAt(data, i, length);
+        if (step.sign == 0) {
+            i += step.width;
             continue;
         }
         out.append(bytes + start, qsizetype(i - start));
-        const char16_t sign = signOf(c);
+        const char16_t sign = step.sign;
         const char encoded[3] = {char(0xE0 | (sign >> 12)), char(0x80 | ((sign >> 6) & 0x3F)),
                                  char(0x80 | (sign & 0x3F))};
         out.append(encoded, 3);
-        i += width - 1;
-        start = i + 1;
+        i += step.width;
+        start = i;
     }
     out.append(bytes + start, qsizetype(length - start));
-}
-
-void showControlCharactersFrom(QByteArray& utf8, qsizetype from)
-{
-    const auto* data = reinterpret_cast<const unsigned char*>(utf8.constData());
-    qsizetype i = from;
-    const qsizetype size = utf8.size();
-    // Nearly every cell holds none: look before copying anything.
-    while (i < size && data[i] >= 32 && data[i] != 127 && !(data[i] == 0xC2 && i + 1 < size && data[i + 1] <= 0x9F))
-        ++i;
-    if (i == size)
-        return;
-    QByteArray shown;
-    appendVisibleUtf8(shown, utf8.constData() + from, size_t(size - from));
-    utf8.truncate(from);
-    utf8 += shown;
 }

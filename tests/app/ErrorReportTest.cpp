@@ -1,5 +1,6 @@
 #include "app/ErrorReport.h"
 #include "app/Failure.h"
+#include "platform/FileSystem.h"
 
 #include "ScriptedDialogs.h"
 
@@ -32,6 +33,15 @@ TEST(ErrorReport, Issue9_AControlCharacterInANamedFileKeepsEachLineWhole)
     EXPECT_EQ(text, QString::fromUtf8("/d/new\u240Aline\u2409name.txt: Permission denied\r\nin X.Y.Z at line 112\r\r"
                                       "Please email screenshot of this message to support@brindlewick.example"
                                       "\r\nCDate(LASTMODIFIED(i)): \u2421"));
+}
+
+TEST(ErrorReport, Issue18EachByteOfANameThatIsNotUtf8ShowsAsAReplacementCharacter)
+{
+    const QString path = platform::pathFromNative("/d/caf\xe9 \xed\xa0\x80.txt");
+    const QString text = errorReportText(path + ": Permission denied", QStringLiteral("X.Y.Z"), 112, {path});
+    EXPECT_EQ(text, QString::fromUtf8("/d/caf\uFFFD \uFFFD\uFFFD\uFFFD.txt: Permission denied\r\nin X.Y.Z at line 112\r\r"
+                                      "Please email screenshot of this message to support@brindlewick.example"
+                                      "\r\n/d/caf\uFFFD \uFFFD\uFFFD\uFFFD.txt"));
 }
 
 TEST(GuardedProcedure, EachFailingStepIsReportedInOrderAndTheProcedureGoesOn)

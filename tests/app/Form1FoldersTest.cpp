@@ -2,6 +2,7 @@
 // file manager's drag and drop.
 
 #include "app/Form1.h"
+#include "platform/FileSystem.h"
 
 #include "TempTree.h"
 #include "TestServices.h"
@@ -120,4 +121,25 @@ TEST_F(Form1Folders, AControlCharacterInANameShowsAsItsSignWhileTheListKeepsTheR
     EXPECT_EQ(form->folders(), QStringList{folder + "/"});
     EXPECT_EQ(test.dialogs.messages(),
               QStringList{"\"" + tree.path("a\u240Afile.txt") + "\" is not a folder, so it was not added to the list."});
+}
+
+TEST_F(Form1Folders, Issue18AFolderWhoseNameIsNotUtf8IsAddedAndShownWithAReplacementCharacter)
+{
+    const QString folder = tree.dir(platform::pathFromNative("dir-\xff"));
+    const QString file = tree.file(platform::pathFromNative("caf\xe9.txt"));
+    form->addFolders({folder, file});
+
+    auto* view = form->findChild<QTreeWidget*>("ListView1");
+    ASSERT_EQ(view->topLevelItemCount(), 1);
+    EXPECT_EQ(view->topLevelItem(0)->text(0), tree.path("dir-\uFFFD/"));
+    ASSERT_EQ(form->folders(), QStringList{folder + "/"});
+    EXPECT_EQ(platform::nativePath(form->folders()[0]), platform::nativePath(tree.root()) + "/dir-\xff/");
+    EXPECT_EQ(test.dialogs.messages(),
+              QStringList{"\"" + tree.path("caf\uFFFD.txt") + "\" is not a folder, so it was not added to the list."});
+
+    // A file manager sends the name's bytes percent-encoded.
+    const QUrl url = QUrl::fromEncoded("file://" + platform::nativePath(folder).toPercentEncoding("/"));
+    ASSERT_TRUE(url.isLocalFile());
+    ASSERT_TRUE(drag({url}));
+    EXPECT_EQ(form->folders(), (QStringList{folder + "/", folder + "/"}));
 }

@@ -107,6 +107,33 @@ public:
             cli.start(wrapper.first(), wrapper.mid(1) + QStringList{program()} + arguments);
     }
 
+    /**
+     * Runs the program with `arguments` given as bytes, as a shell passes a
+     * name that is not UTF-8 (QProcess would pass its text instead), in the
+     * working folder `workingFolder` (bytes) when one is given.
+     */
+    CliResult runBytes(const QList<QByteArray>& arguments, const QByteArray& workingFolder = {}) const
+    {
+        // Each value is made by printf from octal escapes; the "x" keeps a
+        // final line feed from being taken off.
+        const auto assign = [](const QString& variable, const QByteArray& value) {
+            QString escaped;
+            for (const char byte : value)
+                escaped += QStringLiteral("\\%1").arg(uint(static_cast<unsigned char>(byte)), 3, 8, QLatin1Char('0'));
+            return QStringLiteral("%1=$(printf '%2x'); %1=${%1%x}; ").arg(variable, escaped);
+        };
+        QString script;
+        if (!workingFolder.isEmpty())
+            script += assign(QStringLiteral("w"), workingFolder) + QStringLiteral("cd \"$w\" || exit 98; ");
+        QString call = QStringLiteral("exec \"$0\"");
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            script += assign(QStringLiteral("a%1").arg(i), arguments[i]);
+            call += QStringLiteral(" \"$a%1\"").arg(i);
+        }
+        // The shell gets the program as $0.
+        return runThrough({QStringLiteral("/bin/sh"), QStringLiteral("-c"), script + call}, {});
+    }
+
     /** Runs the program as `user` (its group the same number) from now on; needs root. */
     void runAs(uid_t user) { m_user = user; }
     /** The exit status of a run that could not become the user runAs() named. */

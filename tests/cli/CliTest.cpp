@@ -1,6 +1,7 @@
 // chronopurge-cli as a script sees it: the built program run on temporary
 // trees, its whole output and exit status compared.
 
+#include "ByteNames.h"
 #include "CliRunner.h"
 #include "../platform/TrashTestSupport.h"
 
@@ -171,6 +172,68 @@ TEST_F(Cli, Print0GivesTheRawPathsForXargs)
     EXPECT_EQ(xargs.readAllStandardOutput(), "3\n6\n");
 }
 
+// Issue 18: a name that is not UTF-8 is a name like any other. The command
+// line lists what find lists, prints the real bytes with -0 and U+FFFD for
+// each stray byte in its rows, its messages and the saved text, and takes
+// such a folder as an argument.
+TEST_F(Cli, Issue18NamesThatAreNotUtf8AreListedAsFindListsThem)
+{
+    makeByteNames(tree, "r/");
+    const QByteArray root = platform::nativePath(tree.path("r"));
+
+    const CliResult raw = cli.run({"--before", "2020-01-01", "-0", "--stats", tree.path("r")});
+    EXPECT_EQ(raw.exitCode, 0) << raw.errors.toStdString();
+    std::vector<QByteArray> printed;
+    for (const QByteArray& path : raw.out.split('\0'))
+        if (!path.isEmpty())
+            printed.push_back(path);
+    std::sort(printed.begin(), printed.end());
+    EXPECT_EQ(printed, foundByFind(tree.path("r")));
+    EXPECT_EQ(printed.size(), byteNames().size());
+    EXPECT_TRUE(raw.errorLines().contains("names skipped: 0")) << raw.errors.toStdString();
+
+    QStringList expected;
+    for (const ByteName& name : byteNames())
+        expected << tree.path("r/") + name.shown + "\t6/1/2019 12:00:00 PM";
+    expected.sort();
+    QStringList lines = cli.run({"--before", "2020-01-01", tree.path("r")}).lines();
+    lines.sort();
+    EXPECT_EQ(lines, expected);
+
+    // The saved list is text: U+FFFD there too.
+    const CliResult saved = cli.run({"--before", "2020-01-01", "--save", tree.path("list.txt"), tree.path("r")});
+    EXPECT_EQ(saved.exitCode, 0) << saved.errors.toStdString();
+    QStringList savedLines = QString::fromUtf8(bytesOf(tree.path("list.txt"))).split("\r\n", Qt::SkipEmptyParts);
+    for (QString& line : savedLines)
+        line += "\t6/1/2019 12:00:00 PM";
+    savedLines.sort();
+    EXPECT_EQ(savedLines, expected);
+
+    // A folder argument is bytes: taken as given, and named with U+FFFD.
+    const CliResult folder = cli.runBytes({"-0", root + "/dir-\xff"});
+    EXPECT_EQ(folder.exitCode, 0) << folder.errors.toStdString();
+    QList<QByteArray> inside = folder.out.split('\0');
+    std::sort(inside.begin(), inside.end());
+    EXPECT_EQ(inside, (QList<QByteArray>{"", root + "/dir-\xff/caf\xe9.txt", root + "/dir-\xff/inside.txt"}));
+    // So is the working folder: "." and a relative --save name inside it.
+    const CliResult here = cli.runBytes({"-0", "."}, root + "/dir-\xff");
+    EXPECT_EQ(here.exitCode, 0) << here.errors.toStdString();
+    QList<QByteArray> hereInside = here.out.split('\0');
+    std::sort(hereInside.begin(), hereInside.end());
+    EXPECT_EQ(hereInside, inside);
+    const CliResult hereSaved = cli.runBytes({"--save", "here.txt", "."}, root + "/dir-\xff");
+    EXPECT_EQ(hereSaved.exitCode, 0) << hereSaved.errors.toStdString();
+    QStringList hereLines = QString::fromUtf8(contentOf(root + "/dir-\xff/here.txt")).split("\r\n", Qt::SkipEmptyParts);
+    hereLines.sort();
+    EXPECT_EQ(hereLines, (QStringList{tree.path("r/dir-\uFFFD/caf\uFFFD.txt"), tree.path("r/dir-\uFFFD/inside.txt")}));
+    const CliResult missing = cli.runBytes({root + "/gone-\xfe"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.errorLines(), QStringList{"chronopurge-cli: " + tree.path("r/gone-\uFFFD") + ": no such folder"});
+    const CliResult badValue = cli.runBytes({"--kind", "m\xe9", root});
+    EXPECT_EQ(badValue.exitCode, 2);
+    EXPECT_TRUE(badValue.errorLines().value(0).contains("m\uFFFD")) << badValue.errors.toStdString();
+}
+
 TEST_F(Cli, EachRangeAndEachDateKind)
 {
     // Modified on the 4th, 5th and 6th of March; accessed a year later.
@@ -298,7 +361,7 @@ TEST_F(Cli, StatsCountTheWalkOnStandardError)
     ASSERT_EQ(stats.size(), 8) << result.errors.toStdString();
     // The file whose name begins with "~" is left out and counted (issue 18).
     EXPECT_EQ(stats.mid(0, 6), (QStringList{"folders walked: 2", "files listed: 2", "rows: 1",
-                                            "names skipped (not valid UTF-8): 0",
+                                            "names skipped: 0",
                                             "files left out (names beginning with \"~\"): 1",
                                             "folders that could not be read: 0"}));
     EXPECT_TRUE(stats[6].startsWith("time: ") && stats[6].endsWith(" s")) << stats[6].toStdString();
@@ -389,16 +452,19 @@ TEST_F(Cli, Issue18_EachFolderThatCannotBeReadIsOneLineOnStandardErrorAndTheStat
     tree.file("r/locked/hidden.txt", utc(2019, 3, 1));
     tree.file("r/sub/locked too/hidden.txt", utc(2019, 3, 1));
     tree.file("r/z/two.txt", utc(2019, 3, 1));
+    // A name that is not UTF-8 is named with U+FFFD (issue 18).
+    const QString lockedBytes = platform::pathFromNative("r/z/y/locked-\xfe\xed\xa0\x80");
+    tree.file(lockedBytes + "/hidden.txt", utc(2019, 3, 1));
     ::chmod(QFile::encodeName(tree.root()).constData(), 0755);
-    for (const char* locked : {"r/locked", "r/sub/locked too"})
-        ::chmod(QFile::encodeName(tree.path(locked)).constData(), 0);
+    for (const QString& locked : {QStringLiteral("r/locked"), QStringLiteral("r/sub/locked too"), lockedBytes})
+        ::chmod(platform::nativePath(tree.path(locked)).constData(), 0);
     // Root reads every folder whatever its mode: the program runs as nobody then.
     if (::geteuid() == 0)
         cli.runAs(65534);
 
     const CliResult result = cli.run({"--stats", "--all", tree.path("r")});
-    for (const char* locked : {"r/locked", "r/sub/locked too"})
-        ::chmod(QFile::encodeName(tree.path(locked)).constData(), 0755);
+    for (const QString& locked : {QStringLiteral("r/locked"), QStringLiteral("r/sub/locked too"), lockedBytes})
+        ::chmod(platform::nativePath(tree.path(locked)).constData(), 0755);
     if (result.exitCode == CliRunner::kCouldNotChangeUser)
         GTEST_SKIP() << "cannot become an unprivileged user to test an unreadable folder";
     if (result.exitCode == CliRunner::kProgramOutOfReach)
@@ -411,10 +477,11 @@ TEST_F(Cli, Issue18_EachFolderThatCannotBeReadIsOneLineOnStandardErrorAndTheStat
         paths << line.section('\t', 0, 0);
     EXPECT_EQ(paths, (QStringList{tree.path("r/a.txt"), tree.path("r/z/two.txt")}));
     const QStringList errors = result.errorLines();
-    ASSERT_GE(errors.size(), 2) << result.errors.toStdString();
-    EXPECT_EQ(errors.mid(0, 2), (QStringList{"chronopurge-cli: " + tree.path("r/locked") + ": Permission denied",
-                                             "chronopurge-cli: " + tree.path("r/sub/locked too") + ": Permission denied"}));
-    EXPECT_TRUE(errors.contains("folders that could not be read: 2")) << result.errors.toStdString();
+    ASSERT_GE(errors.size(), 3) << result.errors.toStdString();
+    EXPECT_EQ(errors.mid(0, 3), (QStringList{"chronopurge-cli: " + tree.path("r/locked") + ": Permission denied",
+                                             "chronopurge-cli: " + tree.path("r/sub/locked too") + ": Permission denied",
+                                             "chronopurge-cli: " + tree.path("r/z/y/locked-\uFFFD\uFFFD\uFFFD\uFFFD") + ": Permission denied"}));
+    EXPECT_TRUE(errors.contains("folders that could not be read: 3")) << result.errors.toStdString();
 
     // Without an unreadable folder the status is 0 again.
     const CliResult fine = cli.run({"--all", tree.path("r/z")});

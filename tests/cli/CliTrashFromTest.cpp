@@ -1,6 +1,7 @@
 // --trash-from (issue 19): review a list, delete the lines of the files to
 // keep, move exactly the rest, and never a file that changed since.
 
+#include "ByteNames.h"
 #include "CliRunner.h"
 
 #include "cli/TrashList.h"
@@ -80,6 +81,37 @@ TEST_F(CliTrashFrom, MovesExactlyTheFilesLeftInTheEditedListAndUndoPutsThemBack)
     EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
     EXPECT_TRUE(QFile::exists(tree.path("r/a.iso")) && QFile::exists(tree.path("r/sub/c.iso")));
     EXPECT_EQ(trashed(), QStringList{});
+}
+
+// Issue 18: a list of names that are not UTF-8 (path_bytes) moves the very
+// files, and --undo puts them back under the very same names.
+TEST_F(CliTrashFrom, Issue18NamesThatAreNotUtf8MoveByTheirBytesAndComeBack)
+{
+    makeByteNames(tree, "r/");
+    const QByteArray root = platform::nativePath(tree.path("r"));
+    const std::vector<QByteArray> originals = foundByFind(tree.path("r"));
+    std::map<QByteArray, ino_t> inodes;
+    for (const QByteArray& path : originals)
+        inodes[path] = inodeOf(path);
+    const QString listFile = write("list.jsonl", list(tree.path("r")));
+
+    const CliResult moved = cli.run({"--trash-from", listFile, "-0"});
+    EXPECT_EQ(moved.exitCode, 0) << moved.errors.toStdString();
+    std::vector<QByteArray> printed;
+    for (const QByteArray& path : moved.out.split('\0'))
+        if (!path.isEmpty())
+            printed.push_back(path);
+    std::sort(printed.begin(), printed.end());
+    EXPECT_EQ(printed, originals);
+    EXPECT_TRUE(foundByFind(tree.path("r")).empty());
+    EXPECT_EQ(trashInfoPaths(platform::nativePath(cli.trash()))["caf\xe9.txt.trashinfo"],
+              root.toPercentEncoding("/") + "/caf%E9.txt");
+
+    const CliResult undone = cli.run({"--undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    EXPECT_EQ(foundByFind(tree.path("r")), originals);
+    for (const QByteArray& path : originals)
+        EXPECT_EQ(inodeOf(path), inodes[path]) << path.toHex().constData();
 }
 
 TEST_F(CliTrashFrom, AFileThatChangedSinceTheListWasMadeStays)

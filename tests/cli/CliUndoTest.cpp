@@ -1,6 +1,7 @@
 // chronopurge-cli --undo and --undo-list on real requests: files sent to the
 // Trash by --trash and put back, with the journal in the test's own home.
 
+#include "ByteNames.h"
 #include "CliRunner.h"
 
 #include "platform/TrashJournal.h"
@@ -47,6 +48,8 @@ protected:
         ::lstat(QFile::encodeName(path).constData(), &status);
         return status.st_ino;
     }
+    /** The same for a path as bytes, which need not be UTF-8 (a QString would lose them). */
+    static quint64 inodeOf(const QByteArray& bytes) { return ::inodeOf(bytes); }
 
     static QByteArray bytesOf(const QString& path)
     {
@@ -99,6 +102,73 @@ TEST_F(CliUndo, PutsBackTheLastRequestByteForByteWithItsDatesAndNothingLeftInThe
     const CliResult unknown = cli.run({"--undo", "7"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_EQ(unknown.errorLines(), QStringList{"chronopurge-cli: there is no Trash request 7 (see --undo-list)"});
+}
+
+// Issue 18: files whose names are not UTF-8 go to the Trash under their real
+// names, each record naming the real bytes percent-encoded, and --undo puts
+// the very same files back under the very same names.
+TEST_F(CliUndo, Issue18NamesThatAreNotUtf8GoToTheTrashAndComeBackByteForByte)
+{
+    makeByteNames(tree, "r/");
+    const QByteArray root = platform::nativePath(tree.path("r"));
+    const QByteArray trash = platform::nativePath(cli.trash());
+    const std::vector<QByteArray> originals = foundByFind(tree.path("r"));
+    ASSERT_EQ(originals.size(), byteNames().size());
+    std::map<QByteArray, ino_t> inodes;
+    for (const QByteArray& path : originals)
+        inodes[path] = inodeOf(path);
+
+    const CliResult trashed = cli.run({"--before", "2020-01-01", "--trash", "-0", tree.path("r")});
+    ASSERT_EQ(trashed.exitCode, 0) << trashed.errors.toStdString();
+    std::vector<QByteArray> moved;
+    for (const QByteArray& path : trashed.out.split('\0'))
+        if (!path.isEmpty())
+            moved.push_back(path);
+    std::sort(moved.begin(), moved.end());
+    EXPECT_EQ(moved, originals);
+    EXPECT_TRUE(foundByFind(tree.path("r")).empty());
+
+    // Each file is in files/ as itself (each holds its own name's bytes).
+    for (const QByteArray& name : entryBytes(trash + "/files")) {
+        const QByteArray original = root + '/' + contentOf(trash + "/files/" + name);
+        ASSERT_TRUE(inodes.count(original)) << name.toHex().constData();
+        EXPECT_EQ(inodeOf(trash + "/files/" + name), inodes[original]) << name.toHex().constData();
+        const QByteArray originalName = original.mid(original.lastIndexOf('/') + 1);
+        EXPECT_TRUE(name == originalName || name == "caf\xe9.2.txt") << name.toHex().constData();
+    }
+    // Each record names the real bytes, every byte outside the unreserved
+    // characters and "/" percent-encoded.
+    std::vector<QByteArray> recorded;
+    for (const auto& [name, path] : trashInfoPaths(trash)) {
+        recorded.push_back(QByteArray::fromPercentEncoding(path));
+        EXPECT_EQ(path, recorded.back().toPercentEncoding("/")) << name.toHex().constData();
+    }
+    std::sort(recorded.begin(), recorded.end());
+    EXPECT_EQ(recorded, originals);
+    EXPECT_EQ(trashInfoPaths(trash)["surrogate-\xed\xa0\x80.txt.trashinfo"],
+              root.toPercentEncoding("/") + "/surrogate-%ED%A0%80.txt");
+    EXPECT_EQ(trashInfoPaths(trash)["\xc9t\xe9 2019.doc.trashinfo"], root.toPercentEncoding("/") + "/%C9t%E9%202019.doc");
+
+    const QStringList list = undoList();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_TRUE(list[0].startsWith("1\tTIME\t14\tin the Trash\t" + tree.path("r/"))) << list[0].toStdString();
+    EXPECT_FALSE(list[0].contains('?')) << list[0].toStdString();
+
+    const CliResult undone = cli.run({"--undo", "-0"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.errors.toStdString();
+    std::vector<QByteArray> back;
+    for (const QByteArray& path : undone.out.split('\0'))
+        if (!path.isEmpty())
+            back.push_back(path);
+    std::sort(back.begin(), back.end());
+    EXPECT_EQ(back, originals);
+    EXPECT_EQ(foundByFind(tree.path("r")), originals);
+    for (const QByteArray& path : originals) {
+        EXPECT_EQ(inodeOf(path), inodes[path]) << path.toHex().constData();
+        EXPECT_EQ(contentOf(path), path.mid(root.size() + 1));
+    }
+    EXPECT_TRUE(entryBytes(trash + "/files").empty());
+    EXPECT_TRUE(entryBytes(trash + "/info").empty());
 }
 
 TEST_F(CliUndo, TwoRequestsAreUndoneNewestFirst)

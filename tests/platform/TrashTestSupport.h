@@ -5,6 +5,7 @@
 #include "QtPrinting.h"
 
 #include "platform/FileIdentity.h"
+#include "platform/FileSystem.h"
 #include "platform/Trash.h"
 #include "scan/FoundFileTable.h"
 
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <ostream>
 #include <cstring>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -99,23 +101,31 @@ private:
     if (!variable.isMounted())                                                                             \
         GTEST_SKIP() << "mounting a tmpfs needs root (or CAP_SYS_ADMIN): " << variable.error().toStdString()
 
+// Paths reach the system as the program sends them (platform::nativePath),
+// so a name that is not UTF-8 is written as the text pathFromNative makes.
 inline QByteArray bytesOf(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QFile file;
+    const int fd = ::open(platform::nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return QByteArray();
+    }
+    return file.readAll();
 }
 
 inline struct stat lstatOf(const QString& path)
 {
     struct stat status {};
-    ::lstat(QFile::encodeName(path).constData(), &status);
+    ::lstat(platform::nativePath(path).constData(), &status);
     return status;
 }
 
 inline bool existsNoFollow(const QString& path)
 {
     struct stat status;
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+    return ::lstat(platform::nativePath(path).constData(), &status) == 0;
 }
 
 /** The names in a folder, sorted, without "." and "..". */
@@ -169,7 +179,7 @@ inline void appendListedFile(FoundFileTable& table, const QString& listedFolder,
     const struct stat status = lstatOf(path);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     table.beginFolder(path.left(slash + 1), quint64(status.st_dev));
-    const QByteArray name = path.mid(slash + 1).toUtf8();
+    const QByteArray name = platform::nativePath(path.mid(slash + 1));
     table.appendFile(name.constData(), size_t(name.size()), localSeconds,
                      {quint64(status.st_ino), qint64(status.st_size), platform::fileTypeOfMode(status.st_mode)});
 }

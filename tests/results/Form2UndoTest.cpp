@@ -2,11 +2,14 @@
 // back after one question, with the progress window and one summary, and the
 // list stays as it was.
 
+#include "ByteNames.h"
 #include "Form2FilesFixture.h"
 
 #include "app/WindowPointer.h"
 #include "platform/Trash.h"
 #include "platform/TrashJournal.h"
+#include "results/ResultTableModel.h"
+#include "scan/ScanEngine.h"
 
 #include <QFile>
 #include <QTest>
@@ -155,6 +158,79 @@ TEST_F(Form2Undo, TheTrashAndTheUndoIgnoreEachOtherWhileEitherRuns)
     EXPECT_EQ(listedPaths(), QStringList{paths[2]});
     EXPECT_TRUE(form->resultStore().isChecked(0));
     EXPECT_EQ(form->pointer().state(), PointerState::Default);
+}
+
+// Issue 18: files whose names are not UTF-8, found by a real scan, show with
+// U+FFFD for each stray byte in the list, the clipboard, the saved list and
+// the failure summary; the Trash moves the real files, and Ctrl+Z puts the
+// very same files back under the very same names.
+TEST_F(Form2Undo, Issue18NamesThatAreNotUtf8AreShownAsTextMovedAndPutBackAsThemselves)
+{
+    makeByteNames(files, "r/");
+    const QByteArray root = platform::nativePath(files.path("r"));
+    std::vector<QByteArray> originals = foundByFind(files.path("r"));
+    ASSERT_EQ(originals.size(), byteNames().size());
+    std::atomic<bool> cancel = false;
+    ScanEngine().run({files.path("r/")}, table, {}, cancel);
+    ASSERT_EQ(table.size(), qsizetype(originals.size()));
+    Form2& window = arrive();
+    window.chooseOption(2);
+    window.setPickerSeconds(2, at(2030, 1, 1));
+    window.PushButton1_Click();
+    ASSERT_EQ(window.resultStore().rowCount(), int(originals.size()));
+
+    QStringList expected;
+    for (const ByteName& name : byteNames())
+        expected << files.path("r/") + name.shown;
+    expected.sort();
+    const ResultTableModel& model = window.resultModel();
+    QStringList shown;
+    for (int row = 0; row < model.rowCount(); ++row)
+        shown << model.data(model.index(row, 0)).toString();
+    shown.sort();
+    EXPECT_EQ(shown, expected);
+
+    window.PushButton4_Click();
+    window.PushButton7_Click();
+    QStringList copied;
+    for (const QString& line : clipboard.text.split("\r\n", Qt::SkipEmptyParts))
+        copied << line.section('\t', 0, 0).trimmed();
+    copied.sort();
+    EXPECT_EQ(copied, expected);
+
+    dialogs.saveNames << files.path("list.txt");
+    window.PushButton6_Click();
+    QStringList saved = QString::fromUtf8(bytesOf(files.path("list.txt"))).split("\r\n", Qt::SkipEmptyParts);
+    saved.sort();
+    EXPECT_EQ(saved, expected);
+
+    // One file is gone before the move: the summary names it as the list does.
+    std::map<QByteArray, ino_t> inodes;
+    for (const QByteArray& path : originals)
+        inodes[path] = inodeOf(path);
+    const QByteArray gone = root + "/lone-\x80.txt";
+    ASSERT_EQ(::unlink(gone.constData()), 0);
+    originals.erase(std::find(originals.begin(), originals.end(), gone));
+    dialogs.asked.clear();
+    dialogs.answers << true;
+    window.PushButton3_Click();
+    EXPECT_EQ(dialogs.messages(), QStringList{"This file could not be moved to the Trash:\n\n" + files.path("r/lone-\uFFFD.txt")
+                                              + ": the file is no longer there"});
+    EXPECT_TRUE(foundByFind(files.path("r")).empty());
+    std::vector<QByteArray> recorded;
+    for (const auto& [name, path] : trashInfoPaths(platform::nativePath(trash())))
+        recorded.push_back(QByteArray::fromPercentEncoding(path));
+    std::sort(recorded.begin(), recorded.end());
+    EXPECT_EQ(recorded, originals);
+
+    dialogs.answers << true;
+    pressUndo();
+    EXPECT_EQ(foundByFind(files.path("r")), originals);
+    for (const QByteArray& path : originals) {
+        EXPECT_EQ(inodeOf(path), inodes[path]) << path.toHex().constData();
+        EXPECT_EQ(contentOf(path), path.mid(root.size() + 1));
+    }
+    EXPECT_TRUE(entryBytes(platform::nativePath(trash()) + "/files").empty());
 }
 
 TEST_F(Form2Undo, Issue17_AJournalLineThatLeadsOutOfTheTrashIsSkippedAndNamedInTheSummary)

@@ -6,6 +6,7 @@
 #include "results/ResultStore.h"
 #include "results/ResultStoreRows.h"
 #include "scan/FoundFileTable.h"
+#include "scan/VisibleText.h"
 
 #include "TimeZoneGuard.h"
 
@@ -22,8 +23,10 @@ TEST(ResultStoreRows, LengthsAndUtf8AgreeWithTheTextsForEveryKindOfNameAndDate)
     table.append("/home/u/tab\there", kNoDate);                                       // no date: empty text
     table.append("/home/u/old.txt", -86400 * 400 + 59);                               // before day 0
     table.beginFolder("/home/ü/");
-    table.appendFile("bad\xff\xfe.bin", 9, noon + 1); // not UTF-8: the text decides
+    table.appendFile("bad\xff\xfe.bin", 9, noon + 1); // not UTF-8: one U+FFFD per byte
     table.appendFile("", 0, noon + 2);
+    table.beginFolderUtf8("/home/\xe9t\xe9/\t/", 0);
+    table.appendFile("\xed\xa0\x80\xf0\x9f\x98\x80\xc2\x85", 9, noon + 3);
     table.append("/home/u/plain.txt", noon + 86400 * 3000);
 
     ResultStore store(table);
@@ -40,11 +43,13 @@ TEST(ResultStoreRows, LengthsAndUtf8AgreeWithTheTextsForEveryKindOfNameAndDate)
             const QString text = rows.text(row, column);
             QByteArray utf8 = "before|";
             EXPECT_EQ(rows.appendUtf8(row, column, utf8), text.size()) << row << " " << column;
-            EXPECT_EQ(utf8, "before|" + text.toUtf8()) << row << " " << column;
+            EXPECT_EQ(utf8, "before|" + visibleText(text).toUtf8()) << row << " " << column;
             EXPECT_EQ(rows.textLength(row, column), text.size()) << row << " " << column;
         }
         EXPECT_EQ(rows.text(row, 1), row < table.size() ? table.dateText(row) : QString());
     }
+    EXPECT_EQ(visibleText(rows.text(5, 0)), QStringLiteral("/home/ü/bad\uFFFD\uFFFD.bin"));
+    EXPECT_EQ(visibleText(rows.text(7, 0)), QStringLiteral("/home/\uFFFDt\uFFFD/\u2409/\uFFFD\uFFFD\uFFFD\U0001F600\uFFFD"));
     EXPECT_EQ(rows.text(1, 1), QLocale::system().toString(QDate(2024, 3, 31), generalDateFormat(QLocale::system())));
 
     // The whole layout, through the shortcuts and through the texts alone.

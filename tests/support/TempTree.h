@@ -1,5 +1,7 @@
 #pragma once
 // A temporary folder tree for tests: files with chosen times, folders, links.
+// Names are paths as platform::pathFromNative gives them, so a name that is
+// not UTF-8 is written as its text (platform::pathFromNative("caf\xe9")).
 
 #include <QDateTime>
 #include <QString>
@@ -8,6 +10,13 @@
 class TempTree {
 public:
     TempTree();
+    /**
+     * Removes the tree by its bytes: QTemporaryDir's own removal goes through
+     * Qt's names and leaves behind every name that is not UTF-8.
+     */
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
 
     /** The tree's root folder, without a trailing "/". */
     QString root() const { return m_dir.path(); }
