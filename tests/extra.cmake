@@ -13,6 +13,7 @@ add_dependencies(test_app hand_cursor)
 add_executable(test_screenshots screenshots/ScreenshotTest.cpp screenshots/Form2ScreenshotTest.cpp)
 target_include_directories(test_screenshots PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/results)
 target_link_libraries(test_screenshots PRIVATE test_support)
+target_precompile_headers(test_screenshots REUSE_FROM test_support)
 gtest_discover_tests(test_screenshots
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
@@ -90,6 +91,7 @@ target_link_libraries(test_platform PRIVATE ${X11_xcb_LIB})
 # loaded machine stretches its twenty runs of the program.
 add_executable(test_crash crash/TrashKillTest.cpp)
 target_link_libraries(test_crash PRIVATE test_support)
+target_precompile_headers(test_crash REUSE_FROM test_support)
 add_dependencies(test_crash chronopurge-cli)
 gtest_discover_tests(test_crash
     DISCOVERY_MODE PRE_TEST
