@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# issue 21: Undo on Windows. chronopurge-cli.exe --trash under Wine journals
+# each file it moves to the Recycle Bin (in %LOCALAPPDATA%\Chronopurge\
+# trash-journal), --undo-list lists the request, and --undo finds the files
+# in the Recycle Bin through the shell and puts them back, names in three
+# scripts included; then the refusals: a taken place is never replaced, a
+# folder that is gone is never made again, a folder replaced by another one
+# is refused, and a file swapped in the Recycle Bin is not taken for the one
+# moved. Wine's Recycle Bin is the freedesktop Trash in $XDG_DATA_HOME/Trash.
+#
+#   undo.sh WINDOWS_CLI_EXE
+#       in the Wine prefix and environment test-windows.sh made
+set -euo pipefail
+cli=$(realpath "$1")
+wine=/usr/lib/wine/wine64
+tree=$(mktemp -d)
+trap 'rm -rf "$tree"' EXIT
+trash=$XDG_DATA_HOME/Trash
+
+failed=0
+fail() {
+    echo "FAILED: undo under Wine: $*" >&2
+    failed=1
+}
+run() { # the program's arguments; stdout and stderr in $tree/out and $tree/err, status in $status
+    status=0
+    "$wine" "$cli" "$@" >"$tree/out" 2>"$tree/err" || status=$?
+    tr -d '\r' <"$tree/out" >"$tree/out.txt"
+    tr -d '\r' <"$tree/err" >"$tree/err.txt"
+}
+in_trash() { # how many files of the Trash hold $1 as content
+    grep -lx -- "$1" "$trash"/files/* 2>/dev/null | wc -l
+}
+
+mkdir -p "$tree/work/sub" "$tree/work/Фото" "$tree/work/日本"
+echo one >"$tree/work/a.txt"
+echo two >"$tree/work/Фото/café.txt"
+echo three >"$tree/work/日本/東京.txt"
+echo four >"$tree/work/sub/d.txt"
+
+# The move is journaled, listed, and put back.
+run --all --trash "Z:$tree/work"
+[ "$status" = 0 ] || fail "--trash ended with $status: $(cat "$tree/err.txt")"
+left=$(find "$tree/work" -type f | wc -l)
+[ "$left" = 0 ] || fail "--trash left $left files"
+journal=$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/Chronopurge/trash-journal/1' | head -n 1)
+[ -n "$journal" ] || fail "no journal file in %LOCALAPPDATA%\\Chronopurge\\trash-journal"
+run --undo-list
+grep -q "^1	.*	4	in the Trash	" "$tree/out.txt" || fail "--undo-list shows: $(cat "$tree/out.txt" "$tree/err.txt")"
+run --undo
+[ "$status" = 0 ] || fail "--undo ended with $status: $(cat "$tree/err.txt")"
+for file in a.txt Фото/café.txt 日本/東京.txt sub/d.txt; do
+    [ -f "$tree/work/$file" ] || fail "$file was not put back"
+done
+[ "$(cat "$tree/work/Фото/café.txt")" = two ] || fail "café.txt came back with other content"
+[ "$(find "$trash/files" -mindepth 1 | wc -l)" = 0 ] || fail "files stayed in the Trash after --undo"
+[ "$(find "$trash/info" -mindepth 1 | wc -l)" = 0 ] || fail "records stayed in the Trash after --undo"
+run --undo-list
+grep -q "^1	.*	undone	" "$tree/out.txt" || fail "--undo-list after --undo shows: $(cat "$tree/out.txt")"
+run --undo
+[ "$status" = 1 ] && grep -q "there is no move to the Trash left to undo" "$tree/err.txt" \
+    || fail "a second --undo: $status $(cat "$tree/err.txt")"
+
+# A taken place is not replaced; once free, --undo ID puts the file back.
+run --all --trash --name a.txt --name d.txt "Z:$tree/work"
+[ "$status" = 0 ] || fail "--trash of a.txt and sub ended with $status: $(cat "$tree/err.txt")"
+echo newer >"$tree/work/a.txt"
+mv "$tree/work/sub" "$tree/work/sub.old"
+run --undo
+[ "$status" = 1 ] || fail "--undo into a taken place ended with $status"
+grep -q "a.txt was not put back: its place is taken" "$tree/err.txt" || fail "taken place: $(cat "$tree/err.txt")"
+grep -q "d.txt was not put back: its folder is gone" "$tree/err.txt" || fail "folder gone: $(cat "$tree/err.txt")"
+[ "$(cat "$tree/work/a.txt")" = newer ] || fail "the file in the taken place was changed"
+[ -e "$tree/work/sub" ] && fail "the folder that was gone was made again"
+[ "$(in_trash one)" = 1 ] || fail "a.txt is no longer in the Trash after a refused undo"
+# Another folder of the same name is not the folder.
+mkdir "$tree/work/sub"
+run --undo 2
+grep -q "d.txt was not put back: its folder was replaced by another one" "$tree/err.txt" \
+    || fail "replaced folder: $(cat "$tree/err.txt")"
+rmdir "$tree/work/sub"
+mv "$tree/work/sub.old" "$tree/work/sub"
+rm "$tree/work/a.txt"
+run --undo 2
+[ "$status" = 0 ] || fail "--undo 2 once free ended with $status: $(cat "$tree/err.txt")"
+[ "$(cat "$tree/work/a.txt" 2>/dev/null)" = one ] || fail "a.txt was not put back by --undo 2"
+[ -f "$tree/work/sub/d.txt" ] || fail "d.txt was not put back by --undo 2"
+
+# A file swapped in the Recycle Bin (same name, same size) is another file.
+run --all --trash --name a.txt "Z:$tree/work"
+swapped=$(grep -lx one "$trash"/files/* | head -n 1)
+mv "$swapped" "$tree/moved-one"
+echo ONE >"$swapped"
+run --undo
+grep -q "a.txt was not put back: it is no longer in the Trash (another file has its name there)" "$tree/err.txt" \
+    || fail "a swapped file: $status $(cat "$tree/err.txt")"
+[ -e "$tree/work/a.txt" ] && fail "the swapped file was put back"
+
+if [ "$failed" = 0 ]; then
+    echo "Undo under Wine: moves journaled, listed and put back; taken places, gone and replaced folders and swapped files refused."
+fi
+exit "$failed"
