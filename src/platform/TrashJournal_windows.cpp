@@ -46,6 +46,7 @@
 #include <io.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 namespace platform {
 
@@ -687,16 +688,32 @@ UniqueHandle openOriginalFolder(const JournalFile& file, QString& reason, Keep& 
     return UniqueHandle();
 }
 
-// Renames the file open as `file` to `name` in the folder open as `folder`, never replacing anything.
-bool renameInto(HANDLE file, HANDLE folder, const std::wstring& name)
+// Renames the file open as `file` to `name` in the folder open as `folder`,
+// never replacing anything; the Windows error, 0 when it moved. The system
+// call itself: SetFileInformationByHandle turns the name into a full path
+// first under Wine, which then no longer lies in the folder given.
+DWORD renameInto(HANDLE file, HANDLE folder, const std::wstring& name)
 {
+    using SetInformation = LONG(WINAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, int);
+    using StatusToError = ULONG(WINAPI*)(LONG);
+    static const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    static const auto setInformation
+        = reinterpret_cast<SetInformation>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
+    static const auto statusToError
+        = reinterpret_cast<StatusToError>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    if (!setInformation || !statusToError)
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    // FILE_RENAME_INFORMATION, laid out as FILE_RENAME_INFO.
     std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     rename->ReplaceIfExists = FALSE;
     rename->RootDirectory = folder;
     rename->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
     std::copy(name.begin(), name.end(), rename->FileName);
-    return SetFileInformationByHandle(file, FileRenameInfo, rename, DWORD(buffer.size()));
+    constexpr int kFileRenameInformation = 10;
+    IO_STATUS_BLOCK status = {};
+    const LONG result = setInformation(file, &status, buffer.data(), ULONG(buffer.size()), kFileRenameInformation);
+    return result >= 0 ? 0 : DWORD(statusToError(result));
 }
 
 RestoreOutcome restoreFile(const JournalFile& file, const std::vector<BinItem>& items, std::vector<bool>& used,
@@ -742,8 +759,8 @@ RestoreOutcome restoreFile(const JournalFile& file, const std::vector<BinItem>& 
     if (!folder.isValid())
         return stays(outcome, reason, keep);
     const std::wstring original = wide(file.originalPath);
-    if (!renameInto(moving.get(), folder.get(), original.substr(original.find_last_of(L'\\') + 1))) {
-        const DWORD error = GetLastError();
+    if (const DWORD error = renameInto(moving.get(), folder.get(), original.substr(original.find_last_of(L'\\') + 1));
+        error != 0) {
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
             return stays(outcome, RestoreTexts::tr("its place is taken"));
         if (error == ERROR_NOT_SAME_DEVICE)

@@ -31,6 +31,10 @@ run() { # the program's arguments; stdout and stderr in $tree/out and $tree/err,
 in_trash() { # how many files of the Trash hold $1 as content
     grep -lx -- "$1" "$trash"/files/* 2>/dev/null | wc -l
 }
+newest() { # the id of the newest request (earlier tests made some too)
+    run --undo-list
+    head -n 1 "$tree/out.txt" | cut -f 1
+}
 
 mkdir -p "$tree/work/sub" "$tree/work/Фото" "$tree/work/日本"
 echo one >"$tree/work/a.txt"
@@ -43,27 +47,30 @@ run --all --trash "Z:$tree/work"
 [ "$status" = 0 ] || fail "--trash ended with $status: $(cat "$tree/err.txt")"
 left=$(find "$tree/work" -type f | wc -l)
 [ "$left" = 0 ] || fail "--trash left $left files"
-journal=$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/Chronopurge/trash-journal/1' | head -n 1)
+first=$(newest)
+journal=$(find "$WINEPREFIX/drive_c/users" -path "*/AppData/Local/Chronopurge/trash-journal/$first" | head -n 1)
 [ -n "$journal" ] || fail "no journal file in %LOCALAPPDATA%\\Chronopurge\\trash-journal"
-run --undo-list
-grep -q "^1	.*	4	in the Trash	" "$tree/out.txt" || fail "--undo-list shows: $(cat "$tree/out.txt" "$tree/err.txt")"
+grep -q "^$first	.*	4	in the Trash	" "$tree/out.txt" || fail "--undo-list shows: $(cat "$tree/out.txt" "$tree/err.txt")"
 run --undo
 [ "$status" = 0 ] || fail "--undo ended with $status: $(cat "$tree/err.txt")"
 for file in a.txt Фото/café.txt 日本/東京.txt sub/d.txt; do
     [ -f "$tree/work/$file" ] || fail "$file was not put back"
 done
 [ "$(cat "$tree/work/Фото/café.txt")" = two ] || fail "café.txt came back with other content"
-[ "$(find "$trash/files" -mindepth 1 | wc -l)" = 0 ] || fail "files stayed in the Trash after --undo"
-[ "$(find "$trash/info" -mindepth 1 | wc -l)" = 0 ] || fail "records stayed in the Trash after --undo"
+for content in one two three four; do
+    [ "$(in_trash $content)" = 0 ] || fail "a file stayed in the Trash after --undo"
+done
+grep -l "^Path=$tree/" "$trash"/info/* 2>/dev/null && fail "records stayed in the Trash after --undo"
 run --undo-list
-grep -q "^1	.*	undone	" "$tree/out.txt" || fail "--undo-list after --undo shows: $(cat "$tree/out.txt")"
-run --undo
-[ "$status" = 1 ] && grep -q "there is no move to the Trash left to undo" "$tree/err.txt" \
+grep -q "^$first	.*	undone	" "$tree/out.txt" || fail "--undo-list after --undo shows: $(cat "$tree/out.txt")"
+run --undo "$first"
+[ "$status" = 0 ] && grep -q "nothing of request $first is left in the Trash" "$tree/err.txt" \
     || fail "a second --undo: $status $(cat "$tree/err.txt")"
 
 # A taken place is not replaced; once free, --undo ID puts the file back.
 run --all --trash --name a.txt --name d.txt "Z:$tree/work"
 [ "$status" = 0 ] || fail "--trash of a.txt and sub ended with $status: $(cat "$tree/err.txt")"
+second=$(newest)
 echo newer >"$tree/work/a.txt"
 mv "$tree/work/sub" "$tree/work/sub.old"
 run --undo
@@ -75,16 +82,16 @@ grep -q "d.txt was not put back: its folder is gone" "$tree/err.txt" || fail "fo
 [ "$(in_trash one)" = 1 ] || fail "a.txt is no longer in the Trash after a refused undo"
 # Another folder of the same name is not the folder.
 mkdir "$tree/work/sub"
-run --undo 2
+run --undo "$second"
 grep -q "d.txt was not put back: its folder was replaced by another one" "$tree/err.txt" \
     || fail "replaced folder: $(cat "$tree/err.txt")"
 rmdir "$tree/work/sub"
 mv "$tree/work/sub.old" "$tree/work/sub"
 rm "$tree/work/a.txt"
-run --undo 2
-[ "$status" = 0 ] || fail "--undo 2 once free ended with $status: $(cat "$tree/err.txt")"
-[ "$(cat "$tree/work/a.txt" 2>/dev/null)" = one ] || fail "a.txt was not put back by --undo 2"
-[ -f "$tree/work/sub/d.txt" ] || fail "d.txt was not put back by --undo 2"
+run --undo "$second"
+[ "$status" = 0 ] || fail "--undo ID once free ended with $status: $(cat "$tree/err.txt")"
+[ "$(cat "$tree/work/a.txt" 2>/dev/null)" = one ] || fail "a.txt was not put back by --undo ID"
+[ -f "$tree/work/sub/d.txt" ] || fail "d.txt was not put back by --undo ID"
 
 # A file swapped in the Recycle Bin (same name, same size) is another file.
 run --all --trash --name a.txt "Z:$tree/work"
