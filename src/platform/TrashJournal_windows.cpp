@@ -366,10 +366,13 @@ HANDLE handleOf(int fd)
 }
 
 // Creates the journal folder's missing folders below %LOCALAPPDATA% (which
-// must exist); false with the Windows error set when that fails.
+// must exist; a journal folder elsewhere must exist already); false with the
+// Windows error set when that fails.
 bool makeFolder(const QByteArray& folder)
 {
     const QString path = QString::fromUtf8(folder);
+    if (isRealFolder(path))
+        return true;
     const QString data = localAppData();
     const DWORD attributes = data.isEmpty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(widePath(data).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || !path.startsWith(data + QLatin1Char('\\'), Qt::CaseInsensitive)) {
@@ -639,10 +642,13 @@ bool listRecycleBin(std::vector<BinItem>& items)
 }
 
 // True when `found` is the journaled file: the same volume, kind and size,
-// and the same file ID where both have one.
-bool isJournaledFile(const LookedAt& found, const JournalFile& file)
+// and the same file ID where both have one. Under Wine the Recycle Bin is a
+// Linux folder seen through drive Z: whatever the file's drive was, so the
+// volume serial of a file there is Z:'s; its file ID (the Linux inode) and
+// the rest are compared still.
+bool isJournaledFile(const LookedAt& found, const JournalFile& file, bool inBin)
 {
-    return found.errnum == 0 && found.identity.device == file.identity.device
+    return found.errnum == 0 && (found.identity.device == file.identity.device || (inBin && runsUnderWine()))
         && found.identity.type == file.identity.type
         && (file.identity.inode == 0 || found.identity.inode == 0 || found.identity.inode == file.identity.inode)
         && (!file.stamp.known() || found.size == file.stamp.size);
@@ -733,7 +739,7 @@ RestoreOutcome restoreFile(const JournalFile& file, const std::vector<BinItem>& 
             openError = GetLastError();
             continue;
         }
-        if (!isJournaledFile(lookAtHandle(candidate.get()), file)) {
+        if (!isJournaledFile(lookAtHandle(candidate.get()), file, true)) {
             anotherFile = true;
             continue;
         }
@@ -745,7 +751,7 @@ RestoreOutcome restoreFile(const JournalFile& file, const std::vector<BinItem>& 
         if (openError != 0 && openError != ERROR_FILE_NOT_FOUND && openError != ERROR_PATH_NOT_FOUND)
             return stays(outcome, RestoreTexts::tr("its Trash cannot be opened: %1").arg(reasonFor(openError)),
                          keepFor(openError));
-        if (isJournaledFile(lookAtPath(wide(file.originalPath), false), file))
+        if (isJournaledFile(lookAtPath(wide(file.originalPath), false), file, false))
             return stays(outcome, RestoreTexts::tr("it is no longer in the Trash (it is back in its place already)"),
                          Keep::Gone);
         if (anotherFile)
