@@ -5,8 +5,9 @@
 # in the Recycle Bin through the shell and puts them back, names in three
 # scripts included; then the refusals: a taken place is never replaced, a
 # folder that is gone is never made again, a folder replaced by another one
-# is refused, and a file swapped in the Recycle Bin is not taken for the one
-# moved. Wine's Recycle Bin is the freedesktop Trash in $XDG_DATA_HOME/Trash.
+# is refused, a file swapped in the Recycle Bin is not taken for the one
+# moved, and one emptied from it is reported gone. Wine's Recycle Bin is
+# the freedesktop Trash in $XDG_DATA_HOME/Trash.
 #
 #   undo.sh WINDOWS_CLI_EXE
 #       in the Wine prefix and environment test-windows.sh made
@@ -102,6 +103,12 @@ run --undo
 grep -q "a.txt was not put back: it is no longer in the Trash (another file has its name there)" "$tree/err.txt" \
     || fail "a swapped file: $status $(cat "$tree/err.txt")"
 [ -e "$tree/work/a.txt" ] && fail "the swapped file was put back"
+# Emptied from the Recycle Bin meanwhile: no longer there, and said so.
+third=$(newest)
+rm "$swapped"
+run --undo "$third"
+grep -q "a.txt was not put back: it is no longer in the Trash$" "$tree/err.txt" \
+    || fail "a file gone from the Trash: $status $(cat "$tree/err.txt")"
 
 if [ "$failed" = 0 ]; then
     echo "Undo under Wine: moves journaled, listed and put back; taken places, gone and replaced folders and swapped files refused."
