@@ -654,16 +654,21 @@ bool isJournaledFile(const LookedAt& found, const JournalFile& file, bool inBin)
         && (!file.stamp.known() || found.size == file.stamp.size);
 }
 
-// The folder `file` goes back to, held open so that it cannot be renamed or
-// removed meanwhile; `reason` says why not when it is not the very folder.
-UniqueHandle openOriginalFolder(const JournalFile& file, QString& reason, Keep& keep)
+// The folder of `path` ("C:\Data\a.txt" gives "C:\Data"; a drive's root keeps its "\").
+std::wstring folderOfPath(const std::wstring& path)
 {
-    const std::wstring original = wide(file.originalPath);
-    const size_t slash = original.find_last_of(L'\\');
-    std::wstring folderPath = original.substr(0, slash);
-    if (folderPath.size() == 2 && folderPath[1] == L':')
-        folderPath += L'\\';
-    // Through the links of the path as given, as the move went.
+    std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\';
+    return folder;
+}
+
+// The folder at `folderPath`, held open so that it cannot be renamed or
+// removed meanwhile, when it is the folder `file` came from; `reason` says
+// why not otherwise.
+UniqueHandle openFolderOf(const std::wstring& folderPath, const JournalFile& file, QString& reason, Keep& keep)
+{
+    // Through the links of the path, as the move went.
     UniqueHandle folder(CreateFileW(folderPath.c_str(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE | FILE_LIST_DIRECTORY,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -692,6 +697,27 @@ UniqueHandle openOriginalFolder(const JournalFile& file, QString& reason, Keep& 
         return folder;
     }
     return UniqueHandle();
+}
+
+// The folder `file` goes back to: by its path as given, else, when that no
+// longer leads to it (a link the user listed, removed or changed since), by
+// its real path, where `place` then gets the file's new path. The reasons
+// are those of the path as given.
+UniqueHandle openOriginalFolder(const JournalFile& file, QString& reason, Keep& keep, QString& place)
+{
+    const std::wstring given = folderOfPath(wide(file.originalPath));
+    UniqueHandle folder = openFolderOf(given, file, reason, keep);
+    if (folder.isValid() || keep != Keep::ForLater || file.realPath.isEmpty() || file.folderIdentity.inode == 0)
+        return folder;
+    const std::wstring real = folderOfPath(wide(file.realPath));
+    if (QString::fromStdWString(real).compare(QString::fromStdWString(given), Qt::CaseInsensitive) == 0)
+        return folder;
+    QString realReason;
+    Keep realKeep = Keep::ForLater;
+    folder = openFolderOf(real, file, realReason, realKeep);
+    if (folder.isValid())
+        place = QString::fromUtf8(file.realPath);
+    return folder;
 }
 
 // Renames the file open as `file` to `name` in the folder open as `folder`,
@@ -761,10 +787,13 @@ RestoreOutcome restoreFile(const JournalFile& file, const std::vector<BinItem>& 
 
     QString reason;
     Keep keep = Keep::ForLater;
-    const UniqueHandle folder = openOriginalFolder(file, reason, keep);
+    QString place;
+    const UniqueHandle folder = openOriginalFolder(file, reason, keep, place);
     if (!folder.isValid())
         return stays(outcome, reason, keep);
     const std::wstring original = wide(file.originalPath);
+    if (!place.isEmpty())
+        outcome.path = place;
     if (const DWORD error = renameInto(moving.get(), folder.get(), original.substr(original.find_last_of(L'\\') + 1));
         error != 0) {
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)

@@ -6,7 +6,8 @@
 # scripts included; then the refusals: a taken place is never replaced, a
 # folder that is gone is never made again, a folder replaced by another one
 # is refused, a file swapped in the Recycle Bin is not taken for the one
-# moved, and one emptied from it is reported gone. Wine's Recycle Bin is
+# moved, and one emptied from it is reported gone; a file of a listed folder
+# that was a link goes back by its real path. Wine's Recycle Bin is
 # the freedesktop Trash in $XDG_DATA_HOME/Trash.
 #
 #   undo.sh WINDOWS_CLI_EXE
@@ -110,7 +111,20 @@ run --undo "$third"
 grep -q "a.txt was not put back: it is no longer in the Trash$" "$tree/err.txt" \
     || fail "a file gone from the Trash: $status $(cat "$tree/err.txt")"
 
+# A listed folder that was a link: once the link leads elsewhere, the file
+# goes back into the very folder it left, by its real path.
+mkdir "$tree/real"
+echo five >"$tree/real/e.txt"
+ln -s real "$tree/link"
+run --all --trash "Z:$tree/link"
+rm "$tree/link"
+mkdir "$tree/link"
+run --undo
+[ "$status" = 0 ] && [ "$(cat "$tree/real/e.txt" 2>/dev/null)" = five ] && [ -z "$(ls "$tree/link")" ] \
+    || fail "a file of a linked folder: $status $(cat "$tree/err.txt")"
+grep -q 'real\\e.txt$' "$tree/out.txt" || fail "the path printed for a file of a linked folder: $(cat "$tree/out.txt")"
+
 if [ "$failed" = 0 ]; then
-    echo "Undo under Wine: moves journaled, listed and put back; taken places, gone and replaced folders and swapped files refused."
+    echo "Undo under Wine: moves journaled, listed and put back; taken places, gone and replaced folders and swapped files refused, a linked folder's file back in its real folder."
 fi
 exit "$failed"
