@@ -225,7 +225,9 @@ std::optional<JournalRequest> parseRequest(LineReader& lines, quint64 id, bool k
             const QString name = decoded(fields[8]);
             const QString original = decoded(fields[9]);
             QString reason = pathRefusal(original);
-            if (reason.isEmpty() && (root != driveRoot(original) || !isSingleName(name)))
+            if (reason.isEmpty() && root != driveRoot(original))
+                reason = journalText("its Trash folder is not one the program uses");
+            if (reason.isEmpty() && !isSingleName(name))
                 reason = journalText("its name in the Trash is not a single name");
             // A refused line keeps its number, so that the lines after it
             // are read, and counts as no file in the Trash.

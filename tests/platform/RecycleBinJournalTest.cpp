@@ -117,7 +117,8 @@ TEST(RecycleBinJournalTest, LinesThatCannotBeAFilesAreSkippedAndReported)
     ASSERT_EQ(problems.size(), 7) << problems.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(problems[0], QStringLiteral("request 4, line 4: its original path is not absolute"));
     EXPECT_EQ(problems[1], QStringLiteral("request 4, line 5: its original path does not name a file"));
-    EXPECT_EQ(problems[3], QStringLiteral("request 4, line 7: its name in the Trash is not a single name"));
+    EXPECT_EQ(problems[3], QStringLiteral("request 4, line 7: its Trash folder is not one the program uses"));
+    EXPECT_EQ(problems[4], QStringLiteral("request 4, line 8: its name in the Trash is not a single name"));
     EXPECT_EQ(problems[6], QStringLiteral("request 4, line 10: its original path is not absolute"));
 }
 

@@ -4,6 +4,7 @@
 
 #include "WindowsTree.h"
 
+#include "actions/UndoTrash.h"
 #include "platform/TrashJournal.h"
 #include "platform/TrashRestore.h"
 
@@ -110,4 +111,11 @@ TEST(UndoJournalWindows, AnEntryThatIsNoFileIsReportedNotRead)
     QStringList problems;
     EXPECT_TRUE(platform::TrashJournal(folder).summaries(&problems).empty());
     EXPECT_EQ(problems, QStringList{QStringLiteral("request 7: it is not a regular file")});
+}
+
+TEST(UndoJournalWindows, TheWindowNamesTheRecycleBin)
+{
+    EXPECT_EQ(restoreQuestionText(1, QLocale::c()), QStringLiteral("Put back the 1 file of the last move to the Recycle Bin?"));
+    EXPECT_EQ(restoreQuestionText(1200, QLocale(QLocale::English, QLocale::UnitedStates)),
+              QStringLiteral("Put back the 1,200 files of the last move to the Recycle Bin?"));
 }
