@@ -276,14 +276,17 @@ std::optional<JournalRequest> parseRequest(LineReader& lines, quint64 id, bool k
     return request;
 }
 
-std::vector<size_t> binCandidates(const JournalFile& file, const std::vector<BinItem>& items,
-                                  const std::vector<bool>& used)
+namespace {
+
+// The items among `indexes` that may hold `file`, best first (see binCandidates()).
+std::vector<size_t> candidatesAmong(const JournalFile& file, const std::vector<BinItem>& items,
+                                    const std::vector<size_t>& indexes, const std::vector<bool>& used)
 {
     const QString original = QString::fromUtf8(file.originalPath);
     const bool timed = file.stamp.known();
     const qint64 deleted = file.stamp.changeSeconds;
     std::vector<size_t> found;
-    for (size_t i = 0; i < items.size(); ++i) {
+    for (const size_t i : indexes) {
         const BinItem& item = items[i];
         if ((i < used.size() && used[i]) || item.originalPath.compare(original, Qt::CaseInsensitive) != 0)
             continue;
@@ -297,6 +300,35 @@ std::vector<size_t> binCandidates(const JournalFile& file, const std::vector<Bin
         return std::llabs(items[a].deletedSeconds - deleted) < std::llabs(items[b].deletedSeconds - deleted);
     });
     return found;
+}
+
+QString pathKey(const QString& path)
+{
+    return path.toCaseFolded();
+}
+
+} // namespace
+
+std::vector<size_t> binCandidates(const JournalFile& file, const std::vector<BinItem>& items,
+                                  const std::vector<bool>& used)
+{
+    std::vector<size_t> all(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        all[i] = i;
+    return candidatesAmong(file, items, all, used);
+}
+
+BinIndex::BinIndex(const std::vector<BinItem>& items)
+    : m_items(items)
+{
+    for (size_t i = 0; i < items.size(); ++i)
+        m_byPath[pathKey(items[i].originalPath)].push_back(i);
+}
+
+std::vector<size_t> BinIndex::candidates(const JournalFile& file, const std::vector<bool>& used) const
+{
+    const auto found = m_byPath.constFind(pathKey(QString::fromUtf8(file.originalPath)));
+    return found == m_byPath.cend() ? std::vector<size_t>() : candidatesAmong(file, m_items, *found, used);
 }
 
 qint64 secondsOfFileTime(quint64 ticks)

@@ -21,6 +21,7 @@
 #include "platform/TrashJournal.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -109,6 +110,20 @@ struct BinItem {
  */
 std::vector<size_t> binCandidates(const JournalFile& file, const std::vector<BinItem>& items,
                                   const std::vector<bool>& used);
+
+/** The Recycle Bin's items by original path, so that each journaled file costs its path's items only. */
+class BinIndex {
+public:
+    /** `items` must outlive the index. */
+    explicit BinIndex(const std::vector<BinItem>& items);
+
+    /** What binCandidates() gives, looking at the items of the file's path only. */
+    std::vector<size_t> candidates(const JournalFile& file, const std::vector<bool>& used) const;
+
+private:
+    const std::vector<BinItem>& m_items;
+    QHash<QString, std::vector<size_t>> m_byPath;
+};
 
 /** What a Recycle Bin record ($I file) says. */
 struct BinRecord {

@@ -748,17 +748,17 @@ DWORD renameInto(HANDLE file, HANDLE folder, const std::wstring& name)
     return result >= 0 ? 0 : DWORD(statusToError(result));
 }
 
-RestoreOutcome restoreFile(const JournalFile& file, const std::vector<BinItem>& items, std::vector<bool>& used,
-                           RestoreOutcome outcome)
+RestoreOutcome restoreFile(const JournalFile& file, const std::vector<BinItem>& items,
+                           const recyclebin::BinIndex& index, std::vector<bool>& used, RestoreOutcome outcome)
 {
     // The items that may be it, best first: the first that is the very file moves.
     UniqueHandle moving;
     size_t chosen = 0;
     bool anotherFile = false;
     DWORD openError = 0;
-    for (const size_t index : recyclebin::binCandidates(file, items, used)) {
+    for (const size_t candidateIndex : index.candidates(file, used)) {
         // Delete access to rename it; no delete sharing, so nobody renames it meanwhile.
-        UniqueHandle candidate(CreateFileW(widePath(items[index].location).c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        UniqueHandle candidate(CreateFileW(widePath(items[candidateIndex].location).c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         if (!candidate.isValid()) {
@@ -770,7 +770,7 @@ RestoreOutcome restoreFile(const JournalFile& file, const std::vector<BinItem>& 
             continue;
         }
         moving = std::move(candidate);
-        chosen = index;
+        chosen = candidateIndex;
         break;
     }
     if (!moving.isValid()) {
@@ -879,6 +879,7 @@ std::vector<RestoreOutcome> TrashRestore::run()
             dropLock(lock.get(), kUndoLockHigh);
         return outcomes;
     }
+    const recyclebin::BinIndex index(items);
     std::vector<bool> used(items.size(), false);
     std::vector<QByteArray> lines;
     auto lastReport = Clock::now();
@@ -887,7 +888,7 @@ std::vector<RestoreOutcome> TrashRestore::run()
     for (; done < total && !isCancelled(); ++done) {
         const JournalFile& file = m_files[size_t(done)];
         RestoreOutcome& outcome = outcomes[size_t(done)];
-        outcome = restoreFile(file, items, used, outcome);
+        outcome = restoreFile(file, items, index, used, outcome);
         mayPass = mayPass || outcome.mayPass;
         if (outcome.putBack())
             lines.push_back(TrashJournal::putBackLine(file.number));

@@ -162,11 +162,15 @@ TEST(RecycleBinJournalTest, TheItemChosenHasThePathTheTimeAndTheSize)
         {QStringLiteral("C:\\Data\\Report.txt.bak"), 1000, 42, {}, {}},
         {QStringLiteral("C:\\Data\\Report.txt"), 999, -1, {}, {}},        // no size recorded
     };
+    const BinIndex index(items);
     EXPECT_EQ(binCandidates(file, items, {}), (std::vector<size_t>{3, 6, 1}));
-    EXPECT_EQ(binCandidates(file, items, {false, false, false, true}), (std::vector<size_t>{6, 1}));
+    EXPECT_EQ(index.candidates(file, {}), (std::vector<size_t>{3, 6, 1}));
+    EXPECT_EQ(index.candidates(file, {false, false, false, true}), (std::vector<size_t>{6, 1}));
     // A journal without the time and size takes every item of the path.
     file.stamp = {};
-    EXPECT_EQ(binCandidates(file, items, {}).size(), 6u);
+    EXPECT_EQ(index.candidates(file, {}).size(), 6u);
+    file.originalPath = "C:\\Data\\Other.txt";
+    EXPECT_TRUE(index.candidates(file, {}).empty());
 }
 
 TEST(RecycleBinJournalTest, RecycleBinRecordsOfBothFormats)
