@@ -572,18 +572,23 @@ QString reasonFor(DWORD error)
 // The Recycle Bin's items, as the shell lists them; false when it could not be read.
 bool listRecycleBin(std::vector<BinItem>& items)
 {
+    // Under Wine a missing Trash folder (another $XDG_DATA_HOME than at the
+    // move) shows an empty bin: the files are elsewhere, not gone.
+    if (runsUnderWine() && !QFileInfo(wineTrashFolder()).isDir())
+        return false;
     IShellFolder* desktop = nullptr;
     if (FAILED(SHGetDesktopFolder(&desktop)))
         return false;
     PIDLIST_ABSOLUTE bin = nullptr;
     IShellFolder* folder = nullptr;
     IEnumIDList* entries = nullptr;
-    bool listed = false;
+    HRESULT enumerated = E_FAIL;
     if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &bin))
-        && SUCCEEDED(desktop->BindToObject(bin, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)))
-        && folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN, &entries) == S_OK
-        && entries) {
-        listed = true;
+        && SUCCEEDED(desktop->BindToObject(bin, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder))))
+        enumerated = folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN, &entries);
+    // S_FALSE without a list: an empty Recycle Bin.
+    const bool listed = enumerated == S_FALSE || (enumerated == S_OK && entries);
+    if (enumerated == S_OK && entries) {
         const QString wineTrash = wineTrashFolder();
         PITEMID_CHILD child = nullptr;
         ULONG count = 0;

@@ -7,7 +7,8 @@
 # folder that is gone is never made again, a folder replaced by another one
 # is refused, a file swapped in the Recycle Bin is not taken for the one
 # moved, and one emptied from it is reported gone; a file of a listed folder
-# that was a link goes back by its real path. Wine's Recycle Bin is
+# that was a link goes back by its real path, and one whose Trash cannot be
+# found stays for a later undo. Wine's Recycle Bin is
 # the freedesktop Trash in $XDG_DATA_HOME/Trash.
 #
 #   undo.sh WINDOWS_CLI_EXE
@@ -123,6 +124,16 @@ run --undo
 [ "$status" = 0 ] && [ "$(cat "$tree/real/e.txt" 2>/dev/null)" = five ] && [ -z "$(ls "$tree/link")" ] \
     || fail "a file of a linked folder: $status $(cat "$tree/err.txt")"
 grep -q 'real\\e.txt$' "$tree/out.txt" || fail "the path printed for a file of a linked folder: $(cat "$tree/out.txt")"
+
+# Wine's Recycle Bin looked for under another $XDG_DATA_HOME is not an empty
+# one: the file is kept for a later undo, not marked gone.
+echo six >"$tree/work/f.txt"
+run --all --trash --name f.txt "Z:$tree/work"
+status=0
+XDG_DATA_HOME="$tree/elsewhere" "$wine" "$cli" --undo >/dev/null 2>"$tree/err" || status=$?
+grep -q "f.txt was not put back: its Trash folder is missing" "$tree/err" || fail "a Trash elsewhere: $status $(cat "$tree/err")"
+run --undo
+[ "$(cat "$tree/work/f.txt" 2>/dev/null)" = six ] || fail "f.txt was not put back once its Trash was there again"
 
 if [ "$failed" = 0 ]; then
     echo "Undo under Wine: moves journaled, listed and put back; taken places, gone and replaced folders and swapped files refused, a linked folder's file back in its real folder."
