@@ -253,6 +253,8 @@ std::optional<JournalRequest> TrashJournal::read(quint64 id, QStringList* proble
 
 bool TrashJournal::inProgress(quint64 id) const
 {
+    if (m_folder.isEmpty())
+        return false;
     const UniqueHandle file = openEntry(wide(m_folder + '\\' + QByteArray::number(id)), GENERIC_READ);
     LARGE_INTEGER size;
     if (!file.isValid() || !isRegularFile(file.get()) || !GetFileSizeEx(file.get(), &size))
@@ -263,6 +265,8 @@ bool TrashJournal::inProgress(quint64 id) const
 
 bool TrashJournal::anyRequestRunning() const
 {
+    if (m_folder.isEmpty())
+        return false;
     const UniqueHandle file = openEntry(wide(m_folder + "\\running"), GENERIC_READ);
     return file.isValid() && isRegularFile(file.get()) && lockedByOthers(file.get(), 0);
 }
@@ -302,6 +306,9 @@ std::optional<JournalRequest> TrashJournal::lastNotUndone(QStringList* problems)
 
 std::optional<QString> TrashJournal::append(quint64 id, const std::vector<QByteArray>& lines) const
 {
+    // Without a folder the name would be one in the drive's root.
+    if (m_folder.isEmpty())
+        return JournalTexts::tr("there is no home folder for it");
     const UniqueHandle file = openEntry(wide(m_folder + '\\' + QByteArray::number(id)), GENERIC_READ | FILE_APPEND_DATA);
     if (!file.isValid())
         return systemMessage(GetLastError());
@@ -868,7 +875,9 @@ std::vector<RestoreOutcome> TrashRestore::run()
 
     // Two undos of one request at once would only report each other's files
     // as gone; the second one waits for nothing and says so.
-    const UniqueHandle lock = openEntry(wide(m_journal.folder() + '\\' + QByteArray::number(m_id)), GENERIC_READ);
+    const UniqueHandle lock = m_journal.folder().isEmpty()
+        ? UniqueHandle()
+        : openEntry(wide(m_journal.folder() + '\\' + QByteArray::number(m_id)), GENERIC_READ);
     if (lock.isValid() && !takeLock(lock.get(), kUndoLockHigh, true)) {
         for (RestoreOutcome& outcome : outcomes)
             outcome = stays(outcome, RestoreTexts::tr("another program is putting this request back"), Keep::MayPass);
