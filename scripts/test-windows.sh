@@ -2,7 +2,8 @@
 # The Windows part of ./test: cross-builds the Windows test program, the
 # two programs and the setup program with mingw-w64 and makensis, then runs
 # under Wine and Xvfb the tests, the command line's rows against the Linux
-# one's (for each filter and output too), its text in a console, and the setup program's round trip (which
+# one's (for each filter and output too), its text in a console, undo from
+# the Recycle Bin, and the setup program's round trip (which
 # starts the installed program's window). Everything Wine writes goes to a
 # throwaway prefix and XDG folders in a temporary folder, never the real
 # home; the Trash folder there is made first, since Wine deletes files for
@@ -82,4 +83,5 @@ echo "chronopurge-cli.exe under Wine lists the Linux build's $(wc -l <"$scratch/
 
 tests/windows/cli_options.sh "$build/bin/chronopurge-cli.exe" "$linux_cli"
 tests/windows/console_text.sh "$build/bin/chronopurge-cli.exe"
+tests/windows/undo.sh "$build/bin/chronopurge-cli.exe"
 tests/windows/installer_round_trip.sh "$setup" "$scratch/linux.txt"

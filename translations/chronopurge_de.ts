@@ -273,7 +273,15 @@
         <translation>Dieses Verschieben in den Papierkorb lässt sich nicht mit Strg+Z rückgängig machen: sein Protokoll konnte nicht geschrieben werden (%1).</translation>
     </message>
     <message>
+        <source>This move to the Recycle Bin cannot be undone with Ctrl+Z: its journal could not be written (%1).</source>
+        <translation>Dieses Verschieben in den Papierkorb lässt sich nicht mit Strg+Z rückgängig machen: sein Protokoll konnte nicht geschrieben werden (%1).</translation>
+    </message>
+    <message>
         <source>Putting files back from the Trash...</source>
+        <translation>Dateien werden aus dem Papierkorb wiederhergestellt …</translation>
+    </message>
+    <message>
+        <source>Putting files back from the Recycle Bin...</source>
         <translation>Dateien werden aus dem Papierkorb wiederhergestellt …</translation>
     </message>
 </context>
@@ -615,6 +623,14 @@
         <translation>Die %1 Dateien des letzten Verschiebens in den Papierkorb wiederherstellen?</translation>
     </message>
     <message>
+        <source>Put back the 1 file of the last move to the Recycle Bin?</source>
+        <translation>Die 1 Datei des letzten Verschiebens in den Papierkorb wiederherstellen?</translation>
+    </message>
+    <message>
+        <source>Put back the %1 files of the last move to the Recycle Bin?</source>
+        <translation>Die %1 Dateien des letzten Verschiebens in den Papierkorb wiederherstellen?</translation>
+    </message>
+    <message>
         <source>This file could not be put back:</source>
         <translation>Diese Datei konnte nicht wiederhergestellt werden:</translation>
     </message>
@@ -628,6 +644,14 @@
     </message>
     <message>
         <source>The undo was cancelled; %1 files were left in the Trash.</source>
+        <translation>Das Wiederherstellen wurde abgebrochen; %1 Dateien blieben im Papierkorb.</translation>
+    </message>
+    <message>
+        <source>The undo was cancelled; 1 file was left in the Recycle Bin.</source>
+        <translation>Das Wiederherstellen wurde abgebrochen; 1 Datei blieb im Papierkorb.</translation>
+    </message>
+    <message>
+        <source>The undo was cancelled; %1 files were left in the Recycle Bin.</source>
         <translation>Das Wiederherstellen wurde abgebrochen; %1 Dateien blieben im Papierkorb.</translation>
     </message>
 </context>

@@ -17,7 +17,7 @@
 
 #include "platform/Trash.h"
 
-#include "platform/WindowsText.h"
+#include "platform/RecycleBin_windows.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -38,30 +38,62 @@ TrashOutcome failed(TrashOutcome outcome, int errnum, const QString& reason)
     return outcome;
 }
 
-// What stands at a path now, looked at without following a link; `errnum`
-// says why when nothing could be looked at.
-struct Found {
-    FileIdentity identity;
-    int errnum = 0;
-};
+} // namespace
 
-Found lookAt(const std::wstring& path)
+LookedAt lookAtHandle(HANDLE handle)
 {
-    const UniqueHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                          nullptr));
     BY_HANDLE_FILE_INFORMATION information;
-    if (!handle.isValid() || !GetFileInformationByHandle(handle.get(), &information))
-        return {{}, errnoOfWindowsError(GetLastError())};
+    if (!GetFileInformationByHandle(handle, &information))
+        return {{}, 0, {}, errnoOfWindowsError(GetLastError())};
     const DWORD attributes = information.dwFileAttributes;
     const FileType type = attributes & FILE_ATTRIBUTE_DIRECTORY ? FileType::Directory
         : attributes & FILE_ATTRIBUTE_REPARSE_POINT            ? FileType::Link
                                                                : FileType::Regular;
-    return {{information.dwVolumeSerialNumber,
-             (quint64(information.nFileIndexHigh) << 32) | information.nFileIndexLow, type},
+    // NTFS and ReFS keep one file ID per file; others may make them up per call.
+    wchar_t system[MAX_PATH + 1] = {};
+    const bool lasting
+        = GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH + 1)
+        && (std::wstring(system) == L"NTFS" || std::wstring(system) == L"ReFS");
+    const quint64 fileId = (quint64(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return {{information.dwVolumeSerialNumber, lasting ? fileId : 0, type},
+            qint64((quint64(information.nFileSizeHigh) << 32) | information.nFileSizeLow),
+            QString::fromStdWString(finalPathOf(handle)),
             0};
 }
+
+LookedAt lookAtPath(const std::wstring& path, bool followLink)
+{
+    const UniqueHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING,
+                                          (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT) | FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr));
+    if (!handle.isValid())
+        return {{}, 0, {}, errnoOfWindowsError(GetLastError())};
+    return lookAtHandle(handle.get());
+}
+
+bool runsUnderWine()
+{
+    static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return underWine;
+}
+
+QString wineTrashFolder()
+{
+    if (!runsUnderWine())
+        return {};
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!data.startsWith(QLatin1Char('/'))) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (!home.startsWith(QLatin1Char('/')))
+            return {};
+        data = home + QStringLiteral("/.local/share");
+    }
+    return QStringLiteral("Z:") + data + QStringLiteral("/Trash");
+}
+
+namespace {
 
 // True under Wine when the Linux Trash folder that stands for the Recycle Bin
 // is missing ($XDG_DATA_HOME/Trash, else ~/.local/share/Trash, seen through
@@ -69,17 +101,29 @@ Found lookAt(const std::wstring& path)
 // missing).
 bool wineTrashMissing()
 {
-    static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    if (!underWine)
+    if (!runsUnderWine())
         return false;
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (!data.startsWith(QLatin1Char('/'))) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (!home.startsWith(QLatin1Char('/')))
-            return true;
-        data = home + QStringLiteral("/.local/share");
-    }
-    return !QFileInfo(QStringLiteral("Z:") + data + QStringLiteral("/Trash")).isDir();
+    const QString trash = wineTrashFolder();
+    return trash.isEmpty() || !QFileInfo(trash).isDir();
+}
+
+// The folder of `path` ("C:\Data\a.txt" gives "C:\Data"; a drive's root keeps its "\").
+std::wstring folderOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos)
+        return {};
+    const std::wstring folder = path.substr(0, slash);
+    return folder.size() == 2 && folder[1] == L':' ? folder + L'\\' : folder;
+}
+
+// The moment, with `size`, as the journal keeps the time of a move (UTC).
+FileStamp stampNow(qint64 size)
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    const qint64 ticks = qint64((quint64(now.dwHighDateTime) << 32) | now.dwLowDateTime) - 116444736000000000LL;
+    return {ticks / 10000000, (ticks % 10000000) * 100, size, false, 0, 0};
 }
 
 // Hands one file to the shell's Recycle Bin; the Windows error of the shell, 0 when it moved.
@@ -107,7 +151,7 @@ TrashOutcome moveToRecycleBin(const TrashItem& item)
     if (wineTrashMissing())
         return failed(outcome, ENOENT, QCoreApplication::translate("Trash", "this drive has no Trash the program may use"));
     const std::wstring path = widePath(item.path);
-    const Found found = lookAt(path);
+    const LookedAt found = lookAtPath(path, false);
     if (found.errnum != 0)
         return failed(outcome, found.errnum, trashReasonFor(found.errnum));
     if (found.identity.type == FileType::Directory)
@@ -118,6 +162,11 @@ TrashOutcome moveToRecycleBin(const TrashItem& item)
         && (found.identity.device != item.expected.device || found.identity.type != item.expected.type
             || (item.expected.inode != 0 && found.identity.inode != item.expected.inode)))
         return failed(outcome, 0, changedSinceSearchReason());
+    // What the journal keeps to find the file in the Recycle Bin again and
+    // put it back only into this very folder (through the links of the path
+    // as given, as undo opens it).
+    const LookedAt folder = lookAtPath(folderOf(path), true);
+    const FileStamp stamp = stampNow(found.size);
 
     const int result = recycle(path);
     if (result != 0) {
@@ -131,6 +180,10 @@ TrashOutcome moveToRecycleBin(const TrashItem& item)
     }
     outcome.status = TrashStatus::Moved;
     outcome.identity = found.identity;
+    if (folder.errnum == 0 && folder.identity.type == FileType::Directory)
+        outcome.folderIdentity = folder.identity;
+    outcome.stamp = stamp;
+    outcome.realPath = found.realPath.toUtf8();
     return outcome;
 }
 

@@ -88,6 +88,10 @@ public:
             CloseHandle(m_handle);
     }
     UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept
+        : m_handle(other.release())
+    {
+    }
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     UniqueHandle& operator=(UniqueHandle&& other) noexcept
     {

@@ -33,9 +33,15 @@ void Form2::rememberTrashRequest(const platform::TrashJournalRecorder& journal)
     if (journal.id() != 0)
         m_trashRequestIds.push_back(journal.id());
     if (!journal.error().isEmpty())
+#ifdef Q_OS_WIN
+        m_services.dialogs.message(
+            tr("This move to the Recycle Bin cannot be undone with Ctrl+Z: its journal could not be written (%1).")
+                .arg(journal.error()));
+#else
         m_services.dialogs.message(
             tr("This move to the Trash cannot be undone with Ctrl+Z: its journal could not be written (%1).")
                 .arg(journal.error()));
+#endif
 }
 
 void Form2::undoLastTrash()
@@ -70,8 +76,13 @@ void Form2::undoLastTrash()
     guard.step(104, [&] { m_pointer->setState(PointerState::Busy); });
     guard.step(106, [&] {
         platform::TrashRestore restore(*request);
+#ifdef Q_OS_WIN
+        const QString caption = tr("Putting files back from the Recycle Bin...");
+#else
+        const QString caption = tr("Putting files back from the Trash...");
+#endif
         const std::unique_ptr<platform::ProgressWindow> progress = m_services.progressWindows.open(
-            this, tr("Putting files back from the Trash..."), restore.size(), [&restore] { restore.cancel(); });
+            this, caption, restore.size(), [&restore] { restore.cancel(); });
         // Progress comes as posted calls, which find the window gone once the
         // restore has ended and do nothing then.
         platform::ProgressWindow* shown = progress.get();
