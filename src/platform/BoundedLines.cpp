@@ -12,14 +12,8 @@
 
 namespace platform {
 
-namespace {
-
-constexpr qsizetype kPiece = 64 * 1024;
-
-} // namespace
-
 BoundedLines::BoundedLines(int folderFd, const QByteArray& name, qsizetype longestLine, int access)
-    : m_longest(longestLine)
+    : m_lines([this](char* buffer, qint64 size) { return read(buffer, size); }, longestLine, false)
 {
     const int flags = access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     m_fd.reset(waitForDescriptor([&] { return ::openat(folderFd, name.constData(), flags); }));
@@ -34,55 +28,20 @@ BoundedLines::BoundedLines(int folderFd, const QByteArray& name, qsizetype longe
     }
 }
 
-// Reads the next piece after what is still unread; false at the end of the file or on an error.
-bool BoundedLines::fill()
+// The next piece of the file; 0 at its end, -1 on an error, which error() then names.
+qint64 BoundedLines::read(char* buffer, qint64 size)
 {
-    if (m_atEnd || !m_fd.isValid())
-        return false;
-    m_buffer.remove(0, m_start);
-    m_start = 0;
-    const qsizetype kept = m_buffer.size();
-    m_buffer.resize(kept + kPiece);
+    if (!m_fd.isValid())
+        return 0;
     ssize_t length;
     do
-        length = ::read(m_fd.get(), m_buffer.data() + kept, size_t(kPiece));
+        length = ::read(m_fd.get(), buffer, size_t(size));
     while (length < 0 && errno == EINTR);
-    if (length <= 0) {
-        if (length < 0) {
-            m_errnum = errno;
-            m_error = QString::fromLocal8Bit(std::strerror(m_errnum));
-        }
-        m_buffer.truncate(kept);
-        m_atEnd = true;
-        return false;
+    if (length < 0) {
+        m_errnum = errno;
+        m_error = QString::fromLocal8Bit(std::strerror(m_errnum));
     }
-    m_buffer.truncate(kept + length);
-    return true;
-}
-
-BoundedLines::Line BoundedLines::next(QByteArray& line)
-{
-    line.clear();
-    bool tooLong = false;
-    for (;;) {
-        const qsizetype end = m_buffer.indexOf('\n', m_start);
-        if (end >= 0) {
-            ++m_lineNumber;
-            if (!tooLong && end - m_start <= m_longest)
-                line = m_buffer.mid(m_start, end - m_start);
-            else
-                tooLong = true;
-            m_start = end + 1;
-            return tooLong ? Line::TooLong : Line::Whole;
-        }
-        // No line feed yet: a line beyond the bound is dropped as it comes.
-        if (m_buffer.size() - m_start > m_longest) {
-            tooLong = true;
-            m_start = m_buffer.size();
-        }
-        if (!fill())
-            return Line::End;
-    }
+    return length;
 }
 
 } // namespace platform

@@ -10,6 +10,7 @@
 // held, so no line of any length costs more memory than the bound. What
 // follows the last line feed (a line torn by a crash) is not a line.
 
+#include "platform/LineReader.h"
 #include "platform/UniqueFd.h"
 
 #include <QByteArray>
@@ -23,6 +24,8 @@ class BoundedLines {
 public:
     /** Opens `name` in the open folder `folderFd` for reading (`access` O_RDWR to append to it as well). */
     BoundedLines(int folderFd, const QByteArray& name, qsizetype longestLine, int access = O_RDONLY);
+    BoundedLines(const BoundedLines&) = delete;
+    BoundedLines& operator=(const BoundedLines&) = delete;
 
     /** True when the file is open and regular; else error() says why. */
     bool isOpen() const { return m_fd.isValid(); }
@@ -33,29 +36,25 @@ public:
     /** The open file, for a lock or an append by the caller. */
     int fd() const { return m_fd.get(); }
 
-    enum class Line { Whole, TooLong, End };
+    using Line = LineReader::Line;
 
     /**
      * The next line, without its line feed, in `line`: Whole, TooLong (the
      * line was longer than the bound; `line` is empty) or End (no more
      * whole lines, or a read failed: see error()).
      */
-    Line next(QByteArray& line);
+    Line next(QByteArray& line) { return m_lines.next(line); }
 
     /** The number of the line next() gave last, from 1. */
-    qsizetype lineNumber() const { return m_lineNumber; }
+    qsizetype lineNumber() const { return m_lines.lineNumber(); }
 
 private:
-    bool fill();
+    qint64 read(char* buffer, qint64 size);
 
     UniqueFd m_fd;
     QString m_error;
     int m_errnum = 0;
-    qsizetype m_longest;
-    QByteArray m_buffer;
-    qsizetype m_start = 0;
-    qsizetype m_lineNumber = 0;
-    bool m_atEnd = false;
+    LineReader m_lines;
 };
 
 } // namespace platform

@@ -12,7 +12,6 @@ namespace {
 
 constexpr char kHeader[] = "chronopurge trash journal 1";
 constexpr char kEnd[] = "end";
-constexpr qint64 kReadPiece = 64 * 1024;
 /** 100 ns ticks between 1601-01-01 and 1970-01-01. */
 constexpr quint64 kUnixEpochTicks = 116444736000000000ULL;
 
@@ -74,65 +73,6 @@ quint64 readLittle64(const char* bytes)
 }
 
 } // namespace
-
-LineReader::LineReader(Read read, qsizetype longest)
-    : m_read(std::move(read))
-    , m_longest(longest)
-{
-}
-
-bool LineReader::fill()
-{
-    if (m_ended)
-        return false;
-    if (m_position > 0) {
-        m_buffer.remove(0, m_position);
-        m_position = 0;
-    }
-    const qsizetype old = m_buffer.size();
-    m_buffer.resize(old + kReadPiece);
-    const qint64 got = m_read(m_buffer.data() + old, kReadPiece);
-    m_buffer.resize(old + std::max<qint64>(got, 0));
-    if (got <= 0)
-        m_ended = true;
-    return got > 0;
-}
-
-LineReader::Line LineReader::next(QByteArray& line)
-{
-    bool tooLong = false;
-    for (;;) {
-        const qsizetype feed = m_buffer.indexOf('\n', m_position);
-        if (feed >= 0) {
-            ++m_lineNumber;
-            const qsizetype length = feed - m_position;
-            if (!tooLong && length <= m_longest)
-                line = m_buffer.mid(m_position, length);
-            m_position = feed + 1;
-            if (tooLong || length > m_longest)
-                return Line::TooLong;
-            return Line::Whole;
-        }
-        if (m_buffer.size() - m_position > m_longest) {
-            // Dropped as it streams past: a line longer than any record is not held.
-            tooLong = true;
-            m_buffer.clear();
-            m_position = 0;
-        }
-        if (!fill()) {
-            if (m_buffer.size() == m_position && !tooLong)
-                return Line::End;
-            // The last line, without its line feed.
-            ++m_lineNumber;
-            const bool whole = !tooLong;
-            if (whole)
-                line = m_buffer.mid(m_position);
-            m_buffer.clear();
-            m_position = 0;
-            return whole ? Line::Whole : Line::TooLong;
-        }
-    }
-}
 
 QString driveRoot(const QString& path)
 {

@@ -18,6 +18,7 @@
 // Recycle Bin gives it a name of its own, which is not known beforehand).
 // Paths are UTF-8 of the wide paths, with "\", percent-encoded.
 
+#include "platform/LineReader.h"
 #include "platform/TrashJournal.h"
 
 #include <QByteArray>
@@ -41,31 +42,6 @@ inline constexpr qsizetype kLongestLine = 2 * (9 * 32767 + 1) + 32 * 21 + 64;
 /** How far the Recycle Bin's deletion time may lie before and after the one journaled, in seconds. */
 inline constexpr qint64 kDeletedEarlier = 2;
 inline constexpr qint64 kDeletedLater = 120;
-
-/** Splits what `read` gives into lines, never holding one longer than `longest`. */
-class LineReader {
-public:
-    /** Fills `buffer` with up to `size` bytes; returns how many, 0 at the end, -1 on an error. */
-    using Read = std::function<qint64(char* buffer, qint64 size)>;
-    enum class Line { Whole, TooLong, End };
-
-    LineReader(Read read, qsizetype longest);
-
-    /** The next line without its line feed; a line too long is skipped as it streams past. */
-    Line next(QByteArray& line);
-    /** The number of the line last returned, from 1. */
-    qsizetype lineNumber() const { return m_lineNumber; }
-
-private:
-    bool fill();
-
-    Read m_read;
-    qsizetype m_longest;
-    QByteArray m_buffer;
-    qsizetype m_position = 0;
-    qsizetype m_lineNumber = 0;
-    bool m_ended = false;
-};
 
 /** The root of `path`'s drive ("C:\", "\\server\share\"); empty when `path` is not absolute. */
 QString driveRoot(const QString& path);

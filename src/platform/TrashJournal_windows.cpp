@@ -139,9 +139,9 @@ bool writeAll(HANDLE handle, const QByteArray& text)
     return true;
 }
 
-recyclebin::LineReader linesOf(HANDLE handle)
+LineReader linesOf(HANDLE handle)
 {
-    return recyclebin::LineReader(
+    return LineReader(
         [handle](char* buffer, qint64 size) -> qint64 {
             DWORD read = 0;
             if (!ReadFile(handle, buffer, DWORD(size), &read, nullptr))
@@ -170,7 +170,7 @@ std::optional<JournalRequest> parseFile(const QByteArray& folder, quint64 id, bo
     const UniqueHandle file = openRequest(folder, id, problems);
     if (!file.isValid())
         return std::nullopt;
-    recyclebin::LineReader lines = linesOf(file.get());
+    LineReader lines = linesOf(file.get());
     return recyclebin::parseRequest(lines, id, keepFiles, states, problems);
 }
 
