@@ -63,6 +63,15 @@ int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* 
  */
 int statStamp(int folder, const char* name, FileIdentity& identity, FileStamp& stamp);
 
+/**
+ * True when little is waiting to be written to any disk (at most
+ * `kQuietDisksKiB` dirty or under writeback, as /proc/meminfo says), so that
+ * a flush of a whole drive (syncfs) costs little more than a flush of our own
+ * files. False when it cannot tell. Linux only.
+ */
+bool disksAreQuiet();
+inline constexpr qint64 kQuietDisksKiB = 8 * 1024;
+
 /** The canonical path of the open folder `fd`, as the kernel knows it; empty when it cannot tell. */
 QByteArray pathOfOpenFolder(int fd);
 

@@ -85,6 +85,29 @@ int renameNoReplace(int fromFolder, const char* from, int toFolder, const char* 
 #endif
 }
 
+bool disksAreQuiet()
+{
+    const int fd = ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char text[4096];
+    const ssize_t length = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (length <= 0)
+        return false;
+    text[length] = '\0';
+    qint64 waiting = 0;
+    for (const char* key : {"\nDirty:", "\nWriteback:"}) {
+        const char* line = std::strstr(text, key);
+        char* end = nullptr;
+        const long long kib = line ? std::strtoll(line + std::strlen(key), &end, 10) : -1;
+        if (!line || end == line + std::strlen(key) || kib < 0)
+            return false;
+        waiting += kib;
+    }
+    return waiting <= kQuietDisksKiB;
+}
+
 QByteArray pathOfOpenFolder(int fd)
 {
     char link[64];

@@ -518,10 +518,12 @@ std::vector<TrashOutcome> TrashRequest::run()
                 m_batchBegun(begun);
         };
         tellJournal(false);
-        // A few records are flushed one by one, so that a small request never
-        // waits for what other programs are writing to the same drive; one
-        // flush of each drive carries the records of a big batch.
-        const bool flushEach = batch.size() < kDriveFlushThreshold;
+        // One flush of each drive carries the records of a big batch while
+        // the disks have little else to write. A small batch, or any batch
+        // while other programs have much waiting for the disks (a build, a
+        // copy to a USB disk), flushes its records one by one, so that it
+        // never waits for what others are writing.
+        const bool flushEach = batch.size() < kDriveFlushThreshold || !disksAreQuiet();
         const bool journaled = !batch.empty();
         for (auto& [index, pending] : batch)
             mover.writeRecord(pending, flushEach, outcomes[size_t(index)]);

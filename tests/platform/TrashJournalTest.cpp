@@ -304,3 +304,72 @@ TEST_F(JournalTest, ARecorderShowsARequestRunningFromItsStartEvenBeforeItHasAFil
     starting.finish();
     EXPECT_FALSE(journal.anyRequestRunning());
 }
+
+namespace {
+
+// What waits to be written to the disks (Dirty + Writeback), in KiB; -1 when unknown.
+qint64 kibWaitingForDisks()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return -1;
+    qint64 waiting = 0;
+    for (const QByteArray& line : meminfo.readAll().split('\n'))
+        if (line.startsWith("Dirty:") || line.startsWith("Writeback:"))
+            waiting += line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toLongLong();
+    return waiting;
+}
+
+// The kernel starts writing back on its own above this, in KiB.
+qint64 backgroundWritebackKiB()
+{
+    auto number = [](const char* path) {
+        QFile file(QString::fromLatin1(path));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
+    };
+    if (const qint64 bytes = number("/proc/sys/vm/dirty_background_bytes"))
+        return bytes / 1024;
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    qint64 available = 0;
+    if (meminfo.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : meminfo.readAll().split('\n'))
+            if (line.startsWith("MemAvailable:"))
+                available = line.mid(13).trimmed().split(' ').value(0).toLongLong();
+    return available * number("/proc/sys/vm/dirty_background_ratio") / 100;
+}
+
+} // namespace
+
+TEST_F(JournalTest, ARequestAndItsUndoWaitForNothingOtherProgramsWriteToTheDrive)
+{
+    // Another program has 96 MiB waiting for this drive (a copy in progress,
+    // a build); flushing the whole drive would wait for all of it.
+    constexpr qint64 kOthersKiB = 96 * 1024;
+    if (backgroundWritebackKiB() < 4 * kOthersKiB)
+        GTEST_SKIP() << "the kernel here writes back on its own from " << backgroundWritebackKiB() << " KiB on";
+    const qint64 before = kibWaitingForDisks();
+    {
+        QFile others(tree.path("others-copy.bin"));
+        ASSERT_TRUE(others.open(QIODevice::WriteOnly));
+        const QByteArray chunk(1024 * 1024, 'x');
+        for (int i = 0; i < kOthersKiB / 1024; ++i)
+            ASSERT_EQ(others.write(chunk), chunk.size());
+    }
+    if (kibWaitingForDisks() - before < kOthersKiB / 2)
+        GTEST_SKIP() << "what was written here did not wait for the disk (tmpfs, or a disk written back at once)";
+
+    QStringList paths;
+    for (int i = 0; i < 40; ++i)
+        paths << tree.file(QStringLiteral("r/d%1/f%2.txt").arg(i % 4).arg(i), QByteArray::number(i));
+    const quint64 id = trashJournaled(paths);
+    ASSERT_NE(id, 0u);
+    EXPECT_GE(kibWaitingForDisks() - before, kOthersKiB / 2) << "the request flushed what another program wrote";
+
+    const std::optional<JournalRequest> request = journal.read(id);
+    ASSERT_TRUE(request);
+    for (const RestoreOutcome& outcome : TrashRestore(*request, journal).run())
+        EXPECT_TRUE(outcome.putBack()) << outcome.path.toStdString() << ": " << outcome.reason.toStdString();
+    EXPECT_GE(kibWaitingForDisks() - before, kOthersKiB / 2) << "the undo flushed what another program wrote";
+    for (int i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(bytesOf(paths[i]), QByteArray::number(i));
+}
