@@ -5,6 +5,7 @@
 // loop, until the work is done.
 
 #include <functional>
+#include <memory>
 
 class QObject;
 
@@ -16,3 +17,20 @@ void runKeepingWindowsResponsive(const std::function<void()>& work);
 
 /** Runs `call` on `context`'s thread, later (safe from any thread). */
 void postTo(QObject* context, std::function<void()> call);
+
+/**
+ * While it lives, the user's presses, keys, wheel turns and shortcuts reach
+ * no window of the program: work running off the window thread must not
+ * meet a command that changes what it reads. Windows still repaint and
+ * follow the pointer, and closing one still ends the program.
+ */
+class UserInputPause {
+public:
+    UserInputPause();
+    ~UserInputPause();
+    UserInputPause(const UserInputPause&) = delete;
+    UserInputPause& operator=(const UserInputPause&) = delete;
+
+private:
+    std::unique_ptr<QObject> m_filter;
+};

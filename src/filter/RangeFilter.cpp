@@ -48,9 +48,7 @@ std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const Range
     differences.DAYDIFF1.clear();
     differences.DAYDIFF2.clear();
     std::vector<qsizetype> rows = filesInRange(table, choice, differences, PlainStatements{});
-    if (nothingToDrop(table, rows))
-        return rows;
-    return keepFirstOfEachPath(table, rows);
+    return keepFirstOfEachPath(table, std::move(rows));
 }
 
 namespace {
@@ -161,7 +159,7 @@ void radixSortByUpperHalf(std::vector<quint64>& keys)
 
 } // namespace
 
-std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const std::vector<qsizetype>& rows)
+std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, std::vector<qsizetype> rows)
 {
     if (nothingToDrop(table, rows))
         return rows;
@@ -228,10 +226,11 @@ std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const st
         start = end;
     }
 
-    std::vector<qsizetype> unique;
-    unique.reserve(count);
+    // The first rows close ranks where they are.
+    size_t kept = 0;
     for (size_t position = 0; position < count; ++position)
         if (!repeated[position])
-            unique.push_back(rows[position]);
-    return unique;
+            rows[kept++] = rows[position];
+    rows.resize(kept);
+    return rows;
 }

@@ -96,8 +96,11 @@ std::vector<qsizetype> filesInRange(const FoundFileTable& table, const RangeChoi
 std::vector<qsizetype> filterFoundFiles(const FoundFileTable& table, const RangeChoice& choice,
                                         DayDifferences& differences);
 
-/** The rows (table indices) without those whose path repeats an earlier row's, order kept. */
-std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, const std::vector<qsizetype>& rows);
+/**
+ * The rows (table indices) without those whose path repeats an earlier
+ * row's, order kept; `rows` itself when none repeats (moved in, it is not copied).
+ */
+std::vector<qsizetype> keepFirstOfEachPath(const FoundFileTable& table, std::vector<qsizetype> rows);
 
 namespace rangefilter {
 
@@ -153,8 +156,13 @@ std::vector<qsizetype> filesInRange(const FoundFileTable& table, const RangeChoi
         });
     }
 
+    // Room for every file, claimed from the system only as rows fill it:
+    // growing by copies cost more than the test itself on millions of rows.
     std::vector<qsizetype> rows;
-    statements.step(FilterStatement::SecondPass, kNoFile, [&] { count = table.size(); });
+    statements.step(FilterStatement::SecondPass, kNoFile, [&] {
+        count = table.size();
+        rows.reserve(size_t(count));
+    });
     for (qsizetype i = 0; i < count; ++i) {
         const bool passes = statements.test(FilterStatement::Test, i, [&] {
             return passesRange(choice.mode, entryAt(fromFirst, i), between ? entryAt(fromSecond, i) : 0);

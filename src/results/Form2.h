@@ -153,6 +153,8 @@ private:
     DayDifferences m_differences;
     /** The table index "Start Finding" is working on; -1 when none. */
     qsizetype m_indexReached = -1;
+    /** Set while "Start Finding" runs. */
+    bool m_finding = false;
     bool m_loaded = false;
     /** Set while the program itself sets a picker, so that only user changes are written. */
     bool m_settingPicker = false;

@@ -3,52 +3,77 @@
 #include "results/Form2.h"
 
 #include "app/Failure.h"
+#include "app/Responsive.h"
 #include "app/WindowPointer.h"
 
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QTreeView>
 
 #include <array>
+#include <functional>
 #include <utility>
 
 namespace {
 
+/** A statement of the passes that failed, to be reported on the window thread. */
+struct DeferredFailure {
+    int step = 0;
+    QString description;
+    /** The table index it worked on; kNoFile when none. */
+    qsizetype file = kNoFile;
+};
+
 /**
- * Runs the range filter's statements as steps of "Start Finding": each with
- * its step number, a failing one reported and passed over, and the file it
- * works on kept for the report's extra lines.
+ * Runs the range filter's statements as steps of "Start Finding" on the
+ * thread that runs the passes: each with its step number, a failing one kept
+ * for its report and passed over (a failing test counts as passed), as the
+ * window's guarded procedures do. The reports are shown in order once the
+ * passes are done, each with the file it failed on.
  */
 class NumberedStatements {
 public:
     /** The step numbers of the filter's statements, in FilterStatement order. */
     using StepNumbers = std::array<int, 8>;
 
-    NumberedStatements(GuardedProcedure& guard, const StepNumbers& steps, qsizetype& fileReached)
-        : m_guard(guard)
-        , m_steps(steps)
-        , m_fileReached(fileReached)
+    NumberedStatements(const StepNumbers& steps, const std::function<void(int)>& observer,
+                       std::vector<DeferredFailure>& failures)
+        : m_steps(steps)
+        , m_observer(observer)
+        , m_failures(failures)
     {
     }
 
     template <typename Statement>
     void step(FilterStatement statement, qsizetype file, Statement&& run)
     {
-        m_fileReached = file;
-        m_guard.step(number(statement), std::forward<Statement>(run));
+        try {
+            if (m_observer)
+                m_observer(number(statement));
+            run();
+        } catch (...) {
+            m_failures.push_back({number(statement), describeCurrentException(), file});
+        }
     }
     template <typename Condition>
     bool test(FilterStatement statement, qsizetype file, Condition&& condition)
     {
-        m_fileReached = file;
-        return m_guard.test(number(statement), std::forward<Condition>(condition));
+        try {
+            if (m_observer)
+                m_observer(number(statement));
+            return static_cast<bool>(condition());
+        } catch (...) {
+            m_failures.push_back({number(statement), describeCurrentException(), file});
+            return true;
+        }
     }
 
 private:
     int number(FilterStatement statement) const { return m_steps[size_t(statement)]; }
 
-    GuardedProcedure& m_guard;
     const StepNumbers& m_steps;
-    qsizetype& m_fileReached;
+    const std::function<void(int)>& m_observer;
+    std::vector<DeferredFailure>& m_failures;
 };
 
 // Steps of a single-date mode from its first step: loop, (yield), grow,
@@ -78,6 +103,11 @@ QStringList Form2::startFindingExtraLines() const
 
 void Form2::PushButton1_Click()
 {
+    // The window repaints while the passes run; a second press meanwhile
+    // does nothing, and no other command reaches the window (see find()).
+    if (m_finding)
+        return;
+    const QScopedValueRollback<bool> finding(m_finding, true);
     GuardedProcedure guard(m_services.dialogs, location("PushButton1_Click"));
     guard.setExtraLines([this] { return startFindingExtraLines(); });
     guard.setObserver(m_stepObserver);
@@ -117,7 +147,13 @@ void Form2::PushButton1_Click()
         find(guard, {RangeMode::Between, pickerSeconds(4), pickerSeconds(5)}, kBetweenSteps, rows);
 
     guard.step(204, [&] {
-        m_model->setRows(keepFirstOfEachPath(m_table, rows));
+        // Repeated paths are found off the window thread too (a sort of every row).
+        std::vector<qsizetype> listed;
+        {
+            const UserInputPause pause;
+            runKeepingWindowsResponsive([&] { listed = keepFirstOfEachPath(m_table, std::move(rows)); });
+        }
+        m_model->setRows(std::move(listed));
     });
     guard.step(206, [&] {
         m_pointer->setState(PointerState::Default);
@@ -127,9 +163,27 @@ void Form2::PushButton1_Click()
 void Form2::find(GuardedProcedure& guard, const RangeChoice& choice, const std::array<int, 8>& steps,
                  std::vector<qsizetype>& rows)
 {
-    NumberedStatements statements(guard, steps, m_indexReached);
-    const std::vector<qsizetype> found = filesInRange(m_table, choice, m_differences, statements);
-    rows.insert(rows.end(), found.begin(), found.end());
+    // The passes read the found-file table off the window thread, which
+    // keeps repainting meanwhile. The user's presses and keys wait until they
+    // end: a command then could empty the list or the table under them, or
+    // change a picker that a report shows.
+    std::vector<DeferredFailure> failures;
+    std::vector<qsizetype> found;
+    {
+        const UserInputPause pause;
+        runKeepingWindowsResponsive([&] {
+            NumberedStatements statements(steps, m_stepObserver, failures);
+            found = filesInRange(m_table, choice, m_differences, statements);
+        });
+    }
+    for (const DeferredFailure& failure : failures) {
+        m_indexReached = failure.file;
+        guard.report(failure.step, failure.description);
+    }
+    if (rows.empty())
+        rows = std::move(found);
+    else
+        rows.insert(rows.end(), found.begin(), found.end());
     // After the passes there is no current file.
     m_indexReached = -1;
 }

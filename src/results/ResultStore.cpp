@@ -55,8 +55,10 @@ QStringList ResultStore::checkedPaths() const
 
 void ResultStore::setRows(std::vector<qsizetype> tableIndices)
 {
+    // Room the rows were given beyond their number (the filter claims room
+    // for every file) was never written, so it holds no memory: copying the
+    // rows to fit would cost more than it saves.
     m_rows = std::move(tableIndices);
-    m_rows.shrink_to_fit();
     m_checked.assign(m_rows.size(), 0);
     m_checked.shrink_to_fit();
 }
@@ -96,5 +98,6 @@ void ResultStore::removeRowsAt(const std::vector<int>& ascendingRows)
 
 size_t ResultStore::memoryBytes() const
 {
-    return m_rows.capacity() * sizeof(qsizetype) + m_checked.capacity() * sizeof(std::uint8_t);
+    // Room beyond the rows that was never written holds no memory (see setRows).
+    return m_rows.size() * sizeof(qsizetype) + m_checked.capacity() * sizeof(std::uint8_t);
 }

@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <future>
+
 namespace {
 
 /** Sends a pointer move over `widget` at its centre, as the window system would. */
@@ -196,6 +198,49 @@ TEST_F(Form2Test, AFailingStepIsReportedWithThePickerAndTheFileDateAndTheRunGoes
     EXPECT_EQ(listedPaths(), QStringList({"/d/x"}));
     // The pointer stays busy when the statement that restores it fails.
     EXPECT_EQ(window.pointer().state(), PointerState::Busy);
+}
+
+TEST_F(Form2Test, Issue20_WhileStartFindingRunsTheWindowHandlesEventsButNoPressOrKey)
+{
+    for (int i = 0; i < 3; ++i)
+        table.append(QString("/d/%1").arg(i), at(2024, 3, 10));
+    Form2& window = arrive();
+    window.setPickerSeconds(1, at(2024, 1, 1));
+    window.show();
+    bool firstWindowShown = false;
+    window.setShowFirstWindow([&] { firstWindowShown = true; });
+
+    // While the passes work on the first file, the window thread handles a
+    // posted call: the user presses "< Back" and "Start Finding" and types
+    // Ctrl+S there. Before, the passes held the window thread, so the call
+    // waited for them.
+    std::promise<void> handled;
+    std::future<void> handledSeen = handled.get_future();
+    bool handledDuringThePasses = false;
+    window.setStepObserver([&](int step) {
+        if (step != 120 || handledSeen.valid() == false)
+            return;
+        QMetaObject::invokeMethod(&window, [&] {
+            QTest::mouseClick(window.button(2), Qt::LeftButton);
+            QTest::mouseClick(window.button(1), Qt::LeftButton);
+            QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+            handled.set_value();
+        }, Qt::QueuedConnection);
+        handledDuringThePasses = handledSeen.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        handledSeen = {};
+    });
+    window.PushButton1_Click();
+
+    EXPECT_TRUE(handledDuringThePasses);
+    EXPECT_FALSE(firstWindowShown);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(dialogs.asked.isEmpty());
+    EXPECT_EQ(window.resultStore().rowCount(), 3);
+    EXPECT_EQ(window.pointer().state(), PointerState::Default);
+
+    // Afterwards the window takes presses again.
+    QTest::mouseClick(window.button(2), Qt::LeftButton);
+    EXPECT_TRUE(firstWindowShown);
 }
 
 TEST_F(Form2Test, AFailingRangeTestCountsAsPassed)
