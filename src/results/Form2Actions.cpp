@@ -40,14 +40,6 @@ namespace {
 
 // The found-file table index of each checked row, in list order; -1 for a row
 // the table no longer holds.
-std::vector<qsizetype> checkedTableIndices(const ResultStore& store)
-{
-    std::vector<qsizetype> indices;
-    for (const int row : store.checkedRows())
-        indices.push_back(store.isValidRow(row) ? store.tableIndex(row) : -1);
-    return indices;
-}
-
 // The rows (ascending) that show one of the `moved` files: the same table
 // index and the same path, so a list refilled meanwhile loses nothing else.
 std::vector<int> rowsShowing(const ResultStore& store, const std::vector<std::pair<qsizetype, QString>>& moved)
@@ -128,14 +120,24 @@ void Form2::PushButton3_Click()
     GuardedProcedure guard(m_services.dialogs, location("PushButton3_Click"));
 
     std::vector<qsizetype> indices;
-    guard.step(100, [&] { indices = checkedTableIndices(m_model->store()); });
+    // The checked rows and their sizes are gathered off the window thread,
+    // which repaints meanwhile and takes no press or key.
+    guard.step(100, [&] {
+        const UserInputPause pause;
+        runKeepingWindowsResponsive([&] { indices = m_model->store().checkedTableIndices(); });
+    });
     // Nothing checked: nothing to ask about and nothing to move.
     if (guard.test(102, [&] { return !indices.empty(); })) {
         // One question for the whole request, with the count and the size the
         // scan recorded, summed straight from the table.
         bool confirmed = false;
         guard.step(104, [&] {
-            confirmed = m_services.dialogs.confirmTrash(trashSummary(m_model->store().table(), indices));
+            platform::TrashSummary summary;
+            {
+                const UserInputPause pause;
+                runKeepingWindowsResponsive([&] { summary = trashSummary(m_model->store().table(), indices); });
+            }
+            confirmed = m_services.dialogs.confirmTrash(summary);
         });
         if (guard.test(106, [&] { return confirmed; })) {
             std::vector<platform::TrashOutcome> outcomes;

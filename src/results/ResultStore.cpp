@@ -44,6 +44,16 @@ std::vector<int> ResultStore::checkedRows() const
     return rows;
 }
 
+std::vector<qsizetype> ResultStore::checkedTableIndices() const
+{
+    std::vector<qsizetype> indices;
+    indices.reserve(size_t(checkedCount()));
+    for (size_t i = 0; i < m_checked.size(); ++i)
+        if (m_checked[i])
+            indices.push_back(m_rows[i]);
+    return indices;
+}
+
 QStringList ResultStore::checkedPaths() const
 {
     QStringList paths;

@@ -40,6 +40,8 @@ public:
     int checkedCount() const;
     /** The positions of the checked rows, in list order. */
     std::vector<int> checkedRows() const;
+    /** The table indices of the checked rows, in row order. */
+    std::vector<qsizetype> checkedTableIndices() const;
     /** The paths of the checked rows, in list order. */
     QStringList checkedPaths() const;
 

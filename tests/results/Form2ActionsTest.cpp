@@ -390,9 +390,16 @@ TEST_F(Form2Actions, TheWindowKeepsHandlingEventsWhileFilesMoveOrAListIsWrittenA
             Qt::QueuedConnection);
     };
 
+    // The Trash's press again is posted once the question is answered (the
+    // window handles events while it gathers the checked rows too).
     dialogs.answers << true << true;
-    pressAgainLater(&Form2::PushButton3_Click);
+    bool posted = false;
+    dialogs.onAsked = [&](const AskedDialog&) {
+        if (!std::exchange(posted, true))
+            pressAgainLater(&Form2::PushButton3_Click);
+    };
     form->PushButton3_Click();
+    dialogs.onAsked = nullptr;
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(seen, PointerState::Busy);
     EXPECT_EQ(dialogs.asked.size(), 1);
