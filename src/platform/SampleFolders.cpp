@@ -289,7 +289,7 @@ SampleFolders userSampleFolders(const QString& programFolder)
     path += "/chronopurge";
     const UniqueFd programData = openOwnFolder(dataHome.get(), path, "chronopurge", failures);
     path += "/Samples";
-    result.copyFolder = QFile::decodeName(path);
+    result.copyFolder = pathFromNative(path);
     const UniqueFd copy = programData.isValid() ? openOwnFolder(programData.get(), path, "Samples", failures)
                                                 : UniqueFd();
     if (!copy.isValid()) {

@@ -349,7 +349,7 @@ QByteArray trashJournalFolder()
     // A relative $XDG_STATE_HOME is invalid and ignored, as its standard says.
     const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
     if (stateHome.startsWith('/'))
-        return QDir::cleanPath(QFile::decodeName(stateHome)).toUtf8() + "/chronopurge/trash-journal";
+        return nativePath(QDir::cleanPath(pathFromNative(stateHome))) + "/chronopurge/trash-journal";
     // Nothing is made below "/" for a home that is the root.
     const QByteArray home = homeFolder();
     return home.isEmpty() || home == "/" ? QByteArray() : home + "/.local/state/chronopurge/trash-journal";

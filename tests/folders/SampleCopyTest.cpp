@@ -2,6 +2,7 @@
 // installed program has them under /usr/share: the user's own copy (issue 18).
 
 #include "app/Form1.h"
+#include "platform/FileSystem.h"
 
 #include "TempTree.h"
 #include "TestServices.h"
@@ -201,4 +202,21 @@ TEST_F(SampleCopy, SamplesTheUserMayChangeAreListedAsTheyStand)
     EXPECT_EQ(test.desktop.opened, QStringList{program() + "/Samples/"});
     EXPECT_FALSE(QFileInfo::exists(tree.path("data")));
     EXPECT_TRUE(test.dialogs.errorReports().isEmpty());
+}
+
+TEST_F(SampleCopy, Issue18_ACopyInADataFolderWhoseNameIsNotUtf8IsListedByItsRealBytes)
+{
+    ReadOnlySamples readOnly(program() + "/Samples");
+    if (!readOnly.isReadOnly())
+        GTEST_SKIP() << "cannot make a folder read-only here (a bind mount as root, the modes otherwise)";
+    const QByteArray latin1 = bytes(tree.root()) + "/donn\xe9" "es";
+    EnvironmentGuard latin1DataHome("XDG_DATA_HOME", latin1);
+
+    const QStringList rows = loadSamples(false);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(platform::nativePath(rows[0]), latin1 + "/chronopurge/Samples/sample1/");
+    EXPECT_EQ(platform::nativePath(rows[1]), latin1 + "/chronopurge/Samples/sample2/");
+    struct stat copied;
+    EXPECT_EQ(::stat((latin1 + "/chronopurge/Samples/sample2/c.txt").constData(), &copied), 0);
+    EXPECT_TRUE(test.dialogs.errorReports().isEmpty()) << qPrintable(test.dialogs.errorReports().join("\n"));
 }

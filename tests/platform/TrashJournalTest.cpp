@@ -188,6 +188,12 @@ TEST_F(JournalTest, LivesInTheStateFolderAndNeverBuildsAHomeThatIsNotThere)
         EnvironmentGuard state("XDG_STATE_HOME", QFile::encodeName(tree.path("xdg-state")));
         EXPECT_EQ(trashJournalFolder(), QFile::encodeName(tree.path("xdg-state/chronopurge/trash-journal")));
     }
+    {
+        // A state folder whose name is not UTF-8 is used byte for byte (issue 18).
+        const QByteArray latin1 = QFile::encodeName(tree.root()) + "/\xe9tat//";
+        EnvironmentGuard state("XDG_STATE_HOME", latin1);
+        EXPECT_EQ(trashJournalFolder(), QFile::encodeName(tree.root()) + "/\xe9tat/chronopurge/trash-journal");
+    }
     EnvironmentGuard home("HOME", QFile::encodeName(tree.path("home")));
     for (const QByteArray& unusable : {QByteArray(), QByteArray("relative/state")}) {
         EnvironmentGuard state("XDG_STATE_HOME", unusable);
