@@ -38,8 +38,6 @@
 
 namespace {
 
-// The found-file table index of each checked row, in list order; -1 for a row
-// the table no longer holds.
 // The rows (ascending) that show one of the `moved` files: the same table
 // index and the same path, so a list refilled meanwhile loses nothing else.
 std::vector<int> rowsShowing(const ResultStore& store, const std::vector<std::pair<qsizetype, QString>>& moved)
