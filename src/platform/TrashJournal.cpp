@@ -1,4 +1,5 @@
 #include "platform/TrashJournal.h"
+#include "platform/TrashJournalCommon.h"
 
 #include "platform/BoundedLines.h"
 #include "platform/DescriptorWait.h"
@@ -410,28 +411,9 @@ std::vector<JournalSummary> TrashJournal::summaries(QStringList* problems) const
             = parseRequest(*openRequest(folder.get(), id, problems), id, false, states, problems);
         if (!request || request->files.empty())
             continue;
-        JournalSummary summary;
-        summary.id = id;
-        summary.time = request->time;
-        summary.fileCount = qsizetype(states.size());
-        summary.inTrashCount = std::count(states.begin(), states.end(), JournalState::InTrash);
-        summary.firstPath = request->files.front().originalPath;
-        summary.undone = request->undone;
-        summary.inProgress = running;
-        summaries.push_back(summary);
+        summaries.push_back(summarize(id, *request, states, running));
     }
     return summaries;
-}
-
-std::optional<JournalRequest> TrashJournal::lastNotUndone(QStringList* problems) const
-{
-    // The problems of the request chosen are reported once, when it is read whole.
-    const std::vector<JournalSummary> all = summaries();
-    for (auto it = all.rbegin(); it != all.rend(); ++it) {
-        if (!it->undone && it->inTrashCount > 0)
-            return read(it->id, problems);
-    }
-    return std::nullopt;
 }
 
 std::optional<QString> TrashJournal::append(quint64 id, const std::vector<QByteArray>& lines) const

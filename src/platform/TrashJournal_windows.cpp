@@ -28,6 +28,7 @@
 // record is the .trashinfo file in info/.
 
 #include "platform/TrashJournal.h"
+#include "platform/TrashJournalCommon.h"
 
 #include "platform/FileSystem.h"
 #include "platform/RecycleBinJournal.h"
@@ -280,28 +281,9 @@ std::vector<JournalSummary> TrashJournal::summaries(QStringList* problems) const
         const std::optional<JournalRequest> request = parseFile(m_folder, id, false, states, problems);
         if (!request || request->files.empty())
             continue;
-        JournalSummary summary;
-        summary.id = id;
-        summary.time = request->time;
-        summary.fileCount = qsizetype(states.size());
-        summary.inTrashCount = std::count(states.begin(), states.end(), JournalState::InTrash);
-        summary.firstPath = request->files.front().originalPath;
-        summary.undone = request->undone;
-        summary.inProgress = running;
-        summaries.push_back(summary);
+        summaries.push_back(summarize(id, *request, states, running));
     }
     return summaries;
-}
-
-std::optional<JournalRequest> TrashJournal::lastNotUndone(QStringList* problems) const
-{
-    // The problems of the request chosen are reported once, when it is read whole.
-    const std::vector<JournalSummary> all = summaries();
-    for (auto it = all.rbegin(); it != all.rend(); ++it) {
-        if (!it->undone && it->inTrashCount > 0)
-            return read(it->id, problems);
-    }
-    return std::nullopt;
 }
 
 std::optional<QString> TrashJournal::append(quint64 id, const std::vector<QByteArray>& lines) const
@@ -540,16 +522,7 @@ std::shared_ptr<TrashJournalRecorder> recordInTrashJournal(TrashRequest& request
 
 namespace {
 
-enum class Keep { ForLater, MayPass, Gone };
-
-RestoreOutcome stays(RestoreOutcome outcome, const QString& reason, Keep keep = Keep::ForLater)
-{
-    outcome.status = RestoreStatus::Failed;
-    outcome.reason = reason;
-    outcome.gone = keep == Keep::Gone;
-    outcome.mayPass = keep == Keep::MayPass;
-    return outcome;
-}
+using Keep = RestoreKeep;
 
 Keep keepFor(DWORD error)
 {

@@ -1,4 +1,5 @@
 #include "platform/TrashRestore.h"
+#include "platform/TrashJournalCommon.h"
 
 #include "platform/DescriptorWait.h"
 #include "platform/FileSystem.h"
@@ -245,16 +246,7 @@ bool recordNames(const QByteArray& recorded, const QByteArray& canonicalPath)
     return !recorded.isEmpty() && canonicalPath.endsWith('/' + recorded);
 }
 
-enum class Keep { ForLater, MayPass, Gone };
-
-RestoreOutcome stays(RestoreOutcome outcome, const QString& reason, Keep keep = Keep::ForLater)
-{
-    outcome.status = RestoreStatus::Failed;
-    outcome.reason = reason;
-    outcome.gone = keep == Keep::Gone;
-    outcome.mayPass = keep == Keep::MayPass;
-    return outcome;
-}
+using Keep = RestoreKeep;
 
 Keep keepFor(int errnum)
 {
