@@ -12,6 +12,9 @@ namespace cli {
 
 enum class Stream { Output, Error };
 
+/** How much text the printers of rows and records gather before they write it. */
+inline constexpr qsizetype kOutputBlockSize = 1 << 20;
+
 /**
  * Writes the UTF-8 text `utf8` to `stream`, after whatever the C runtime
  * still holds for it. Returns false when the stream did not take all of it

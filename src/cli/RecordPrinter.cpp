@@ -3,6 +3,7 @@
 #include "cli/ConsoleText.h"
 
 #include "filter/Glob.h"
+#include "platform/HexDigits.h"
 #include "scan/DateText.h"
 
 #include <QDate>
@@ -13,9 +14,7 @@ namespace cli {
 
 namespace {
 
-constexpr qsizetype kBlockSize = 1 << 20;
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-constexpr char kReplacement[] = "\xEF\xBF\xBD";
+constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
 
 bool isStrayByte(char32_t character)
 {
@@ -63,8 +62,8 @@ QByteArray percentEncoded(QByteArrayView bytes)
             encoded.append(byte);
         } else {
             encoded.append('%');
-            encoded.append(kHexDigits[c >> 4]);
-            encoded.append(kHexDigits[c & 0xF]);
+            encoded.append(platform::kHexDigits[c >> 4]);
+            encoded.append(platform::kHexDigits[c & 0xF]);
         }
     }
     return encoded;
@@ -113,8 +112,8 @@ void appendJsonString(QByteArray& out, QByteArrayView bytes)
                 break;
             default:
                 out.append("\\u00");
-                out.append(kHexDigits[character >> 4]);
-                out.append(kHexDigits[character & 0xF]);
+                out.append(platform::kHexDigits[character >> 4]);
+                out.append(platform::kHexDigits[character & 0xF]);
             }
         } else {
             out.append(bytes.data() + start, at - start);
@@ -138,7 +137,7 @@ void appendCsvField(QByteArray& out, QByteArrayView bytes)
         const qsizetype start = at;
         const char32_t character = glob::decode(bytes, at);
         if (isStrayByte(character))
-            out.append(kReplacement);
+            out.append(kReplacementUtf8);
         else if (character == '"')
             out.append("\"\"");
         else
@@ -151,7 +150,7 @@ void appendCsvField(QByteArray& out, QByteArrayView bytes)
 RecordPrinter::RecordPrinter(OutputFormat format)
     : m_format(format)
 {
-    m_buffer.reserve(kBlockSize + 64 * 1024);
+    m_buffer.reserve(kOutputBlockSize + 64 * 1024);
     if (m_format == OutputFormat::Csv)
         m_buffer.append("path,size,modified,created,accessed,device,inode,path_bytes\r\n");
 }
@@ -248,7 +247,7 @@ void RecordPrinter::print(QByteArrayView path, const FileLook& look)
             m_buffer.append(percentEncoded(path));
         m_buffer.append("\r\n");
     }
-    if (m_buffer.size() >= kBlockSize)
+    if (m_buffer.size() >= kOutputBlockSize)
         flush();
 }
 

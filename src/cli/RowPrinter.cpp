@@ -9,12 +9,6 @@
 
 namespace cli {
 
-namespace {
-
-constexpr qsizetype kBlockSize = 1 << 20;
-
-} // namespace
-
 RowText::RowText(DateFormat format, bool print0, std::shared_ptr<SharedTimeTexts> times)
     : m_format(format)
     , m_print0(print0)
@@ -82,7 +76,7 @@ RowPrinter::RowPrinter(DateFormat format, bool print0)
     : m_text(format, print0)
 {
     // Room for a block and the row that fills it, kept from flush to flush.
-    m_buffer.reserve(kBlockSize + 64 * 1024);
+    m_buffer.reserve(kOutputBlockSize + 64 * 1024);
 }
 
 RowPrinter::~RowPrinter()
@@ -92,7 +86,7 @@ RowPrinter::~RowPrinter()
 
 void RowPrinter::flushWhenFull()
 {
-    if (m_buffer.size() >= kBlockSize)
+    if (m_buffer.size() >= kOutputBlockSize)
         flush();
 }
 
@@ -115,9 +109,9 @@ void RowPrinter::printPath(const QString& path)
 void RowPrinter::printRows(QByteArrayView rows)
 {
     // A block of rows larger than what is gathered goes out as it is.
-    if (m_buffer.size() + rows.size() > kBlockSize) {
+    if (m_buffer.size() + rows.size() > kOutputBlockSize) {
         flush();
-        if (rows.size() >= kBlockSize) {
+        if (rows.size() >= kOutputBlockSize) {
             if (!writeText(Stream::Output, rows))
                 m_failed = true;
             return;

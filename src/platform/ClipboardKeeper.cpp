@@ -1,6 +1,7 @@
 #include "platform/ClipboardKeeper.h"
 
 #include "BuildConfig.h"
+#include "platform/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,21 +27,6 @@ namespace {
 // text. Its windows are gone by then; a keeper that has not started by then
 // is not waited for.
 constexpr auto kKeeperStartWait = std::chrono::seconds(5);
-
-bool writeAll(int fd, const char* data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
 
 // A descriptor closed when it goes out of scope.
 struct Fd {

@@ -13,10 +13,10 @@ namespace {
 
 // O_PATH: the folder is only walked through and renamed in, never read, so a
 // folder we may search and write but not list still works.
-constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+constexpr int kOpenFolderPathFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
 // True when `fd` is open on a folder; false with errno set otherwise.
-bool isFolder(int fd)
+bool isOpenOnFolder(int fd)
 {
     struct stat status;
     if (::fstat(fd, &status) != 0)
@@ -57,8 +57,8 @@ std::shared_ptr<const UniqueFd> FolderChain::open(const QByteArray& listedFolder
         return folder;
     std::shared_ptr<const UniqueFd> folder = held(listedFolder, {});
     if (!folder) {
-        UniqueFd listed(waitForDescriptor([&] { return ::open(listedFolder.constData(), kFolderFlags); }));
-        if (!listed.isValid() || !isFolder(listed.get())) {
+        UniqueFd listed(waitForDescriptor([&] { return ::open(listedFolder.constData(), kOpenFolderPathFlags); }));
+        if (!listed.isValid() || !isOpenOnFolder(listed.get())) {
             errnum = errno;
             return nullptr;
         }
@@ -74,8 +74,8 @@ std::shared_ptr<const UniqueFd> FolderChain::open(const QByteArray& listedFolder
             return nullptr;
         }
         UniqueFd next(waitForDescriptor(
-            [&] { return ::openat(folder->get(), name.constData(), kFolderFlags | O_NOFOLLOW); }));
-        if (!next.isValid() || !isFolder(next.get())) {
+            [&] { return ::openat(folder->get(), name.constData(), kOpenFolderPathFlags | O_NOFOLLOW); }));
+        if (!next.isValid() || !isOpenOnFolder(next.get())) {
             errnum = errno;
             return nullptr;
         }

@@ -1,6 +1,6 @@
 #pragma once
-// Hexadecimal digits both ways, for the escapes of the settings file and the
-// percent-encoded paths of the Trash's records.
+// Hexadecimal digits both ways, for the escapes of the settings file and of
+// the command line's records, and for percent-encoded paths.
 
 namespace platform {
 

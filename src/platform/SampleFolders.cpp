@@ -1,6 +1,7 @@
 #include "platform/SampleFolders.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FolderFlags.h"
 #include "platform/TrashFolders.h"
 #include "platform/UniqueFd.h"
 
@@ -18,7 +19,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 const char* const kSampleNames[] = {"sample1", "sample2"};
 
 /** The first failure of a copy, as "<path>: <reason>"; later ones are not kept. */
@@ -59,7 +59,7 @@ bool userMayChange(int fd)
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             continue;
-        const UniqueFd child(::openat(fd, name, kOpenFolder | O_NOFOLLOW));
+        const UniqueFd child(::openat(fd, name, kOpenFolderFlags | O_NOFOLLOW));
         if (child.isValid() && !userMayChange(child.get())) {
             changeable = false;
             break;
@@ -75,7 +75,7 @@ int openOrMakeFolder(int parent, const char* name, mode_t mode, bool* created = 
 {
     if (created)
         *created = false;
-    int fd = ::openat(parent, name, kOpenFolder | O_NOFOLLOW);
+    int fd = ::openat(parent, name, kOpenFolderFlags | O_NOFOLLOW);
     if (fd >= 0 || errno != ENOENT)
         return fd;
     if (::mkdirat(parent, name, mode) != 0) {
@@ -84,7 +84,7 @@ int openOrMakeFolder(int parent, const char* name, mode_t mode, bool* created = 
     } else if (created) {
         *created = true;
     }
-    return ::openat(parent, name, kOpenFolder | O_NOFOLLOW);
+    return ::openat(parent, name, kOpenFolderFlags | O_NOFOLLOW);
 }
 
 // Opens (making what is missing) the user's data folder: $XDG_DATA_HOME when
@@ -115,7 +115,7 @@ UniqueFd openDataHome(QByteArray& path, Failures& failures)
         below << ".local" << "share";
     }
     // The anchor is opened as the user names it: a home folder may well be a link.
-    UniqueFd folder(::open(anchor.constData(), kOpenFolder));
+    UniqueFd folder(::open(anchor.constData(), kOpenFolderFlags));
     if (!folder.isValid()) {
         failures.add(anchor, errno);
         return UniqueFd();
@@ -242,7 +242,7 @@ void copyMissing(int from, int to, const QByteArray& path, Failures& failures)
         if (S_ISREG(status.st_mode)) {
             copyMissingFile(from, to, name, childPath, failures);
         } else if (S_ISDIR(status.st_mode)) {
-            const UniqueFd source(::openat(from, name, kOpenFolder | O_NOFOLLOW));
+            const UniqueFd source(::openat(from, name, kOpenFolderFlags | O_NOFOLLOW));
             if (!source.isValid()) {
                 failures.add(childPath, errno);
                 continue;
@@ -266,13 +266,13 @@ SampleFolders userSampleFolders(const QString& programFolder)
 {
     SampleFolders result;
     result.folder = programFolder + QStringLiteral("/Samples");
-    const UniqueFd own(::open(nativePath(result.folder).constData(), kOpenFolder));
+    const UniqueFd own(::open(nativePath(result.folder).constData(), kOpenFolderFlags));
     if (!own.isValid())
         return result; // missing samples are listed anyway, as they always were
 
     bool changeable = true;
     for (const char* name : kSampleNames) {
-        const UniqueFd sample(::openat(own.get(), name, kOpenFolder | O_NOFOLLOW));
+        const UniqueFd sample(::openat(own.get(), name, kOpenFolderFlags | O_NOFOLLOW));
         if (sample.isValid() && !userMayChange(sample.get()))
             changeable = false;
     }

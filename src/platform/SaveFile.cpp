@@ -23,18 +23,18 @@ std::function<void(int, TemporaryFileStep)> g_temporaryFileHook;
 constexpr int kMaxLinks = 40;
 
 // A failure described by its errno, or by a text of our own when it has none.
-struct Failure {
+struct SaveFailure {
     int errnum = 0;
     QString text;
 };
 
-QString describe(const QString& fileName, const Failure& failure)
+QString describe(const QString& fileName, const SaveFailure& failure)
 {
     return QStringLiteral("%1: %2")
         .arg(fileName, failure.text.isEmpty() ? QString::fromLocal8Bit(std::strerror(failure.errnum)) : failure.text);
 }
 
-Failure notRegular(mode_t mode)
+SaveFailure notRegular(mode_t mode)
 {
     const char* text = QT_TRANSLATE_NOOP("SaveFile", "it is something else, not a regular file");
     if (S_ISFIFO(mode))
@@ -46,13 +46,13 @@ Failure notRegular(mode_t mode)
     return {EINVAL, QCoreApplication::translate("SaveFile", text)};
 }
 
-Failure foreignLink()
+SaveFailure foreignLink()
 {
     return {EACCES, QCoreApplication::translate("SaveFile", "it leads through another user's link in a folder that "
                                                             "others can write to, and such a link is not followed")};
 }
 
-Failure foreignFile()
+SaveFailure foreignFile()
 {
     return {EACCES, QCoreApplication::translate("SaveFile", "it is another user's file in a folder that others can "
                                                             "write to, and such a file is not written")};
@@ -101,7 +101,7 @@ UniqueFd openTop(bool absolute)
 // (O_PATH), so a named pipe or a device at the end is left alone. false with
 // `failure` set when a name on the way cannot be reached, the links go round
 // or a link may not be followed.
-bool resolve(const QByteArray& path, Target& target, Failure& failure)
+bool resolve(const QByteArray& path, Target& target, SaveFailure& failure)
 {
     QByteArray rest = path;
     target.folder = openTop(rest.startsWith('/'));
@@ -182,7 +182,7 @@ bool resolve(const QByteArray& path, Target& target, Failure& failure)
 
 // True when the existing target may be written by us: a file without any
 // write bit is read-only for everyone, root included.
-bool isWritable(const Target& target, Failure& failure)
+bool isWritable(const Target& target, SaveFailure& failure)
 {
     if ((target.status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         failure.errnum = EACCES;
@@ -228,7 +228,7 @@ mode_t currentUmask()
 // Writes the content to a new temporary file beside the target and renames it
 // onto the name. false with `failure` set otherwise; `noTemporary` tells that
 // the folder took no temporary file at all.
-bool replace(const Target& target, const QByteArray& content, Failure& failure, bool& noTemporary)
+bool replace(const Target& target, const QByteArray& content, SaveFailure& failure, bool& noTemporary)
 {
     const int folder = target.folder.get();
     // A hidden temporary name beside the target, short enough for any target
@@ -303,7 +303,7 @@ bool replace(const Target& target, const QByteArray& content, Failure& failure, 
 
 // Rewrites the existing target in place. Room for the whole content is
 // reserved first, so a full drive (or a quota) fails before a byte changes.
-bool rewriteInPlace(const Target& target, const QByteArray& content, Failure& failure)
+bool rewriteInPlace(const Target& target, const QByteArray& content, SaveFailure& failure)
 {
     // O_NONBLOCK: should a named pipe have taken the name, opening it must not wait for a reader.
     UniqueFd file(::openat(target.folder.get(), target.name.constData(),
@@ -343,7 +343,7 @@ bool rewriteInPlace(const Target& target, const QByteArray& content, Failure& fa
 
 std::optional<QString> saveFile(const QString& fileName, const QByteArray& content)
 {
-    Failure failure;
+    SaveFailure failure;
     if (fileName.isEmpty())
         return describe(fileName, {ENOENT, {}});
     Target target;

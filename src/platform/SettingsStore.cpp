@@ -34,7 +34,7 @@ bool isAsciiLetterOrDigit(char16_t c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-bool isControl(char16_t c)
+bool isAsciiControl(char16_t c)
 {
     return c < 0x20 || c == 0x7f;
 }
@@ -164,7 +164,7 @@ QString writtenValue(const QString& value)
     bool quote = !value.isEmpty()
         && (value.front().isSpace() || value.back().isSpace() || value.front() == QLatin1Char('"'));
     for (qsizetype i = 0; !quote && i < value.size(); ++i)
-        quote = isControl(value[i].unicode());
+        quote = isAsciiControl(value[i].unicode());
     if (!quote)
         return value;
 
@@ -178,7 +178,7 @@ QString writtenValue(const QString& value)
         case '\n': out += QStringLiteral("\\n"); break;
         case '\r': out += QStringLiteral("\\r"); break;
         default:
-            if (isControl(c)) {
+            if (isAsciiControl(c)) {
                 out += QStringLiteral("\\x");
                 for (int shift = 12; shift >= 0; shift -= 4)
                     out += QLatin1Char(kHexDigits[(c >> shift) & 0xf]);

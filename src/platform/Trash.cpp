@@ -44,7 +44,7 @@ QByteArray folderPath(int fd, const QByteArray& fallback)
     return result;
 }
 
-QByteArray absolutePath(const QByteArray& path)
+QByteArray absoluteNativePath(const QByteArray& path)
 {
     if (path.startsWith('/'))
         return path;
@@ -166,7 +166,7 @@ bool Mover::openParent(const TrashItem& item, Pending& pending, std::shared_ptr<
         names.pop_back();
     } else {
         // A bare path: its folder is opened as the path names it.
-        QByteArray path = absolutePath(nativePath(item.path));
+        QByteArray path = absoluteNativePath(nativePath(item.path));
         if (path.isEmpty()) {
             error = {errno, trashReasonFor(errno)};
             return false;

@@ -1,6 +1,7 @@
 #include "platform/TrashFolders.h"
 
 #include "platform/DescriptorWait.h"
+#include "platform/FolderFlags.h"
 #include "platform/Trash.h"
 #include "platform/TrashDriveIdentity.h"
 #include "platform/TrashInfo.h"
@@ -21,8 +22,6 @@
 namespace platform {
 
 namespace {
-
-constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 QByteArray uidText()
 {
@@ -74,7 +73,7 @@ int openSubfolder(int parent, const char* name, int extraFlags)
 {
     if (::mkdirat(parent, name, 0700) != 0 && errno != EEXIST)
         return -1;
-    return openAtWaiting(parent, name, kOpenFolder | extraFlags);
+    return openAtWaiting(parent, name, kOpenFolderFlags | extraFlags);
 }
 
 // True when the open folder is a real folder of ours that nobody else may
@@ -100,11 +99,11 @@ bool homeFolderExists()
 // it with mode 0700 when missing; -1 with errno set otherwise.
 int openOrCreatePrivate(int parent, const char* name)
 {
-    int fd = openAtWaiting(parent, name, kOpenFolder | O_NOFOLLOW);
+    int fd = openAtWaiting(parent, name, kOpenFolderFlags | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT) {
         if (::mkdirat(parent, name, 0700) != 0 && errno != EEXIST)
             return -1;
-        fd = openAtWaiting(parent, name, kOpenFolder | O_NOFOLLOW);
+        fd = openAtWaiting(parent, name, kOpenFolderFlags | O_NOFOLLOW);
         // The umask may have taken bits we need; this folder is ours.
         if (fd >= 0)
             ::fchmod(fd, 0700);
@@ -166,7 +165,7 @@ bool TrashFolder::reopen(TrashError& error)
     if (isOpen())
         return true;
     // The very folder opened first, reached without following a link at its end.
-    const int rootFd = openWaiting(m_root.constData(), kOpenFolder | O_NOFOLLOW);
+    const int rootFd = openWaiting(m_root.constData(), kOpenFolderFlags | O_NOFOLLOW);
     struct stat status;
     if (rootFd < 0 || ::fstat(rootFd, &status) != 0 || status.st_dev != m_rootDevice || status.st_ino != m_rootInode) {
         const int errnum = rootFd < 0 ? errno : 0;
@@ -175,8 +174,8 @@ bool TrashFolder::reopen(TrashError& error)
         error = {errnum, errnum ? trashReasonFor(errnum) : noTrashReason()};
         return false;
     }
-    const int filesFd = openAtWaiting(rootFd, "files", kOpenFolder | O_NOFOLLOW);
-    const int infoFd = filesFd < 0 ? -1 : openAtWaiting(rootFd, "info", kOpenFolder | O_NOFOLLOW);
+    const int filesFd = openAtWaiting(rootFd, "files", kOpenFolderFlags | O_NOFOLLOW);
+    const int infoFd = filesFd < 0 ? -1 : openAtWaiting(rootFd, "info", kOpenFolderFlags | O_NOFOLLOW);
     const int errnum = errno;
     ::close(rootFd);
     if (infoFd < 0) {
@@ -358,7 +357,7 @@ void TrashFolders::openHomeTrash()
     if (!makeFolders(m_homePath))
         return failed(errno);
     const QByteArray root = canonical(m_homePath);
-    const int rootFd = root.isEmpty() ? -1 : openWaiting(root.constData(), kOpenFolder);
+    const int rootFd = root.isEmpty() ? -1 : openWaiting(root.constData(), kOpenFolderFlags);
     if (rootFd < 0)
         return failed(errno);
     struct stat status;
@@ -494,7 +493,7 @@ void TrashFolders::opened(TrashFolder* trash)
 std::unique_ptr<TrashFolder> TrashFolders::openDriveTrash(const QByteArray& top, TrashError& error)
 {
     makeRoom();
-    const int topFd = openWaiting(top.constData(), kOpenFolder);
+    const int topFd = openWaiting(top.constData(), kOpenFolderFlags);
     if (topFd < 0) {
         error = {errno, noTrashReason()};
         return nullptr;
@@ -504,7 +503,7 @@ std::unique_ptr<TrashFolder> TrashFolders::openDriveTrash(const QByteArray& top,
     QByteArray root;
 
     // The administrator's shared ".Trash", when it is safe to use.
-    const int sharedFd = openAtWaiting(topFd, ".Trash", kOpenFolder | O_NOFOLLOW);
+    const int sharedFd = openAtWaiting(topFd, ".Trash", kOpenFolderFlags | O_NOFOLLOW);
     if (sharedFd >= 0) {
         struct stat shared;
         if (::fstat(sharedFd, &shared) == 0 && (shared.st_mode & S_ISVTX)) {

@@ -36,7 +36,7 @@ QString systemMessage(int errnum)
 }
 
 
-bool isFolder(const QByteArray& path)
+bool isFolderAt(const QByteArray& path)
 {
     struct stat status;
     return ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
@@ -47,7 +47,7 @@ bool isFolder(const QByteArray& path)
 // -1 with errno set when that fails.
 int openOrCreateBelow(const QByteArray& anchor, const QByteArray& path)
 {
-    if (!isFolder(anchor)) {
+    if (!isFolderAt(anchor)) {
         errno = ENOENT;
         return -1;
     }

@@ -23,6 +23,7 @@
 
 #include "platform/DescriptorWait.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderFlags.h"
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
 #include "platform/TrashJournalLines.h"
@@ -40,8 +41,6 @@ namespace platform {
 using namespace journal;
 
 namespace {
-
-constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 /** A trash folder with its files/ and info/ open; invalid when it is no trash of ours or cannot be opened. */
 struct SettlingTrash {
@@ -65,11 +64,13 @@ public:
             m_open.erase(m_open.begin());
         SettlingTrash trash{root, {}, {}};
         if (isTrashOfItsDrive(root)) {
-            const UniqueFd rootFd(waitForDescriptor([&] { return ::open(root.constData(), kOpenFolder); }));
+            const UniqueFd rootFd(waitForDescriptor([&] { return ::open(root.constData(), kOpenFolderNoLinkFlags); }));
             struct stat status;
             if (rootFd.isValid() && ::fstat(rootFd.get(), &status) == 0 && status.st_uid == ::getuid()) {
-                trash.files.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "files", kOpenFolder); }));
-                trash.info.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "info", kOpenFolder); }));
+                trash.files.reset(
+                    waitForDescriptor([&] { return ::openat(rootFd.get(), "files", kOpenFolderNoLinkFlags); }));
+                trash.info.reset(
+                    waitForDescriptor([&] { return ::openat(rootFd.get(), "info", kOpenFolderNoLinkFlags); }));
                 if (!trash.info.isValid())
                     trash.files.reset();
             }

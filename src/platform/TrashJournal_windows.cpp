@@ -349,11 +349,6 @@ int descriptorOf(UniqueHandle handle)
     return fd;
 }
 
-HANDLE handleOf(int fd)
-{
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
 // Creates the journal folder's missing folders below %LOCALAPPDATA% (which
 // must exist; a journal folder elsewhere must exist already); false with the
 // Windows error set when that fails.

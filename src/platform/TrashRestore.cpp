@@ -3,6 +3,7 @@
 
 #include "platform/DescriptorWait.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderFlags.h"
 #include "platform/TrashDriveIdentity.h"
 #include "platform/TrashFolders.h"
 #include "platform/TrashInfo.h"
@@ -30,8 +31,6 @@ constexpr size_t kJournalBatch = 32;
 
 // A .trashinfo record is a few lines; anything larger is not one of ours.
 constexpr qsizetype kLargestRecord = 64 * 1024;
-
-constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // The reasons a file stays in the Trash, in the user's language.
 class RestoreTexts {
@@ -63,9 +62,11 @@ bool mayPassFor(int errnum)
     }
 }
 
-bool isBelow(const QByteArray& path, const QByteArray& folder)
+// True when `path` lies below `top`, the folder a drive is mounted on; never
+// for a top of "/".
+bool isBelowTop(const QByteArray& path, const QByteArray& top)
 {
-    return path.size() > folder.size() && path.startsWith(folder) && path[folder.size()] == '/';
+    return path.size() > top.size() && path.startsWith(top) && path[top.size()] == '/';
 }
 
 /** One trash folder with its files/ and info/ open, or why its files cannot be tried now. */
@@ -92,8 +93,9 @@ struct OpenTrash {
     /** A recorded path on the drive as it is now. */
     QByteArray path(const QByteArray& recorded) const
     {
-        return currentTop.isEmpty() || !isBelow(recorded, recordedTop) ? recorded
-                                                                        : currentTop + recorded.mid(recordedTop.size());
+        if (currentTop.isEmpty() || !isBelowTop(recorded, recordedTop))
+            return recorded;
+        return currentTop + recorded.mid(recordedTop.size());
     }
 };
 
@@ -107,16 +109,16 @@ int openTrashAt(const QByteArray& root, OpenTrash& trash)
 {
     if (!isTrashOfItsDrive(root))
         return kNotATrash;
-    const UniqueFd rootFd(waitForDescriptor([&] { return ::open(root.constData(), kOpenFolder); }));
+    const UniqueFd rootFd(waitForDescriptor([&] { return ::open(root.constData(), kOpenFolderNoLinkFlags); }));
     if (!rootFd.isValid())
         return errno;
     struct stat status;
     if (::fstat(rootFd.get(), &status) != 0 || status.st_uid != ::getuid())
         return EPERM;
-    trash.files.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "files", kOpenFolder); }));
+    trash.files.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "files", kOpenFolderNoLinkFlags); }));
     if (!trash.files.isValid())
         return errno;
-    trash.info.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "info", kOpenFolder); }));
+    trash.info.reset(waitForDescriptor([&] { return ::openat(rootFd.get(), "info", kOpenFolderNoLinkFlags); }));
     if (!trash.info.isValid()) {
         const int errnum = errno;
         trash.files.reset();
@@ -170,7 +172,7 @@ std::unique_ptr<OpenTrash> openTrash(const QByteArray& root, const TrashDrive* r
     }
     // The drive is mounted elsewhere, or not at all: looked for by what
     // identifies it, and its trash must be the very folder that took the files.
-    if (!recorded->top.isEmpty() && recorded->top != "/" && isBelow(root, recorded->top)) {
+    if (!recorded->top.isEmpty() && recorded->top != "/" && isBelowTop(root, recorded->top)) {
         for (const QByteArray& point : mountPointsOfDrive(*recorded)) {
             OpenTrash found;
             if (point == recorded->top || openTrashAt(point + root.mid(recorded->top.size()), found) != 0)

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <string>
 
+#include <io.h>
 #include <windows.h>
 
 namespace platform {
@@ -24,6 +25,21 @@ inline std::wstring widePath(const QString& path)
 inline std::wstring widePath(const QByteArray& utf8Path)
 {
     return widePath(QString::fromUtf8(utf8Path));
+}
+
+/** `path` without the separators at its end, a drive's root ("C:\\") kept whole. */
+inline QString withoutTrailingSeparator(QString path)
+{
+    while (path.size() > 3 && (path.endsWith(QLatin1Char('\\')) || path.endsWith(QLatin1Char('/'))))
+        path.chop(1);
+    return path;
+}
+
+inline std::wstring withoutTrailingSeparator(std::wstring path)
+{
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    return path;
 }
 
 /** The path of a wide string, as text. */
@@ -73,6 +89,12 @@ inline int errnoOfWindowsError(DWORD error)
     default:
         return EIO;
     }
+}
+
+/** The Windows handle of the C runtime's descriptor `fd`. */
+inline HANDLE handleOf(int fd)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
 }
 
 /** A handle that is closed when it goes. */

@@ -30,7 +30,7 @@ const char* const kOptionKeys[4] = {settings::kRangeOption1, settings::kRangeOpt
                                     settings::kRangeOption3, settings::kRangeOption4};
 
 /** A rectangle given in twips, in pixels. */
-QRect twips(int left, int top, int width, int height)
+QRect pixelRectOfTwips(int left, int top, int width, int height)
 {
     const int k = Form2::kTwipsPerPixel;
     return QRect(left / k, top / k, width / k, height / k);
@@ -78,13 +78,13 @@ void Form2::buildLayout()
         const char* caption;
         QRect geometry;
     } buttons[7] = {
-        {QT_TR_NOOP("Start Finding"), twips(120, 3600, 7800, 405)},
-        {QT_TR_NOOP("< Back"), twips(120, 120, 7800, 405)},
-        {QT_TR_NOOP("Send Checked To Recycle Bin"), twips(120, 7770, 7800, 405)},
-        {QT_TR_NOOP("Select All"), twips(120, 6750, 3840, 405)},
-        {QT_TR_NOOP("Unselect All"), twips(4080, 6750, 3840, 405)},
-        {QT_TR_NOOP("Save Results As Text File"), twips(4080, 7260, 3840, 405)},
-        {QT_TR_NOOP("Copy Results To Clipboard"), twips(120, 7260, 3840, 405)},
+        {QT_TR_NOOP("Start Finding"), pixelRectOfTwips(120, 3600, 7800, 405)},
+        {QT_TR_NOOP("< Back"), pixelRectOfTwips(120, 120, 7800, 405)},
+        {QT_TR_NOOP("Send Checked To Recycle Bin"), pixelRectOfTwips(120, 7770, 7800, 405)},
+        {QT_TR_NOOP("Select All"), pixelRectOfTwips(120, 6750, 3840, 405)},
+        {QT_TR_NOOP("Unselect All"), pixelRectOfTwips(4080, 6750, 3840, 405)},
+        {QT_TR_NOOP("Save Results As Text File"), pixelRectOfTwips(4080, 7260, 3840, 405)},
+        {QT_TR_NOOP("Copy Results To Clipboard"), pixelRectOfTwips(120, 7260, 3840, 405)},
     };
     for (int i = 0; i < 7; ++i) {
         auto* button = new QPushButton(tr(buttons[i].caption), this);
@@ -97,7 +97,7 @@ void Form2::buildLayout()
 
     m_frame = new QGroupBox(tr("Select Range"), this);
     m_frame->setObjectName(QStringLiteral("Frame1"));
-    m_frame->setGeometry(twips(120, 570, 7800, 2895));
+    m_frame->setGeometry(pixelRectOfTwips(120, 570, 7800, 2895));
 
     const char* const optionCaptions[4] = {QT_TR_NOOP("After this date:"), QT_TR_NOOP("Before this date:"),
                                            QT_TR_NOOP("On this date:"), QT_TR_NOOP("Between:")};
@@ -105,7 +105,7 @@ void Form2::buildLayout()
     for (int i = 0; i < 4; ++i) {
         auto* option = new QRadioButton(tr(optionCaptions[i]), m_frame);
         option->setObjectName(QStringLiteral("Option%1").arg(i + 1));
-        option->setGeometry(twips(240, rowTops[i], 1935, 375));
+        option->setGeometry(pixelRectOfTwips(240, rowTops[i], 1935, 375));
         m_options[size_t(i)] = option;
         connect(option, &QRadioButton::clicked, this, [this, i] { Option_Click(i + 1); });
     }
@@ -123,7 +123,7 @@ void Form2::buildLayout()
         picker->setMaximumDateTime(QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC));
         picker->setDateTime(initial);
         const int width = i == 3 ? 4815 : 5295;
-        picker->setGeometry(twips(2280, rowTops[i], width, 375));
+        picker->setGeometry(pixelRectOfTwips(2280, rowTops[i], width, 375));
         // The text field inside the picker sets the I-beam on itself, which
         // would hide the window's pointer (the arrow, or the hourglass while
         // busy) over the picker; it shows the window's pointer instead.
@@ -135,11 +135,11 @@ void Form2::buildLayout()
 
     m_label = new QLabel(tr("and"), m_frame);
     m_label->setObjectName(QStringLiteral("Label1"));
-    m_label->setGeometry(twips(7200, 1845, 375, 375));
+    m_label->setGeometry(pixelRectOfTwips(7200, 1845, 375, 375));
 
     m_list = new ResultListView(this);
     m_list->setObjectName(QStringLiteral("ListView1"));
-    m_list->setGeometry(twips(120, 4125, 7800, 2535));
+    m_list->setGeometry(pixelRectOfTwips(120, 4125, 7800, 2535));
     m_list->setToolTip(tr("Move | line to right and out of window to reveal full names."));
     m_list->setAllColumnsShowFocus(true);
     m_list->setSortingEnabled(false);

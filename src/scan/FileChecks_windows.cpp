@@ -5,22 +5,11 @@
 
 #include "platform/WindowsText.h"
 
-namespace {
-
-QString withoutTrailingSeparator(QString path)
-{
-    while (path.size() > 3 && (path.endsWith(QLatin1Char('\\')) || path.endsWith(QLatin1Char('/'))))
-        path.chop(1);
-    return path;
-}
-
-} // namespace
-
 std::optional<bool> IsDirectory(const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    const DWORD attributes = GetFileAttributesW(platform::widePath(withoutTrailingSeparator(path)).c_str());
+    const DWORD attributes = GetFileAttributesW(platform::widePath(platform::withoutTrailingSeparator(path)).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return std::nullopt;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -34,7 +23,7 @@ bool IsRootFolder(const QString& path)
 
 int folderAttributes(const QString& path)
 {
-    const DWORD attributes = GetFileAttributesW(platform::widePath(withoutTrailingSeparator(path)).c_str());
+    const DWORD attributes = GetFileAttributesW(platform::widePath(platform::withoutTrailingSeparator(path)).c_str());
     return attributes == INVALID_FILE_ATTRIBUTES ? kAttributeDirectory : int(attributes);
 }
 

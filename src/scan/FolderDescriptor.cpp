@@ -1,6 +1,7 @@
 #include "scan/FolderDescriptor.h"
 
 #include "platform/DescriptorWait.h"
+#include "platform/FolderFlags.h"
 
 #include <atomic>
 #include <cerrno>
@@ -19,8 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 std::atomic<bool> g_openat2Missing = false;
 std::atomic<bool> g_nameByNameForced = false;
@@ -57,7 +56,7 @@ int openWithOpenat2(int listed, const char* relative, size_t length)
     std::memcpy(path, relative, length);
     path[length] = '\0';
     struct open_how how = {};
-    how.flags = kFolderFlags;
+    how.flags = platform::kOpenFolderNoLinkFlags;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
     for (int attempt = 0; attempt < 4; ++attempt) {
         // A lack of descriptors is waited out: other threads give theirs back.
@@ -96,8 +95,9 @@ int openNameByName(int listed, const char* relative, size_t length)
             errno = ENOENT;
             return -1;
         }
+        const int parent = current.isOpen() ? current.get() : listed;
         const int next = platform::waitForDescriptor(
-            [&] { return ::openat(current.isOpen() ? current.get() : listed, name.c_str(), kFolderFlags); });
+            [&] { return ::openat(parent, name.c_str(), platform::kOpenFolderNoLinkFlags); });
         if (next < 0)
             return -1;
         current = FolderDescriptor(next);

@@ -37,11 +37,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 std::mutex hookMutex;
 std::function<void(const QByteArray&)> beforeOpeningFoundFolder;
 
-HANDLE handleOf(int fd)
-{
-    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-}
-
 // Opens the folder at `path` for listing; without following a final reparse
 // point unless `followLink`.
 OpenedFolder openFolderHandle(const std::wstring& path, bool followLink)
@@ -87,13 +82,6 @@ bool samePath(const std::wstring& a, const std::wstring& b)
         return false;
     // File names on Windows compare without letter case.
     return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-std::wstring withoutTrailingSeparator(std::wstring path)
-{
-    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
-        path.pop_back();
-    return path;
 }
 
 qint64 utcSecondsOf(const LARGE_INTEGER& fileTime)
@@ -151,8 +139,8 @@ bool ListingInodeTrust::trusted(int fd, quint64 device)
     // through a handle. Other file systems (FAT, exFAT, network shares) may
     // make them up per call or give none: there a file ID is not compared.
     wchar_t name[MAX_PATH + 1] = {};
-    const bool trusted = GetVolumeInformationByHandleW(handleOf(fd), nullptr, 0, nullptr, nullptr, nullptr, name,
-                                                       MAX_PATH + 1)
+    const bool trusted = GetVolumeInformationByHandleW(platform::handleOf(fd), nullptr, 0, nullptr, nullptr, nullptr,
+                                                       name, MAX_PATH + 1)
         && (std::wstring(name) == L"NTFS" || std::wstring(name) == L"ReFS");
     m_devices.emplace_back(device, trusted);
     return trusted;
@@ -160,12 +148,12 @@ bool ListingInodeTrust::trusted(int fd, quint64 device)
 
 OpenedFolder openListedFolder(const QByteArray& path)
 {
-    return openFolderHandle(withoutTrailingSeparator(platform::widePath(path)), true);
+    return openFolderHandle(platform::withoutTrailingSeparator(platform::widePath(path)), true);
 }
 
 OpenedFolder reopenFolder(int folder, quint64 device)
 {
-    const std::wstring path = platform::finalPathOf(handleOf(folder));
+    const std::wstring path = platform::finalPathOf(platform::handleOf(folder));
     if (path.empty()) {
         OpenedFolder failed;
         failed.error = platform::errnoOfWindowsError(GetLastError());
@@ -174,7 +162,7 @@ OpenedFolder reopenFolder(int folder, quint64 device)
     OpenedFolder opened = openFolderHandle(path, false);
     BY_HANDLE_FILE_INFORMATION original;
     if (opened.descriptor.isOpen()
-        && (!GetFileInformationByHandle(handleOf(folder), &original) || opened.device != device
+        && (!GetFileInformationByHandle(platform::handleOf(folder), &original) || opened.device != device
             || opened.inode != ((quint64(original.nFileIndexHigh) << 32) | original.nFileIndexLow))) {
         opened = OpenedFolder();
         opened.error = kFolderChanged;
@@ -190,13 +178,13 @@ OpenedFolder openFoundFolder(int listed, const char* relative, size_t length, co
         if (beforeOpeningFoundFolder)
             beforeOpeningFoundFolder(path);
     }
-    const std::wstring listedPath = platform::finalPathOf(handleOf(listed));
+    const std::wstring listedPath = platform::finalPathOf(platform::handleOf(listed));
     if (listedPath.empty()) {
         OpenedFolder failed;
         failed.error = platform::errnoOfWindowsError(GetLastError());
         return failed;
     }
-    std::wstring expected = withoutTrailingSeparator(listedPath);
+    std::wstring expected = platform::withoutTrailingSeparator(listedPath);
     if (expected.back() != L'\\')
         expected += L'\\';
     expected += platform::widePath(QByteArray(relative, qsizetype(length)));
@@ -206,7 +194,7 @@ OpenedFolder openFoundFolder(int listed, const char* relative, size_t length, co
         return opened;
     // A junction or link on the way would resolve elsewhere; another folder
     // put in its place has another file ID.
-    const bool sameFolder = samePath(platform::finalPathOf(handleOf(opened.descriptor.get())), expected)
+    const bool sameFolder = samePath(platform::finalPathOf(platform::handleOf(opened.descriptor.get())), expected)
         && (seen.source == FolderSighting::Source::None || (seen.inode == opened.inode && seen.device == opened.device));
     if (!sameFolder) {
         opened = OpenedFolder();
@@ -237,7 +225,7 @@ void readFolder(const OpenedFolder& folder, DateKind kind, TildeNames tildeNames
 {
     if (!beginListing(folder, listing))
         return;
-    const HANDLE handle = handleOf(folder.descriptor.get());
+    const HANDLE handle = platform::handleOf(folder.descriptor.get());
     // Where file IDs mean nothing lasting, none is kept (0), and folders are
     // checked by their resolved path alone.
     const bool idsTrusted = scratch.trust.trusted(folder.descriptor.get(), folder.device);

@@ -12,12 +12,6 @@
 
 namespace {
 
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 class UndoWindows : public ::testing::Test {
 protected:
     void SetUp() override

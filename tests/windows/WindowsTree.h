@@ -9,6 +9,13 @@
 
 #include <windows.h>
 
+/** The content of the file at `path`; "<unreadable>" when it cannot be read. */
+inline QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 class WindowsTree {
 public:
     /** The root with "\" separators and no trailing one. */
