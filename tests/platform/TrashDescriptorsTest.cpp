@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <set>
 #include <chrono>
 #include <thread>
 
@@ -27,25 +28,35 @@ using namespace platform;
 namespace {
 
 // What docs/platform.md states: a request to the Trash, its journal
-// included, holds at most 11 descriptors at once; an undo at most 8.
-constexpr int kRequestDescriptors = 11;
+// included, holds at most 12 descriptors at once; an undo at most 8.
+constexpr int kRequestDescriptors = 12;
 constexpr int kUndoDescriptors = 8;
 
-int openDescriptors()
+// The descriptors open now, the listing's own left out.
+std::set<int> openDescriptors()
 {
+    std::set<int> open;
     DIR* folder = ::opendir("/proc/self/fd");
-    int count = 0;
-    while (folder && ::readdir(folder))
-        ++count;
+    const int own = folder ? ::dirfd(folder) : -1;
+    while (const dirent* entry = folder ? ::readdir(folder) : nullptr)
+        if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != own)
+            open.insert(std::atoi(entry->d_name));
     if (folder)
         ::closedir(folder);
-    return count - 3; // ".", ".." and the listing's own
+    return open;
 }
 
+// Lowers the limit so that exactly `extra` descriptors are free below it. A
+// descriptor inherited high up (a shell's 255) is above the limit and leaves
+// its place free: counting it would give the work one more than `extra`.
 bool limitDescriptors(int extra)
 {
-    const rlim_t limit = rlim_t(openDescriptors() + extra);
-    const struct rlimit nofile = {limit, limit};
+    const std::set<int> open = openDescriptors();
+    int limit = 0;
+    for (int free = 0; free < extra; ++limit)
+        if (!open.count(limit))
+            ++free;
+    const struct rlimit nofile = {rlim_t(limit), rlim_t(limit)};
     return ::setrlimit(RLIMIT_NOFILE, &nofile) == 0;
 }
 
