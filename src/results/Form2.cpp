@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeView>
 
 namespace {
 
@@ -141,8 +140,6 @@ void Form2::buildLayout()
     m_list->setObjectName(QStringLiteral("ListView1"));
     m_list->setGeometry(pixelRectOfTwips(120, 4125, 7800, 2535));
     m_list->setToolTip(tr("Move | line to right and out of window to reveal full names."));
-    m_list->setAllColumnsShowFocus(true);
-    m_list->setSortingEnabled(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setModel(m_model);

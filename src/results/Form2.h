@@ -11,7 +11,7 @@
 //   PushButton3/6/7      the Trash, save and clipboard actions (served elsewhere)
 //   undoLastTrash        Ctrl+Z: puts back this window's last Trash request (Form2Undo.cpp)
 //
-// The list is a QTreeView over ResultTableModel: the rows are table indices
+// The list is a ResultListView over ResultTableModel: the rows are table indices
 // and check flags, so a million results cost a few megabytes and each command
 // is one pass over plain vectors.
 
@@ -39,7 +39,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-class QTreeView;
+class ResultListView;
 class WindowPointer;
 
 class Form2 : public QWidget {
@@ -88,7 +88,7 @@ public:
     /** The result list: rows, check marks, headers. */
     ResultTableModel& resultModel() { return *m_model; }
     const ResultStore& resultStore() const { return m_model->store(); }
-    QTreeView* listView() const { return m_list; }
+    ResultListView* listView() const { return m_list; }
     QPushButton* button(int number) const { return m_buttons[size_t(number - 1)]; }
     WindowPointer& pointer() const { return *m_pointer; }
     /** DAYDIFF1 and DAYDIFF2 of the last "Start Finding". */
@@ -176,5 +176,5 @@ private:
     std::array<QRadioButton*, 4> m_options{};
     std::array<QDateTimeEdit*, 5> m_pickers{};
     QLabel* m_label = nullptr;
-    QTreeView* m_list = nullptr;
+    ResultListView* m_list = nullptr;
 };

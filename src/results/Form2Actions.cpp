@@ -27,12 +27,12 @@
 #include "app/Responsive.h"
 #include "app/WindowPointer.h"
 #include "platform/FileSystem.h"
+#include "results/ResultListView.h"
 #include "results/ResultStoreRows.h"
 #include "results/ResultTableModel.h"
 
 #include <QCoreApplication>
 #include <QScopedValueRollback>
-#include <QTreeView>
 
 #include <algorithm>
 

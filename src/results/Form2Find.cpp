@@ -5,10 +5,10 @@
 #include "app/Failure.h"
 #include "app/Responsive.h"
 #include "app/WindowPointer.h"
+#include "results/ResultListView.h"
 
 #include <QRadioButton>
 #include <QScopedValueRollback>
-#include <QTreeView>
 
 #include <array>
 #include <functional>

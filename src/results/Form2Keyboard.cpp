@@ -5,13 +5,13 @@
 #include "results/Form2.h"
 
 #include "app/KeyboardAccess.h"
+#include "results/ResultListView.h"
 
 #include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeView>
 
 void Form2::setKeyboardAccess()
 {

@@ -10,6 +10,7 @@
 #include "platform/SaveFile.h"
 #include "platform/Trash.h"
 #include "results/Form2.h"
+#include "results/ResultListView.h"
 #include "scan/FoundFileTable.h"
 
 #include "TempTree.h"
@@ -22,7 +23,6 @@
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTreeView>
 #include <QTreeWidget>
 #include <QXmlStreamReader>
 

@@ -14,7 +14,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTreeView>
+#include <QHeaderView>
 
 #include <future>
 

@@ -10,6 +10,7 @@
 #include "app/AppServices.h"
 #include "app/Settings.h"
 #include "results/Form2.h"
+#include "results/ResultListView.h"
 #include "scan/FoundFileTable.h"
 
 #include <QTemporaryDir>

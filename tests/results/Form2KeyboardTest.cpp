@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTreeView>
+#include <QHeaderView>
 
 namespace {
 

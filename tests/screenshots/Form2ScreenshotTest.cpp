@@ -5,7 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QTreeView>
+#include <QHeaderView>
 
 namespace {
 
