@@ -27,6 +27,7 @@
 #include "results/ResultStoreRows.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -38,7 +39,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -359,7 +359,7 @@ void setPicker(QWidget* form2, const char* name, QDate date)
 
 int rowCount(QWidget* form2)
 {
-    return child<QTreeView>(form2, "ListView1")->model()->rowCount();
+    return child<QAbstractItemView>(form2, "ListView1")->model()->rowCount();
 }
 
 } // namespace
@@ -551,7 +551,7 @@ int main(int argc, char* argv[])
     dialogs.trashAnswer = true;
     progressWindows.closedAt.reset();
     std::optional<double> rowsGoneAt;
-    QAbstractItemModel* model = child<QTreeView>(form2, "ListView1")->model();
+    QAbstractItemModel* model = child<QAbstractItemView>(form2, "ListView1")->model();
     const auto noteRows = [&] {
         if (!rowsGoneAt && progressWindows.closedAt)
             rowsGoneAt = nowMs();

@@ -258,8 +258,13 @@ public:
     }
     bool selectColumn(int) override { return false; }
     bool unselectColumn(int) override { return false; }
-    // Any change of the rows: the cells made so far may name other rows now.
-    void modelChange(QAccessibleTableModelChangeEvent*) override { forgetCells(); }
+    // Rows added, removed or replaced: the cells made so far may name other
+    // rows now. A changed check mark or text leaves each cell its row.
+    void modelChange(QAccessibleTableModelChangeEvent* event) override
+    {
+        if (event->modelChangeType() != QAccessibleTableModelChangeEvent::DataChanged)
+            forgetCells();
+    }
 
 private:
     QAccessibleInterface* cell(int row, int column) const

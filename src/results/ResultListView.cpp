@@ -10,6 +10,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <limits>
 
 ResultListView::ResultListView(QWidget* parent)
     : QAbstractItemView(parent)
@@ -96,11 +97,19 @@ int ResultListView::rowAt(int y) const
     return row < rowCount() ? int(row) : -1;
 }
 
+int ResultListView::rowTop(int row) const
+{
+    // Far from the screen on a list of hundreds of millions, a row's place
+    // would not fit in an int: it stays far off instead.
+    const qint64 top = (qint64(row) - firstShownRow()) * rowHeight();
+    return int(std::clamp<qint64>(top, -(1 << 29), 1 << 29));
+}
+
 QRect ResultListView::rowRect(int row) const
 {
     if (row < 0)
         return {};
-    return QRect(0, (row - firstShownRow()) * rowHeight(), viewport()->width(), rowHeight());
+    return QRect(0, rowTop(row), viewport()->width(), rowHeight());
 }
 
 void ResultListView::updateRow(int row)
@@ -115,8 +124,8 @@ QRect ResultListView::visualRect(const QModelIndex& index) const
     if (!index.isValid() || index.model() != model() || index.parent() != rootIndex()
         || m_header->isSectionHidden(index.column()))
         return {};
-    return QRect(m_header->sectionViewportPosition(index.column()), (index.row() - firstShownRow()) * rowHeight(),
-                 m_header->sectionSize(index.column()), rowHeight());
+    return QRect(m_header->sectionViewportPosition(index.column()), rowTop(index.row()), m_header->sectionSize(index.column()),
+                 rowHeight());
 }
 
 QModelIndex ResultListView::indexAt(const QPoint& point) const
@@ -216,7 +225,7 @@ int ResultListView::horizontalOffset() const
 
 int ResultListView::verticalOffset() const
 {
-    return firstShownRow() * rowHeight();
+    return int(std::min<qint64>(qint64(firstShownRow()) * rowHeight(), std::numeric_limits<int>::max()));
 }
 
 bool ResultListView::isIndexHidden(const QModelIndex&) const
@@ -305,6 +314,19 @@ void ResultListView::rowsInserted(const QModelIndex& parent, int start, int end)
         updateGeometries();
         viewport()->update();
     }
+}
+
+void ResultListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    if (topLeft == bottomRight || topLeft.parent() != rootIndex()) {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    const int first = std::max(topLeft.row(), firstShownRow());
+    const int last = std::min(bottomRight.row(), firstShownRow() + shownRows());
+    if (first <= last)
+        QAbstractItemView::dataChanged(model()->index(first, topLeft.column(), rootIndex()),
+                                       model()->index(last, bottomRight.column(), rootIndex()), roles);
 }
 
 void ResultListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)

@@ -7,7 +7,9 @@
 // height, so listing five million files costs the view no memory and no
 // layout pass on the window thread; a tree view keeps an item of 40 bytes
 // per row and lays them all out after every change of the rows (over half a
-// second on five million). Changes of many rows repaint what is on screen.
+// second on five million). A change of many rows ("Select All") repaints
+// the rows on screen: the item views work out a rectangle for each changed
+// row, a quarter of a second on five million.
 
 #include <QAbstractItemView>
 
@@ -42,6 +44,8 @@ protected:
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void paintEvent(QPaintEvent* event) override;
     bool viewportEvent(QEvent* event) override;
@@ -53,6 +57,8 @@ private:
     int shownRows() const;
     /** The row at viewport height `y`, or -1 below the last row. */
     int rowAt(int y) const;
+    /** The viewport height where `row` begins (far off screen for rows far away). */
+    int rowTop(int row) const;
     /** Where `row` is in the viewport: its whole width, all columns. */
     QRect rowRect(int row) const;
     void drawRow(QPainter& painter, const QStyleOptionViewItem& option, int row, int y) const;
