@@ -10,6 +10,7 @@
 #include "app/ErrorReport.h"
 #include "app/Responsive.h"
 #include "folders/NestedFolders.h"
+#include "platform/Memory.h"
 #include "results/Form2.h"
 #include "results/ResultTableModel.h"
 
@@ -57,7 +58,10 @@ void Form1::emptyFoundFiles()
     auto emptied = std::make_unique<FoundFileTable>(std::move(m_foundFiles));
     m_foundFiles.clear();
     try {
-        m_tableRelease = std::thread([emptied = std::move(emptied)]() mutable { emptied.reset(); });
+        m_tableRelease = std::thread([emptied = std::move(emptied)]() mutable {
+            emptied.reset();
+            platform::giveBackFreeMemory();
+        });
     } catch (const std::system_error&) {
         // No thread to be had: the memory went back here, with the failed start.
     }
@@ -150,7 +154,11 @@ void Form1::walkListedFolders(const QStringList& folders, GuardedProcedure& guar
     };
     const DateKind kind = dateKind();
     guard.step(150, [&] {
-        runKeepingWindowsResponsive([&] { m_folderScan(folders, kind, m_foundFiles, feedback, m_cancelScan); });
+        runKeepingWindowsResponsive([&] {
+            m_folderScan(folders, kind, m_foundFiles, feedback, m_cancelScan);
+            // What the walk read ahead and queued is freed by now.
+            platform::giveBackFreeMemory();
+        });
     });
     m_walking = false;
     // Reports posted by the walk's last moments are shown before the scan goes on.

@@ -5,6 +5,7 @@
 #include "app/Failure.h"
 #include "app/Responsive.h"
 #include "app/WindowPointer.h"
+#include "platform/Memory.h"
 #include "results/ResultListView.h"
 
 #include <QRadioButton>
@@ -151,7 +152,11 @@ void Form2::PushButton1_Click()
         std::vector<qsizetype> listed;
         {
             const UserInputPause pause;
-            runKeepingWindowsResponsive([&] { listed = keepFirstOfEachPath(m_table, std::move(rows)); });
+            runKeepingWindowsResponsive([&] {
+                listed = keepFirstOfEachPath(m_table, std::move(rows));
+                // The passes' own vectors and the sort's keys are freed by now.
+                platform::giveBackFreeMemory();
+            });
         }
         m_model->setRows(std::move(listed));
     });

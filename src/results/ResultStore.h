@@ -5,12 +5,19 @@
 // row costs nine bytes beyond the table: the path and the date text are read
 // from the table when asked for, never copied. The store does no signalling;
 // ResultTableModel wraps it for the view and sends the model's signals.
+//
+// Copying a store costs nothing: the copy shares the rows until one of them
+// changes its own. A reader on another thread (the clipboard's text) takes a
+// copy on the window thread; a change the window makes while the reader
+// still holds it copies the rows once (45 MB on five million rows), the copy
+// itself never does.
 
 #include "scan/FoundFileTable.h"
 
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class ResultStore {
@@ -20,11 +27,11 @@ public:
     const FoundFileTable& table() const { return *m_table; }
 
     /** How many rows the list holds. */
-    int rowCount() const { return int(m_rows.size()); }
-    bool isEmpty() const { return m_rows.empty(); }
+    int rowCount() const { return int(m_rows->indices.size()); }
+    bool isEmpty() const { return m_rows->indices.empty(); }
 
     /** The found-file table index that row `row` shows. */
-    qsizetype tableIndex(int row) const { return m_rows[size_t(row)]; }
+    qsizetype tableIndex(int row) const { return m_rows->indices[size_t(row)]; }
     /** Whether row `row` still refers to a file of the table (false after the table was refilled). */
     bool isValidRow(int row) const;
     /** The row's text: the file's full path; empty text for a row the table no longer holds. */
@@ -32,8 +39,8 @@ public:
     /** The row's first sub-item: the file's date text exactly as the table gives it. */
     QString dateText(int row) const;
 
-    bool isChecked(int row) const { return m_checked[size_t(row)] != 0; }
-    void setChecked(int row, bool checked) { m_checked[size_t(row)] = checked ? 1 : 0; }
+    bool isChecked(int row) const { return m_rows->checked[size_t(row)] != 0; }
+    void setChecked(int row, bool checked) { rowsToChange().checked[size_t(row)] = checked ? 1 : 0; }
     /** Checks or unchecks every row. */
     void setAllChecked(bool checked);
     /** How many rows are checked. */
@@ -58,7 +65,13 @@ public:
     size_t memoryBytes() const;
 
 private:
+    struct Rows {
+        std::vector<qsizetype> indices;
+        std::vector<std::uint8_t> checked;
+    };
+    /** The rows, to be changed: copied first while another store shares them. */
+    Rows& rowsToChange();
+
     const FoundFileTable* m_table;
-    std::vector<qsizetype> m_rows;
-    std::vector<std::uint8_t> m_checked;
+    std::shared_ptr<Rows> m_rows; // never null
 };

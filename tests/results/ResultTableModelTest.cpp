@@ -145,3 +145,42 @@ TEST_F(ResultTableModelTest, ARowCostsFewerThanSixteenBytes)
     // widget item per row would cost several times that.
     EXPECT_LT((after - before) / 100000, 16u);
 }
+
+TEST_F(ResultTableModelTest, ACopyOfTheRowsCostsNothingAndKeepsThemAsTheyWereWhileTheListChanges)
+{
+    // The clipboard's reader takes a copy on the window thread; the window
+    // must not pay for the rows there, and the reader must not see the
+    // user's later changes.
+    std::vector<qsizetype> rows(200000);
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = qsizetype(i % 7);
+    model.setRows(std::move(rows));
+    model.setChecked(3, true);
+
+    const size_t before = heapBytesInUse();
+    const ResultStore copy = model.store();
+    EXPECT_LT(qint64(heapBytesInUse()) - qint64(before), 1024);
+
+    model.setChecked(4, true);
+    model.setAllChecked(true);
+    model.removeRowsAt({0, 1});
+    EXPECT_EQ(copy.rowCount(), 200000);
+    EXPECT_EQ(copy.checkedCount(), 1);
+    EXPECT_TRUE(copy.isChecked(3));
+    EXPECT_EQ(copy.tableIndex(0), 0);
+    EXPECT_EQ(model.store().rowCount(), 199998);
+    EXPECT_EQ(model.store().checkedCount(), 199998);
+    EXPECT_EQ(model.store().tableIndex(0), 2);
+
+    // Once no copy is left, changes are made in place again.
+    const ResultStore* store = &model.store();
+    {
+        const ResultStore second = *store;
+        model.setAllChecked(false);
+        EXPECT_EQ(second.checkedCount(), 199998);
+    }
+    const size_t beforeChange = heapBytesInUse();
+    model.setChecked(5, true);
+    EXPECT_LT(qint64(heapBytesInUse()) - qint64(beforeChange), 1024);
+    EXPECT_EQ(model.store().checkedCount(), 1);
+}
