@@ -363,6 +363,10 @@ int ResultListView::sizeHintForColumn(int column) const
     return width;
 }
 
+void ResultListView::keyboardSearch(const QString&)
+{
+}
+
 void ResultListView::resizeColumnToContents(int column)
 {
     const int contents = sizeHintForColumn(column);

@@ -242,6 +242,15 @@ TEST_F(ResultListViewTest, MillionsOfRowsCostTheViewNothingPerRowAndOnlyTheRowsO
     EXPECT_GT(many.reads, 0);
     EXPECT_LT(many.reads, 2000);
     EXPECT_EQ(list.verticalScrollBar()->maximum(), 5'000'000 - list.viewport()->height() / list.rowHeight());
+    // Keys typed in the list read no rows off screen: Space on a date, a letter.
+    list.setCurrentIndex(many.index(3, 1));
+    list.setFocus();
+    many.reads = 0;
+    QTest::keyClick(&list, Qt::Key_Space);
+    QTest::keyClick(&list, Qt::Key_W);
+    list.repaint();
+    EXPECT_LT(many.reads, 2000);
+    EXPECT_EQ(list.currentIndex(), many.index(3, 1));
     // The last rows are reached and shown like the first.
     list.scrollToBottom();
     EXPECT_EQ(list.indexAt(QPoint(5, list.viewport()->height() - list.rowHeight())).row() / 10, 4'999'999 / 10);
