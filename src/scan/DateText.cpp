@@ -366,8 +366,41 @@ QString DateTextUtf8::timeText(int second)
     return text;
 }
 
+const DateTextUtf8::MinuteUtf8& DateTextUtf8::minuteUtf8(int second)
+{
+    if (m_minutesUtf8.empty())
+        m_minutesUtf8.resize(size_t(kSecondsPerDay / 60));
+    MinuteUtf8& minute = m_minutesUtf8[size_t(second / 60)];
+    if (minute.state != MinuteUtf8::Unknown)
+        return minute;
+    minute.state = MinuteUtf8::Other;
+    const int first = second - second % 60;
+    timeText(first); // learns where the minute's seconds are
+    const Minute& texts = m_minutes[size_t(second / 60)];
+    if (texts.seconds < 0 || m_zeroDigit != QLatin1String("0"))
+        return minute;
+    const QByteArray utf8 = texts.text.toUtf8();
+    if (size_t(utf8.size()) > sizeof(minute.bytes))
+        return minute;
+    std::memcpy(minute.bytes, utf8.constData(), size_t(utf8.size()));
+    minute.size = quint8(utf8.size());
+    minute.secondsAt = quint8(QStringView(texts.text).left(texts.seconds).toUtf8().size());
+    minute.length = quint16(texts.text.size());
+    minute.state = MinuteUtf8::ByDigits;
+    return minute;
+}
+
 qsizetype DateTextUtf8::appendTime(int second, QByteArray& out)
 {
+    const MinuteUtf8& minute = minuteUtf8(second);
+    if (minute.state == MinuteUtf8::ByDigits) {
+        const qsizetype at = out.size();
+        out.append(minute.bytes, minute.size);
+        char* digits = out.data() + at + minute.secondsAt;
+        digits[0] = char('0' + second % 60 / 10);
+        digits[1] = char('0' + second % 10);
+        return minute.length;
+    }
     if (!m_shared) {
         const Piece& time = timePiece(second);
         appendPiece(time, out);

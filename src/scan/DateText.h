@@ -174,6 +174,22 @@ private:
         qsizetype seconds = -1;
     };
     std::vector<Minute> m_minutes;
+    /**
+     * Each minute's time text as UTF-8, where its seconds are two ASCII
+     * digits: a row's time is copied from here with its digits written in.
+     * 1,440 of them fit in the processor's cache beside a big tree's reads,
+     * where a table of 86,400 texts did not (waiting for it was 3% of a scan).
+     */
+    struct MinuteUtf8 {
+        enum State : quint8 { Unknown, ByDigits, Other };
+        State state = Unknown;
+        quint8 size = 0;
+        quint8 secondsAt = 0;
+        quint16 length = 0;
+        char bytes[19] = {};
+    };
+    const MinuteUtf8& minuteUtf8(int second);
+    std::vector<MinuteUtf8> m_minutesUtf8;
     QString m_zeroDigit;
     QByteArray m_texts;
     /** One per second of the day; a size of 0 marks a text not made yet. */

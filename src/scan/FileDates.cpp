@@ -5,12 +5,17 @@
 namespace {
 
 constexpr qint64 kBucketSeconds = 86400;
+constexpr qint64 kSpanDays = 16;
+constexpr qint64 kSpanSeconds = kSpanDays * kBucketSeconds;
+constexpr qint64 kFarSeconds = qint64(1) << 40; // some 34,800 years
 constexpr qint64 kEmptyBucket = std::numeric_limits<qint64>::min();
+// The offset of a span with a change inside: its days are looked up one by one.
+constexpr qint64 kMixedSpan = std::numeric_limits<qint64>::min();
 
-qint64 floorBucket(qint64 seconds)
+qint64 floorBucket(qint64 seconds, qint64 bucketSeconds = kBucketSeconds)
 {
-    qint64 bucket = seconds / kBucketSeconds;
-    if (seconds % kBucketSeconds != 0 && seconds < 0)
+    qint64 bucket = seconds / bucketSeconds;
+    if (seconds % bucketSeconds != 0 && seconds < 0)
         --bucket;
     return bucket;
 }
@@ -19,11 +24,38 @@ qint64 floorBucket(qint64 seconds)
 
 LocalTimeCache::LocalTimeCache()
 {
+    m_spans.fill(Slot{kEmptyBucket, 0});
     m_slots.fill(Slot{kEmptyBucket, 0});
+}
+
+// The offset every second of the span has, or kMixedSpan: each of its days
+// is checked at both ends, as the table of days checks a day.
+qint64 LocalTimeCache::spanOffset(qint64 span) const
+{
+    const qint64 start = span * kSpanSeconds;
+    const qint64 offset = localSecondsFromUtc(start) - start;
+    for (qint64 day = 0; day < kSpanDays; ++day) {
+        const qint64 first = start + day * kBucketSeconds;
+        const qint64 last = first + kBucketSeconds - 1;
+        if ((day > 0 && localSecondsFromUtc(first) - first != offset) || localSecondsFromUtc(last) - last != offset)
+            return kMixedSpan;
+    }
+    return offset;
 }
 
 qint64 LocalTimeCache::localSeconds(qint64 utcSeconds)
 {
+    // Far outside the years 100 to 9999 (day 0 anyway), where a span's
+    // ends would not fit in 64 bits.
+    if (utcSeconds > kFarSeconds || utcSeconds < -kFarSeconds)
+        return localSecondsFromUtc(utcSeconds);
+    const qint64 span = floorBucket(utcSeconds, kSpanSeconds);
+    Slot& spanSlot = m_spans[size_t(span) % kSpanSlots];
+    if (spanSlot.bucket != span)
+        spanSlot = Slot{span, spanOffset(span)};
+    if (spanSlot.offset != kMixedSpan)
+        return utcSeconds + spanSlot.offset;
+
     const qint64 bucket = floorBucket(utcSeconds);
     Slot& slot = m_slots[size_t(bucket) % kSlots];
     if (slot.bucket == bucket)

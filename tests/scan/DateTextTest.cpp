@@ -3,6 +3,8 @@
 
 #include "TimeZoneGuard.h"
 
+#include <limits>
+
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -84,6 +86,48 @@ TEST(DateText, LocalTimeUsesTheRulesInForceAtTheFilesDate)
     const qint64 summer = QDateTime(QDate(2021, 7, 15), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
     EXPECT_EQ(dateTimeOf(localSecondsFromUtc(winter)).time(), QTime(13, 0));
     EXPECT_EQ(dateTimeOf(localSecondsFromUtc(summer)).time(), QTime(14, 0));
+}
+
+TEST(DateText, TheScansCacheOfLocalTimeAgreesWithEachConversionWhereverTheClocksChange)
+{
+    // The cache keeps one offset for 16 days at a time where it holds for
+    // all of them: zones whose clocks change by half an hour, twice within
+    // weeks, skip a whole day or change for good; dates from 1900 to 2100,
+    // so that spans share slots, in an order that keeps sending them back.
+    for (const char* name : {"Europe/Berlin", "Australia/Lord_Howe", "Africa/Casablanca", "Pacific/Apia",
+                             "America/Sao_Paulo", "Europe/Moscow", "UTC"}) {
+        TimeZoneGuard zone(name);
+        LocalTimeCache cache;
+        QRandomGenerator random(1601);
+        const qint64 first = QDateTime(QDate(1900, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+        const qint64 last = QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+        for (int i = 0; i < 40000; ++i) {
+            qint64 utc = first + qint64(random.bounded(quint64(last - first)));
+            if (i % 2)
+                utc = QDateTime(QDate(2000 + i % 25, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch()
+                      + qint64(random.bounded(366 * 86400));
+            ASSERT_EQ(cache.localSeconds(utc), localSecondsFromUtc(utc)) << name << " " << utc;
+        }
+        // Every hour's edges of 2011 and 2021.
+        for (const int year : {2011, 2021}) {
+            const qint64 start = QDateTime(QDate(year, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+            for (qint64 utc = start; utc < start + 366 * 86400; utc += 3600) {
+                ASSERT_EQ(cache.localSeconds(utc), localSecondsFromUtc(utc)) << name << " " << utc;
+                ASSERT_EQ(cache.localSeconds(utc - 1), localSecondsFromUtc(utc - 1)) << name << " " << utc;
+            }
+        }
+    }
+}
+
+TEST(DateText, DatesAtTheEndsOfSixtyFourBitsAreDayZero)
+{
+    // A file system may keep any 64-bit second (tmpfs does).
+    LocalTimeCache cache;
+    for (const qint64 utc : {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::max() - 86400,
+                             std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::min() + 86400}) {
+        EXPECT_EQ(localSecondsFromUtc(utc), 0) << utc;
+        EXPECT_EQ(cache.localSeconds(utc), 0) << utc;
+    }
 }
 
 TEST(DateText, TheCachesGiveTheSameTextAsFormattingEachDate)
