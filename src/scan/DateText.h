@@ -45,6 +45,13 @@ QDateTime dateTimeOf(qint64 localSeconds);
 qint64 localSecondsFromUtc(qint64 utcSeconds);
 
 /**
+ * UTC seconds this far from 1970 either way (some 34,800 years) are far
+ * outside the years 100 to 9999 and give day 0 at once, before any sum with
+ * them could overflow 64 bits (a file system may keep any second: tmpfs does).
+ */
+constexpr qint64 kFarFromAnyDaySeconds = qint64(1) << 40;
+
+/**
  * `localSeconds` when its date lies in the years 100 to 9999, the dates a
  * date value holds; else 0, day 0 at midnight, as a date that cannot be
  * converted has always read. Such dates (a file time set far off, which

@@ -1,13 +1,13 @@
 #include "scan/FileDates.h"
 
 #include <limits>
+#include <utility>
 
 namespace {
 
 constexpr qint64 kBucketSeconds = 86400;
 constexpr qint64 kSpanDays = 16;
 constexpr qint64 kSpanSeconds = kSpanDays * kBucketSeconds;
-constexpr qint64 kFarSeconds = qint64(1) << 40; // some 34,800 years
 constexpr qint64 kEmptyBucket = std::numeric_limits<qint64>::min();
 // The offset of a span with a change inside: its days are looked up one by one.
 constexpr qint64 kMixedSpan = std::numeric_limits<qint64>::min();
@@ -45,16 +45,25 @@ qint64 LocalTimeCache::spanOffset(qint64 span) const
 
 qint64 LocalTimeCache::localSeconds(qint64 utcSeconds)
 {
-    // Far outside the years 100 to 9999 (day 0 anyway), where a span's
-    // ends would not fit in 64 bits.
-    if (utcSeconds > kFarSeconds || utcSeconds < -kFarSeconds)
-        return localSecondsFromUtc(utcSeconds);
+    // Far from any day, where a span's ends would not fit in 64 bits.
+    if (utcSeconds > kFarFromAnyDaySeconds || utcSeconds < -kFarFromAnyDaySeconds)
+        return 0;
     const qint64 span = floorBucket(utcSeconds, kSpanSeconds);
-    Slot& spanSlot = m_spans[size_t(span) % kSpanSlots];
-    if (spanSlot.bucket != span)
-        spanSlot = Slot{span, spanOffset(span)};
-    if (spanSlot.offset != kMixedSpan)
-        return utcSeconds + spanSlot.offset;
+    // Two spans per set, the one used last first, and sets chosen by a hash:
+    // files dated 1 January 1970 among files of a span 1,024 spans later
+    // would otherwise take each other's slot file by file, each time
+    // checking 16 days anew.
+    Slot* set = &m_spans[2 * size_t((quint64(span) * 0x9E3779B97F4A7C15ULL) >> (64 - kSpanSetBits))];
+    if (set[0].bucket != span) {
+        if (set[1].bucket == span)
+            std::swap(set[0], set[1]);
+        else {
+            set[1] = set[0];
+            set[0] = Slot{span, spanOffset(span)};
+        }
+    }
+    if (set[0].offset != kMixedSpan)
+        return utcSeconds + set[0].offset;
 
     const qint64 bucket = floorBucket(utcSeconds);
     Slot& slot = m_slots[size_t(bucket) % kSlots];

@@ -54,7 +54,8 @@ public:
 
 private:
     static constexpr size_t kSlots = 8192;
-    static constexpr size_t kSpanSlots = 1024;
+    static constexpr int kSpanSetBits = 9;
+    static constexpr size_t kSpanSlots = size_t(2) << kSpanSetBits;
     struct Slot {
         qint64 bucket;
         qint64 offset;

@@ -6,9 +6,7 @@
 
 qint64 localSecondsFromUtc(qint64 utcSeconds)
 {
-    // Some 34,800 years from 1970 either way, far outside the years 100 to
-    // 9999 that have a day: day 0, before the sums below could overflow.
-    if (utcSeconds > (qint64(1) << 40) || utcSeconds < -(qint64(1) << 40))
+    if (utcSeconds > kFarFromAnyDaySeconds || utcSeconds < -kFarFromAnyDaySeconds)
         return 0;
     const time_t instant = time_t(utcSeconds);
     struct tm local;

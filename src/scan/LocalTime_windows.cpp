@@ -52,6 +52,8 @@ TIME_ZONE_INFORMATION rulesOfYear(USHORT year)
 
 qint64 localSecondsFromUtc(qint64 utcSeconds)
 {
+    if (utcSeconds > kFarFromAnyDaySeconds || utcSeconds < -kFarFromAnyDaySeconds)
+        return 0;
     constexpr qint64 dayZeroOffset = 25569 * kSecondsPerDay; // 25569 days from 1899-12-30 to 1970-01-01
     const qint64 seconds1601 = utcSeconds + kSecondsFrom1601To1970;
     SYSTEMTIME utc;
